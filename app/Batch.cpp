@@ -1,0 +1,3 @@
+#include "app/Batch.h"
+
+void RunBatch(std::string, std::string) {}

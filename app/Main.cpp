@@ -1,0 +1,32 @@
+#include "app/RunModes.h"
+#include "ui/MessageCatalogue.h"
+
+#include <FreeImage.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The image library is initialised for the whole run and released last.
+class ImageLibrary {
+public:
+    ImageLibrary() { FreeImage_Initialise(TRUE); }
+    ~ImageLibrary() { FreeImage_DeInitialise(); }
+    ImageLibrary(const ImageLibrary&) = delete;
+    ImageLibrary& operator=(const ImageLibrary&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    LoadMessageCatalogue();
+    // The arguments arrive already split; position 0 is the program itself.
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    {
+        ImageLibrary imageLibrary;
+        RunApplication(arguments);
+    }
+    return 0;
+}

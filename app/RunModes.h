@@ -1,0 +1,32 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class RunMode { Usage, SingleFile, Batch };
+
+// Batch mode needs "--silent" (exactly) and two more arguments; any other
+// non-empty argument list is single-file mode with argument 0.
+RunMode SelectRunMode(const std::vector<std::string>& arguments);
+
+// What single-file mode calls; tests replace the parts they observe.
+struct SingleFileActions {
+    std::function<std::filesystem::path(const std::filesystem::path& source,
+                                        const std::filesystem::path& workingFolder)>
+        convert;
+    std::function<void(const std::filesystem::path& presentation)> reveal;
+    std::function<void()> showPptNotInstalled;
+    std::function<void()> showNotABook;
+    std::function<void(const std::string& engineDescription)> showFileCorrupted;
+    std::function<std::string()> workingFolderBase;
+};
+
+SingleFileActions DefaultSingleFileActions();
+
+// Converts one dropped file next to itself and reveals the result; every
+// failure ends in a message, a cancelled Save dialog quietly.
+void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actions = DefaultSingleFileActions());
+
+// The whole program after start-up: chooses the mode and runs it.
+void RunApplication(const std::vector<std::string>& arguments);

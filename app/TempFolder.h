@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+// A uniquely named working folder that is deleted with everything in it when
+// the object is destroyed, also during error propagation.
+class TempFolder {
+public:
+    using TickSource = std::function<std::uint32_t()>;
+
+    TempFolder() = default;
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // Creates a folder named base + prefix [+ counter] + suffix that did not
+    // exist yet. The counter is used only when prefix and suffix are both
+    // empty, or once the plain name is taken; it starts at the tick count and
+    // counts up. Makes budget + 2 attempts, then throws util::error.
+    void Create(const std::string& base, const std::string& prefix, const std::string& suffix,
+                unsigned budget, const TickSource& tickCount = {});
+
+    // Creates exactly this folder (with missing parents) and takes ownership.
+    void CreateAt(const std::string& path);
+
+    const std::string& GetPath() const noexcept { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Milliseconds since boot (monotonic clock), truncated to 32 bits.
+std::uint32_t GetTickCount32();
+
+// The per-user base of all working folders, ending in "/": a private
+// "Veltrana-<uid>" folder under $TMPDIR (or /tmp), created mode 0700 when
+// missing. Throws util::error when the base is unsafe to use: a symbolic
+// link, not a folder, or owned by another user.
+std::string GetTempFolderBase();
+
+// The same for a given temporary root; GetTempFolderBase uses $TMPDIR.
+std::string PrepareTempFolderBase(const std::string& temporaryRoot);
+
+// Creates a folder and all missing parents; true if it exists afterwards.
+bool CreateFolderPath(const std::string& path);
+
+// Deletes the folder's files, its sub-folders (when recursive) at any depth
+// and then the folder itself. Symbolic links are removed, never followed;
+// read-only entries are deleted too. Failures are ignored.
+void DeleteFolderTree(const std::string& path, bool recursive);
+
+// Makes path absolute against the folder current, resolving "." and ".."
+// lexically. An absolute path is returned unchanged.
+std::string ResolvePath(const std::string& path, const std::string& current);
+
+// ResolvePath against the process's current folder.
+std::string ResolvePath(const std::string& path);
