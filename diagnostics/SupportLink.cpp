@@ -1,8 +1,100 @@
 #include "diagnostics/SupportLink.h"
 
+#include "diagnostics/SystemDescription.h"
 #include "ui/MessageCatalogue.h"
 
-std::string MakeSupportUrl(const std::string&)
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+std::function<std::string()>& EngineDescriber()
 {
-    return Translate("SUPPORT_LINK_URL");
+    static std::function<std::string()> describer;
+    return describer;
+}
+
+// Runs inside an error handler: nothing may escape from here.
+std::string DescribeInstalledEngine()
+{
+    const auto& describer = EngineDescriber();
+    if (!describer)
+        return {};
+    try {
+        return describer();
+    } catch (...) {
+        return {};
+    }
+}
+
+bool IsUnreserved(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.' || c == '~' || c == ';';
+}
+
+}  // namespace
+
+void SetInstalledEngineDescriber(std::function<std::string()> describer)
+{
+    EngineDescriber() = std::move(describer);
+}
+
+std::string UrlEncode(const std::string& text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsUnreserved(c)) {
+            encoded += ch;
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+std::string AddQueryParameter(const std::string& url, const std::string& name, const std::string& value)
+{
+    if (name.empty())
+        throw std::invalid_argument("Parameter name is empty");
+    const std::string pair = UrlEncode(name) + "=" + UrlEncode(value);
+
+    const std::size_t hash = url.find('#');
+    const std::string head = url.substr(0, hash);
+    const std::string fragment = hash == std::string::npos ? std::string() : url.substr(hash);
+
+    std::string separator;
+    const std::size_t question = head.find('?');
+    if (question == std::string::npos)
+        separator = "?";
+    else if (question + 1 == head.size() || head.back() == '&')
+        separator = "";
+    else
+        separator = "&";
+    return head + separator + pair + fragment;
+}
+
+std::string ComposeSupportUrl(const std::string& base, const std::string& version, const std::string& system,
+                              const std::string& engineDescription)
+{
+    std::string url = AddQueryParameter(base, "p", "tralvex");
+    url = AddQueryParameter(url, "v", version);
+    url = AddQueryParameter(url, "os", system);
+    if (!engineDescription.empty())
+        url = AddQueryParameter(url, "pp", engineDescription);
+    return url;
+}
+
+std::string MakeSupportUrl(const std::string& ppDescription)
+{
+    const std::string base = Translate("SUPPORT_LINK_URL");
+    const std::string version = GetProgramVersion();
+    const std::string system = GetSystemDescription();
+    const std::string engine = ppDescription.empty() ? DescribeInstalledEngine() : ppDescription;
+    return ComposeSupportUrl(base, version, system, engine);
 }

@@ -1,6 +1,148 @@
 #include "ui/MessageCatalogue.h"
 
-// Until the embedded catalogue is built, every id stands for itself.
-void LoadMessageCatalogue() {}
-std::string Translate(const std::string& id) { return id; }
-bool HasTranslation(const std::string&) { return false; }
+#include "resources/Catalogue.h"
+
+#include <rapidxml/rapidxml.hpp>
+#include <utf8cpp/utf8.h>
+
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr const char* kLanguageNode = "language";
+constexpr const char* kMessagesNode = "messages";
+constexpr const char* kMessageNode = "message";
+constexpr const char* kIdAttribute = "id";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+MessageCatalogue& Table()
+{
+    static MessageCatalogue table;
+    return table;
+}
+
+// Raises the utf-8 library's own exception at the first invalid, truncated
+// or out-of-range sequence.
+void ValidateUtf8(std::string_view text)
+{
+    auto it = text.begin();
+    while (it != text.end())
+        utf8::next(it, text.end());
+}
+
+// A character reference can name a surrogate, which has no UTF-8 form; the
+// table holds valid UTF-8 only.
+std::string CheckedText(const char* data, std::size_t size)
+{
+    std::string text(data, size);
+    if (!utf8::is_valid(text.begin(), text.end()))
+        throw std::runtime_error("Invalid character reference");
+    return text;
+}
+
+// Length of the UTF-8 sequence that starts with lead (1 for anything that is
+// not a valid lead byte, so that scanning always advances).
+std::size_t SequenceLength(unsigned char lead)
+{
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    return 1;
+}
+
+}  // namespace
+
+std::string UnescapeText(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c != '\\') {
+            result += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 == text.size())
+            break;  // a trailing backslash is dropped
+        const char next = text[i + 1];
+        switch (next) {
+        case '"': result += '"'; break;
+        case '\'': result += '\''; break;
+        case '\\': result += '\\'; break;
+        case 'n': result += '\n'; break;
+        case 'r': result += '\r'; break;
+        case 't': result += '\t'; break;
+        default:
+            // An unknown escape vanishes with the character it escapes; a
+            // multi-byte character goes as a whole, never half of it.
+            i += SequenceLength(static_cast<unsigned char>(next)) - 1;
+            break;
+        }
+        i += 2;
+    }
+    return result;
+}
+
+MessageCatalogue ParseMessageCatalogue(std::string_view document)
+{
+    ValidateUtf8(document);
+    if (document.starts_with(kByteOrderMark))
+        document.remove_prefix(kByteOrderMark.size());
+
+    // rapidxml parses in place and needs a terminating zero.
+    std::vector<char> buffer(document.begin(), document.end());
+    buffer.push_back('\0');
+    rapidxml::xml_document<char> xml;
+    xml.parse<0>(buffer.data());
+
+    const rapidxml::xml_node<char>* language = xml.first_node(kLanguageNode);
+    const rapidxml::xml_node<char>* messages = language ? language->first_node(kMessagesNode) : nullptr;
+    if (messages == nullptr)
+        throw std::runtime_error("No xml node found");
+
+    MessageCatalogue catalogue;
+    for (const rapidxml::xml_node<char>* message = messages->first_node(kMessageNode); message != nullptr;
+         message = message->next_sibling(kMessageNode)) {
+        const rapidxml::xml_attribute<char>* id = message->first_attribute(kIdAttribute);
+        if (id == nullptr)
+            throw std::runtime_error("No attribute found");
+        std::string key = UnescapeText(CheckedText(id->value(), id->value_size()));
+        std::string text = UnescapeText(CheckedText(message->value(), message->value_size()));
+        catalogue.emplace(std::move(key), std::move(text));  // keeps the first text of an id
+    }
+    return catalogue;
+}
+
+void InstallMessageCatalogue(MessageCatalogue catalogue)
+{
+    MessageCatalogue& table = Table();
+    table.clear();
+    table.swap(catalogue);
+}
+
+void LoadMessageCatalogue()
+{
+    std::string_view document;
+    if (const auto resource = resources::FindCatalogue("messages"))
+        document = std::string_view(reinterpret_cast<const char*>(resource->data()), resource->size());
+    InstallMessageCatalogue(ParseMessageCatalogue(document));
+}
+
+std::string Translate(const std::string& id)
+{
+    const MessageCatalogue& table = Table();
+    const auto it = table.find(id);
+    return it != table.end() ? it->second : id;
+}
+
+bool HasTranslation(const std::string& id)
+{
+    return Table().contains(id);
+}
