@@ -1,0 +1,282 @@
+#include "app/TempFolder.h"
+#include "app/UtilityError.h"
+#include "TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Touch(const fs::path& p, const std::string& content = "x")
+{
+    std::ofstream(p) << content;
+}
+
+// A tick source that counts how often it was asked and starts at a value.
+struct FakeTicks {
+    std::uint32_t value;
+    int calls = 0;
+    TempFolder::TickSource Source()
+    {
+        return [this] {
+            ++calls;
+            return value;
+        };
+    }
+};
+
+TEST(TempFolderNaming, FreePrefixIsUsedWithoutNumber)
+{
+    ScratchDir dir;
+    FakeTicks ticks {500};
+    TempFolder folder;
+    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    EXPECT_EQ(folder.GetPath(), (dir / "ravelo").string());
+    EXPECT_TRUE(fs::is_directory(folder.GetPath()));
+    EXPECT_EQ(ticks.calls, 0);
+}
+
+TEST(TempFolderNaming, TakenNamesCountUpFromTickCount)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "ravelo");
+    fs::create_directory(dir / "ravelo500");
+    Touch(dir / "ravelo501");  // a file in the way fails creation; the next name follows
+    FakeTicks ticks {500};
+    TempFolder folder;
+    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    EXPECT_EQ(folder.GetPath(), (dir / "ravelo502").string());
+    EXPECT_EQ(ticks.calls, 1);
+}
+
+TEST(TempFolderNaming, FileNamedLikePrefixIsSkipped)
+{
+    ScratchDir dir;
+    Touch(dir / "ravelo");
+    FakeTicks ticks {7};
+    TempFolder folder;
+    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    EXPECT_EQ(folder.GetPath(), (dir / "ravelo7").string());
+    EXPECT_TRUE(fs::is_regular_file(dir / "ravelo"));
+}
+
+TEST(TempFolderNaming, EmptyPrefixAndSuffixUseTickCountFirst)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "4294967295");
+    FakeTicks ticks {4294967295u};
+    TempFolder folder;
+    folder.Create(dir.path().string(), "", "", 10000, ticks.Source());
+    EXPECT_EQ(folder.GetPath(), (dir / "0").string());  // 32-bit counter wraps
+}
+
+TEST(TempFolderNaming, SuffixIsAppended)
+{
+    ScratchDir dir;
+    TempFolder folder;
+    folder.Create(dir.path().string(), "a", ".tmp", 10000);
+    EXPECT_EQ(folder.GetPath(), (dir / "a.tmp").string());
+}
+
+TEST(TempFolderNaming, BudgetExhaustedThrowsUtilityError)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "p");
+    for (int i = 10; i < 13; ++i)
+        fs::create_directory(dir / std::string("p").append(std::to_string(i)));
+    FakeTicks ticks {10};
+    TempFolder folder;
+    // Budget 2 means four attempts: "p", "p10", "p11", "p12".
+    try {
+        folder.Create(dir.path().string(), "p", "", 2, ticks.Source());
+        FAIL() << "expected util::error";
+    } catch (const util::error& e) {
+        EXPECT_STREQ(e.what(), "failed to create temporary folder");
+    }
+    EXPECT_TRUE(folder.GetPath().empty());
+    EXPECT_FALSE(fs::exists(dir / "p13"));
+}
+
+TEST(TempFolderNaming, RelativeBaseIsResolvedAgainstCurrentFolder)
+{
+    ScratchDir dir;
+    const fs::path previous = fs::current_path();
+    fs::create_directory(dir / "sub");
+    fs::current_path(dir / "sub");
+    {
+        TempFolder folder;
+        folder.Create("../x/./", "ravelo", "", 10);
+        EXPECT_EQ(folder.GetPath(), (dir / "x" / "ravelo").string());
+        EXPECT_TRUE(fs::is_directory(dir / "x" / "ravelo"));
+    }
+    fs::current_path(previous);
+}
+
+TEST(TempFolderErrors, ArgumentAndStateErrors)
+{
+    TempFolder folder;
+    EXPECT_THROW(folder.Create("", "p", "", 1), std::invalid_argument);
+    EXPECT_THROW(folder.CreateAt(""), std::invalid_argument);
+    ScratchDir dir;
+    folder.CreateAt((dir / "one").string());
+    EXPECT_THROW(folder.CreateAt((dir / "two").string()), std::logic_error);
+    try {
+        folder.Create(dir.path().string(), "three", "", 1);
+        FAIL() << "expected logic_error";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "logic error occurred during folder generation");
+    }
+}
+
+TEST(TempFolderErrors, CreateAtUncreatablePathNamesIt)
+{
+    ScratchDir dir;
+    Touch(dir / "file");
+    TempFolder folder;
+    const std::string target = (dir / "file" / "sub").string();
+    try {
+        folder.CreateAt(target + "/");
+        FAIL() << "expected util::error";
+    } catch (const util::error& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot create temporary folder \"" + target + "\"");
+    }
+}
+
+TEST(TempFolderLifetime, DestructorDeletesTreeAlsoDuringUnwinding)
+{
+    ScratchDir dir;
+    std::string path;
+    try {
+        TempFolder folder;
+        folder.Create(dir.path().string(), "w", "", 10);
+        path = folder.GetPath();
+        fs::create_directories(fs::path(path) / "a" / "b");
+        Touch(fs::path(path) / "a" / "b" / "f");
+        throw std::runtime_error("conversion failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_FALSE(path.empty());
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
+{
+    ScratchDir dir;
+    const fs::path root = dir / "tree";
+    fs::create_directories(root / "a" / "b");
+    Touch(root / "a" / "b" / "ro");
+    fs::permissions(root / "a" / "b" / "ro", fs::perms::owner_read, fs::perm_options::replace);
+    fs::permissions(root / "a" / "b", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    // Far deeper than any path length limit.
+    fs::path deep = root / "deep";
+    fs::create_directory(deep);
+    const fs::path previous = fs::current_path();
+    fs::current_path(deep);
+    for (int i = 0; i < 600; ++i) {
+        fs::create_directory("level_of_a_deep_tree");
+        fs::current_path("level_of_a_deep_tree");
+    }
+    Touch("leaf");
+    fs::current_path(previous);
+
+    DeleteFolderTree(root.string(), true);
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
+{
+    ScratchDir dir;
+    const fs::path outside = dir / "outside";
+    fs::create_directory(outside);
+    Touch(outside / "keep");
+    const fs::path root = dir / "tree";
+    fs::create_directory(root);
+    fs::create_directory_symlink(outside, root / "link_to_folder");
+    fs::create_symlink(outside / "keep", root / "link_to_file");
+
+    DeleteFolderTree(root.string(), true);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+    EXPECT_TRUE(fs::exists(outside / "keep"));
+
+    // A link given as the folder itself is removed, not followed.
+    fs::create_directory_symlink(outside, dir / "root_link");
+    DeleteFolderTree((dir / "root_link").string(), true);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "root_link")));
+    EXPECT_TRUE(fs::exists(outside / "keep"));
+}
+
+TEST(DeleteFolderTree, NonRecursiveKeepsSubfoldersAndFolder)
+{
+    ScratchDir dir;
+    const fs::path root = dir / "tree";
+    fs::create_directories(root / "sub");
+    Touch(root / "f");
+    DeleteFolderTree(root.string(), false);
+    EXPECT_FALSE(fs::exists(root / "f"));
+    EXPECT_TRUE(fs::exists(root / "sub"));
+}
+
+struct ResolveCase {
+    const char* path;
+    const char* current;
+    const char* expected;
+};
+
+class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
+
+TEST_P(ResolvePathTest, Resolves)
+{
+    EXPECT_EQ(ResolvePath(GetParam().path, GetParam().current), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ResolvePathTest,
+                         ::testing::Values(ResolveCase{"/abs/./x", "/cwd", "/abs/./x"},
+                                           ResolveCase{"a/b", "/cwd", "/cwd/a/b"},
+                                           ResolveCase{"a//b/", "/cwd/", "/cwd/a/b"},
+                                           ResolveCase{"./a/../b", "/cwd/sub", "/cwd/sub/b"},
+                                           ResolveCase{"../../..", "/cwd/sub", "/"},
+                                           ResolveCase{"", "/cwd", "/cwd"},
+                                           ResolveCase{"..", "/", "/"}));
+
+TEST(TempFolderBase, PrivateAndReused)
+{
+    ScratchDir dir;
+    const std::string base = PrepareTempFolderBase((dir / "tmp" / "nested").string());
+    const std::string expected = (dir / "tmp" / "nested" / ("Veltrana-" + std::to_string(::geteuid()))).string() + "/";
+    EXPECT_EQ(base, expected);
+    struct stat st {};
+    ASSERT_EQ(::lstat(base.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(PrepareTempFolderBase((dir / "tmp" / "nested").string()), base);
+}
+
+TEST(TempFolderBase, RefusesLinkAndFile)
+{
+    ScratchDir dir;
+    const std::string name = "Veltrana-" + std::to_string(::geteuid());
+    fs::create_directory(dir / "elsewhere");
+    fs::create_directory(dir / "a");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "a" / name);
+    EXPECT_THROW(PrepareTempFolderBase((dir / "a").string()), util::error);
+    fs::create_directory(dir / "b");
+    Touch(dir / "b" / name);
+    EXPECT_THROW(PrepareTempFolderBase((dir / "b").string()), util::error);
+}
+
+TEST(CreateFolderPath, CreatesParentsAndFailsOnFile)
+{
+    ScratchDir dir;
+    EXPECT_TRUE(CreateFolderPath((dir / "a" / "b" / "c").string()));
+    EXPECT_TRUE(fs::is_directory(dir / "a" / "b" / "c"));
+    EXPECT_TRUE(CreateFolderPath((dir / "a").string()));
+    EXPECT_TRUE(CreateFolderPath(""));
+    Touch(dir / "f");
+    EXPECT_FALSE(CreateFolderPath((dir / "f" / "x").string()));
+    EXPECT_FALSE(CreateFolderPath((dir / "f").string()));
+}
+
+}  // namespace
