@@ -1,0 +1,527 @@
+#include "book/Unzipper.h"
+
+#include <minizip/unzip.h>
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include <utf8cpp/utf8.h>
+
+namespace {
+
+// CP437 bytes 0x80..0xFF as Unicode code points; 0x00..0x7F are ASCII.
+constexpr std::array<char32_t, 128> kCp437High = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
+
+constexpr std::size_t kCopyChunk = 65536;
+
+unzFile Handle(void* archive) { return static_cast<unzFile>(archive); }
+
+// Owns a file descriptor.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { Reset(); }
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (delayed write
+    // errors show here).
+    bool Close()
+    {
+        if (fd_ < 0)
+            return true;
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0;
+    }
+
+private:
+    void Reset()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    int fd_ = -1;
+};
+
+// Closes the archive's current entry unless the caller closed it already.
+class CurrentEntryGuard {
+public:
+    explicit CurrentEntryGuard(unzFile archive) : archive_(archive) {}
+    CurrentEntryGuard(const CurrentEntryGuard&) = delete;
+    CurrentEntryGuard& operator=(const CurrentEntryGuard&) = delete;
+    ~CurrentEntryGuard()
+    {
+        if (archive_)
+            unzCloseCurrentFile(archive_);
+    }
+    // Closes the entry; UNZ_CRCERROR here means the data was damaged.
+    int Close()
+    {
+        const int result = unzCloseCurrentFile(archive_);
+        archive_ = nullptr;
+        return result;
+    }
+
+private:
+    unzFile archive_;
+};
+
+// Removes a temporary file unless it was renamed into place.
+class TempFileGuard {
+public:
+    TempFileGuard(int folder, std::string name) : folder_(folder), name_(std::move(name)) {}
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+    ~TempFileGuard()
+    {
+        if (!name_.empty())
+            ::unlinkat(folder_, name_.c_str(), 0);
+    }
+    void Release() { name_.clear(); }
+
+private:
+    int folder_;
+    std::string name_;
+};
+
+// minizip's file open, restricted to regular files: a FIFO or device would
+// otherwise block or be read without end. Opening non-blocking keeps a FIFO
+// without writer from hanging the open itself.
+voidpf ZCALLBACK OpenRegularFile(voidpf, const void* filename, int mode)
+{
+    if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
+        return nullptr;
+    int fd = ::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
+std::size_t Utf16Length(std::string_view utf8)
+{
+    std::size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80)
+            ++units;
+        if (c >= 0xF0)
+            ++units;  // a supplementary character takes a surrogate pair
+    }
+    return units;
+}
+
+// The entry name split into the folders and file it names, or nothing when
+// the name could reach outside the destination.
+std::optional<std::vector<std::string>> SplitEntryName(const std::string& name)
+{
+    if (name.empty() || name.front() == '/')
+        return std::nullopt;  // absolute, "\\server\share" included
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string::npos)
+            end = name.size();
+        std::string part = name.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        // ".." leaves the folder; a colon makes a drive ("C:") or an
+        // alternate data stream name on the packages' home platform.
+        if (part == ".." || part.find(':') != std::string::npos)
+            return std::nullopt;
+        parts.push_back(std::move(part));
+    }
+    return parts;
+}
+
+// Opens (creating when missing) each folder of parts[0, count) below base,
+// never following a symbolic link.
+UniqueFd OpenFolders(int base, const std::vector<std::string>& parts, std::size_t count)
+{
+    UniqueFd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 0; i < count && current.Valid(); ++i) {
+        const char* part = parts[i].c_str();
+        if (::mkdirat(current.Get(), part, 0755) != 0 && errno != EEXIST)
+            return UniqueFd();
+        current = UniqueFd(::openat(current.Get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    return current;
+}
+
+std::string TempName()
+{
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, ".unzip-%016llx.part",
+                  static_cast<unsigned long long>(generator()));
+    return buffer;
+}
+
+// The entry's DOS date and time, read as local time.
+std::optional<std::time_t> EntryTime(const tm_unz& date)
+{
+    if (date.tm_mon > 11 || date.tm_mday < 1 || date.tm_mday > 31 || date.tm_hour > 23 || date.tm_min > 59 ||
+        date.tm_sec > 59 || date.tm_year < 1980)
+        return std::nullopt;
+    std::tm local{};
+    local.tm_year = static_cast<int>(date.tm_year) - 1900;
+    local.tm_mon = static_cast<int>(date.tm_mon);
+    local.tm_mday = static_cast<int>(date.tm_mday);
+    local.tm_hour = static_cast<int>(date.tm_hour);
+    local.tm_min = static_cast<int>(date.tm_min);
+    local.tm_sec = static_cast<int>(date.tm_sec);
+    local.tm_isdst = -1;
+    const std::time_t result = std::mktime(&local);
+    if (result == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return result;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawName, std::string& rawComment)
+{
+    if (unzGetCurrentFileInfo64(archive, &record, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    // Read the whole name: a name cut at a fixed buffer would extract under
+    // a different name than the archive gives.
+    std::vector<char> name(record.size_filename + 1), comment(record.size_file_comment + 1);
+    if (unzGetCurrentFileInfo64(archive, &record, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                comment.data(), static_cast<uLong>(comment.size())) != UNZ_OK)
+        return false;
+    rawName.assign(name.data(), record.size_filename);
+    rawComment.assign(comment.data(), record.size_file_comment);
+    return true;
+}
+
+}  // namespace
+
+std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag)
+{
+    if (utf8Flag) {
+        std::string text = utf8::replace_invalid(std::string(raw));
+        if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+            text.erase(0, 3);
+        return text;
+    }
+    std::string text;
+    text.reserve(raw.size());
+    for (unsigned char c : raw) {
+        if (c < 0x80)
+            text.push_back(static_cast<char>(c));
+        else
+            utf8::append(static_cast<char32_t>(kCp437High[c - 0x80]), std::back_inserter(text));
+    }
+    return text;
+}
+
+CUnzipper::CUnzipper(const std::filesystem::path& package) : CUnzipper(package, ExtractionLimits{}) {}
+
+CUnzipper::CUnzipper(const std::filesystem::path& package, const ExtractionLimits& limits) : limits_(limits)
+{
+    if (!Open(package))
+        throw std::runtime_error("cannot open file");
+}
+
+CUnzipper::~CUnzipper() { Close(); }
+
+bool CUnzipper::Open(const std::filesystem::path& package)
+{
+    Close();
+    if (package.empty())
+        return false;
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(package, error);
+    if (error || full.native().size() >= PATH_MAX)
+        return false;
+    zlib_filefunc64_def functions;
+    fill_fopen64_filefunc(&functions);
+    functions.zopen64_file = OpenRegularFile;
+    archive_ = unzOpen2_64(full.c_str(), &functions);
+    totalWritten_ = 0;
+    return archive_ != nullptr;
+}
+
+void CUnzipper::Close()
+{
+    if (!archive_)
+        return;
+    unzCloseCurrentFile(Handle(archive_));
+    unzClose(Handle(archive_));
+    archive_ = nullptr;
+}
+
+std::uint64_t CUnzipper::GetEntryCount() const
+{
+    if (!archive_)
+        return 0;
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(Handle(archive_), &global) != UNZ_OK)
+        return 0;
+    return global.number_entry;
+}
+
+CUnzipper::Move CUnzipper::MoveToFirst()
+{
+    if (!archive_)
+        return Move::Error;
+    const int result = unzGoToFirstFile(Handle(archive_));
+    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End : Move::Error;
+}
+
+CUnzipper::Move CUnzipper::MoveToNext()
+{
+    if (!archive_)
+        return Move::Error;
+    const int result = unzGoToNextFile(Handle(archive_));
+    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End : Move::Error;
+}
+
+bool CUnzipper::GoToFirstEntry() { return MoveToFirst() == Move::Ok; }
+
+bool CUnzipper::GoToNextEntry() { return MoveToNext() == Move::Ok; }
+
+bool CUnzipper::GetEntryInfo(ZipEntryInfo& info) const
+{
+    if (!archive_)
+        return false;
+    unz_file_info64 record{};
+    std::string rawName, rawComment;
+    if (!ReadEntryRecord(Handle(archive_), record, rawName, rawComment))
+        return false;
+    const bool utf8 = (record.flag & kZipFlagUtf8) != 0;
+    info.name = DecodeZipEntryText(rawName, utf8);
+    for (char& c : info.name)
+        if (c == '\\')
+            c = '/';
+    info.comment = DecodeZipEntryText(rawComment, utf8);
+    info.versionMadeBy = static_cast<std::uint32_t>(record.version);
+    info.versionNeeded = static_cast<std::uint32_t>(record.version_needed);
+    info.flags = static_cast<std::uint32_t>(record.flag);
+    info.compressionMethod = static_cast<std::uint32_t>(record.compression_method);
+    info.dosDateTime = static_cast<std::uint32_t>(record.dosDate);
+    info.crc32 = static_cast<std::uint32_t>(record.crc);
+    info.compressedSize = record.compressed_size;
+    info.uncompressedSize = record.uncompressed_size;
+    info.internalAttributes = static_cast<std::uint32_t>(record.internal_fa);
+    info.externalAttributes = static_cast<std::uint32_t>(record.external_fa);
+    info.isDirectory = (record.external_fa & kZipDirectoryAttribute) != 0;
+    return true;
+}
+
+bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
+{
+    if (!archive_ || destination.empty())
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(destination, error);
+    if (error || !std::filesystem::is_directory(destination, error))
+        return false;
+
+    ZipEntryInfo info;
+    if (!GetEntryInfo(info))
+        return false;
+    if (info.name.find('\0') != std::string::npos || Utf16Length(info.name) > kMaxEntryNameLength)
+        return false;
+    const auto parts = SplitEntryName(info.name);
+    if (!parts)
+        return false;
+    const std::filesystem::path base = std::filesystem::absolute(destination, error);
+    if (error)
+        return false;
+    std::string target = base.native();
+    for (const std::string& part : *parts)
+        target += "/" + part;
+    if (target.size() >= PATH_MAX)
+        return false;
+
+    const UniqueFd root(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.Valid())
+        return false;
+
+    if (info.isDirectory)
+        return OpenFolders(root.Get(), *parts, parts->size()).Valid();
+
+    // A file needs a name of its own; one that ends in a separator names a
+    // folder and cannot be created as a file.
+    if (parts->empty() || info.name.back() == '/')
+        return false;
+    // Encrypted data cannot be read without a password; refuse it before
+    // anything is written.
+    if (info.flags & kZipFlagEncrypted)
+        return false;
+    // Only stored and deflated data can be decoded; minizip hands other
+    // methods out undecoded, which would be written as if it were the file.
+    if (info.compressionMethod != 0 && info.compressionMethod != Z_DEFLATED)
+        return false;
+    if (info.uncompressedSize > limits_.maxTotalBytes - std::min(totalWritten_, limits_.maxTotalBytes))
+        return false;
+
+    const UniqueFd folder = OpenFolders(root.Get(), *parts, parts->size() - 1);
+    if (!folder.Valid())
+        return false;
+    const std::string& leaf = parts->back();
+
+    // An existing file of that name is replaced, unless it is read-only.
+    struct stat existing {};
+    if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return false;
+        if (S_ISREG(existing.st_mode) && (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return false;
+    }
+
+    // Write under a fresh name and rename into place: no existing file, link
+    // or hard link is ever written through, and a failure leaves nothing.
+    std::string tempName;
+    UniqueFd file;
+    for (int attempt = 0; attempt < 16 && !file.Valid(); ++attempt) {
+        tempName = TempName();
+        file = UniqueFd(::openat(folder.Get(), tempName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!file.Valid() && errno != EEXIST)
+            return false;
+    }
+    if (!file.Valid())
+        return false;
+    TempFileGuard tempGuard(folder.Get(), tempName);
+
+    if (unzOpenCurrentFile(Handle(archive_)) != UNZ_OK)
+        return false;
+    CurrentEntryGuard entry(Handle(archive_));
+
+    std::vector<char> buffer(kCopyChunk);
+    std::uint64_t written = 0;
+    for (;;) {
+        const int read = unzReadCurrentFile(Handle(archive_), buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (read < 0)
+            return false;
+        if (read == 0)
+            break;
+        const auto size = static_cast<std::uint64_t>(read);
+        // Never more than the entry declares, never more than the whole
+        // extraction may write.
+        if (size > info.uncompressedSize - written || size > limits_.maxTotalBytes - totalWritten_)
+            return false;
+        if (!WriteAll(file.Get(), buffer.data(), static_cast<std::size_t>(size)))
+            return false;
+        written += size;
+        totalWritten_ += size;
+    }
+    // The check value is only compared when the entry is closed.
+    if (entry.Close() != UNZ_OK || written != info.uncompressedSize)
+        return false;
+
+    unz_file_info64 record{};
+    if (unzGetCurrentFileInfo64(Handle(archive_), &record, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK) {
+        if (const auto time = EntryTime(record.tmu_date)) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {*time, 0}};
+            ::futimens(file.Get(), times);  // a file without its date is still a good file
+        }
+    }
+    if (!file.Close())
+        return false;
+    if (::renameat(folder.Get(), tempName.c_str(), folder.Get(), leaf.c_str()) != 0)
+        return false;
+    tempGuard.Release();
+    return true;
+}
+
+bool CUnzipper::ExtractAll(const std::filesystem::path& destination)
+{
+    if (!archive_ || destination.empty())
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(destination, error);
+    if (error || !std::filesystem::is_directory(destination, error))
+        return false;
+    const std::uint64_t count = GetEntryCount();
+    if (count == 0 || count > limits_.maxEntries)
+        return false;
+    if (MoveToFirst() != Move::Ok)
+        return false;
+    totalWritten_ = 0;
+    for (std::uint64_t extracted = 1;; ++extracted) {
+        if (extracted > limits_.maxEntries || !ExtractEntry(destination))
+            return false;
+        switch (MoveToNext()) {
+        case Move::Ok:
+            break;
+        case Move::End:
+            return true;
+        case Move::Error:
+            return false;
+        }
+    }
+}

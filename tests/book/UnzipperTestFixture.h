@@ -1,0 +1,108 @@
+#pragma once
+#include "book/Unzipper.h"
+#include "book/UnzipperTestZip.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+inline std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteFile(const fs::path& path, const std::string& data)
+{
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+// Every test works in its own folder: the package and a sentinel folder
+// "outside" sit beside the destination "dest", so a write that escapes the
+// destination shows in a snapshot of everything but "dest".
+class UnzipperTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::path(::testing::TempDir()) / "unzipper-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        dest = root / "dest";
+        package = root / "package.mordx";
+        fs::create_directories(root / "outside");
+        WriteFile(root / "outside" / "target", "original");
+    }
+    void TearDown() override
+    {
+        std::error_code error;
+        fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+        fs::remove_all(root, error);
+    }
+
+    // Path -> content ("<dir>", "<link>target") of everything below root
+    // except the destination.
+    std::map<std::string, std::string> SnapshotOutside() const
+    {
+        std::map<std::string, std::string> snapshot;
+        for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+            const fs::path relative = it->path().lexically_relative(root);
+            if (*relative.begin() == "dest") {
+                it.disable_recursion_pending();
+                continue;
+            }
+            if (it->is_symlink())
+                snapshot[relative.string()] = "<link>" + fs::read_symlink(it->path()).string();
+            else if (it->is_directory())
+                snapshot[relative.string()] = "<dir>";
+            else
+                snapshot[relative.string()] = ReadFile(it->path());
+        }
+        return snapshot;
+    }
+
+    // Relative paths of everything below the destination (symlinks not
+    // followed), folders with a trailing "/".
+    std::vector<std::string> DestinationListing() const
+    {
+        std::vector<std::string> listing;
+        if (!fs::exists(dest))
+            return listing;
+        for (auto it = fs::recursive_directory_iterator(dest); it != fs::recursive_directory_iterator(); ++it) {
+            std::string name = it->path().lexically_relative(dest).string();
+            if (!it->is_symlink() && it->is_directory())
+                name += "/";
+            listing.push_back(name);
+        }
+        std::sort(listing.begin(), listing.end());
+        return listing;
+    }
+
+    // Extracts the package with the given limits, checking that nothing
+    // outside the destination changed and no temporary file was left.
+    bool Extract(const ExtractionLimits& limits = {})
+    {
+        const auto before = SnapshotOutside();
+        bool result = false;
+        {
+            CUnzipper unzipper(package, limits);
+            result = unzipper.ExtractAll(dest);
+            unzipper.Close();
+        }
+        EXPECT_EQ(SnapshotOutside(), before) << "written outside the destination";
+        for (const std::string& name : DestinationListing())
+            EXPECT_EQ(name.find(".unzip-"), std::string::npos) << "temporary file left: " << name;
+        return result;
+    }
+
+    fs::path root, dest, package;
+};
