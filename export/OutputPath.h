@@ -1,0 +1,12 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+// folder/stem.pptx, or folder/stem (k).pptx for the first k = 2, 3, ... at
+// which nothing exists yet. An empty folder gives a path relative to the
+// current folder.
+std::filesystem::path MakeUniqueOutputPath(const std::filesystem::path& folder, const std::string& stem);
+
+// The user's documents folder (XDG_DOCUMENTS_DIR from user-dirs.dirs, else
+// ~/Documents), or an empty path when there is no home folder.
+std::filesystem::path GetDocumentsFolder();
