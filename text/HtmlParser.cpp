@@ -5,6 +5,8 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include <cstring>
+#include <functional>
+#include <map>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -18,7 +20,7 @@ using Node = rapidxml::xml_node<char>;
 const char kSyntaxError[] = "html parsing error";
 
 // Entities stay as written; everything else is rapidxml's default.
-constexpr int kParseFlags = rapidxml::parse_no_entity_translation;
+constexpr int kParseFlags = rapidxml::parse_no_entity_translation | rapidxml::parse_no_string_terminators;
 
 // rapidxml's character classes, which the nesting check must share with it.
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -52,13 +54,19 @@ bool SkipPast(const char*& t, const char* terminator) {
     }
 }
 
+// Runs of white space that rapidxml drops (white space alone between two
+// pieces of markup), by the name of the element they sit in.
+using DroppedSpace = std::map<const char*, std::vector<std::string_view>>;
+
 // rapidxml recurses once per open element and cannot be told to stop, so
 // the text is first scanned with its grammar, without recursion, and
 // refused if elements nest deeper than the limit. Returns false for too deep
 // nesting or a syntax error (rapidxml would reject the latter anyway).
-// t must be zero-terminated.
-bool NestingWithinLimit(const char* t, std::size_t limit) {
+// The scan also records the white space that rapidxml drops, so that the
+// walk can restore it. t must be zero-terminated.
+bool NestingWithinLimit(const char* t, std::size_t limit, DroppedSpace& dropped) {
     std::size_t depth = 0;
+    std::vector<const char*> open;
     for (;;) {
         if (depth == 0) {
             SkipSpace(t);
@@ -67,8 +75,14 @@ bool NestingWithinLimit(const char* t, std::size_t limit) {
             if (*t != '<')
                 return false;
         } else {
-            while (*t != '\0' && *t != '<')
-                ++t;
+            const char* space = t;
+            SkipSpace(t);
+            if (*t == '<' && t != space) {
+                dropped[open.back()].emplace_back(space, static_cast<std::size_t>(t - space));
+            } else {
+                while (*t != '\0' && *t != '<')
+                    ++t;
+            }
             if (*t == '\0')
                 return false;
             if (t[1] == '/') {
@@ -80,6 +94,7 @@ bool NestingWithinLimit(const char* t, std::size_t limit) {
                     return false;
                 ++t;
                 --depth;
+                open.pop_back();
                 continue;
             }
         }
@@ -157,6 +172,7 @@ bool NestingWithinLimit(const char* t, std::size_t limit) {
                 ++t;
                 if (++depth > limit)
                     return false;
+                open.push_back(name);
             } else if (*t == '/' && t[1] == '>') {
                 t += 2;
             } else {
@@ -200,9 +216,10 @@ std::string AttributeValue(const Node& element, const char* lowerName) {
 // Passed by value, so that a style applies to one subtree only.
 struct WalkState {
     // The start of a font tag: no styles, no link.
-    WalkState(IFontTag* fontTag, IParagraph* owner, bool isFontRoot)
-        : tag(fontTag), paragraph(owner), fontRoot(isFontRoot) {}
+    WalkState(const DroppedSpace& space, IFontTag* fontTag, IParagraph* owner, bool isFontRoot)
+        : dropped(&space), tag(fontTag), paragraph(owner), fontRoot(isFontRoot) {}
 
+    const DroppedSpace* dropped;
     IFontTag* tag;
     IParagraph* paragraph;
     bool fontRoot = false;
@@ -213,20 +230,57 @@ struct WalkState {
     std::string target;
 };
 
-void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph);
+// A child of an element: a node, or white space that rapidxml dropped.
+struct Child {
+    const Node* node;
+    std::string_view space;
+};
 
-// Returns true if node was a nested font, which got a font tag of its own.
-bool Walk(const Node& node, WalkState state) {
-    if (node.type() == rapidxml::node_data || node.type() == rapidxml::node_cdata) {
-        if (node.value_size() == 0)
-            return false;
-        ITextRange* range = state.tag->GetTextRanges().Add(std::string(node.value(), node.value_size()));
+const char* PositionOf(const Node& node) {
+    return node.type() == rapidxml::node_element ? node.name() : node.value();
+}
+
+// The children in document order, with the dropped white space put back.
+std::vector<Child> ChildrenOf(const Node& element, const DroppedSpace& dropped) {
+    std::vector<Child> children;
+    const auto found = dropped.find(element.name());
+    const std::vector<std::string_view> none;
+    const auto& spaces = found != dropped.end() ? found->second : none;
+    auto space = spaces.begin();
+    for (const Node* child = element.first_node(); child != nullptr; child = child->next_sibling()) {
+        const std::less<const char*> before;
+        for (; space != spaces.end() && before(space->data(), PositionOf(*child)); ++space)
+            children.push_back({nullptr, *space});
+        children.push_back({child, {}});
+    }
+    for (; space != spaces.end(); ++space)
+        children.push_back({nullptr, *space});
+    return children;
+}
+
+void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph, const DroppedSpace& dropped);
+
+void AddText(std::string_view text, const WalkState& state) {
+    if (text.empty())
+        return;
+    ITextRange* range = state.tag->GetTextRanges().Add(std::string(text));
         IFontStyle& style = range->GetFontStyle();
         style.SetBold(state.bold);
         style.SetItalic(state.italic);
         style.SetUnderline(state.underline);
         style.SetLink(state.link);
         style.SetTarget(state.target);
+}
+
+// Returns true if node was a nested font, which got a font tag of its own.
+bool Walk(const Child& child, WalkState state) {
+    if (child.node == nullptr) {
+        AddText(child.space, state);
+        return false;
+    }
+    const Node& node = *child.node;
+    if (node.type() == rapidxml::node_data || node.type() == rapidxml::node_cdata) {
+        AddText(std::string_view(node.value(), node.value_size()), state);
         return false;
     }
     if (node.type() != rapidxml::node_element)
@@ -235,7 +289,7 @@ bool Walk(const Node& node, WalkState state) {
     const std::string name = NameOf(node);
     if (name == "font" && !state.fontRoot) {
         IFontTag* nested = state.paragraph->GetFontTags().AddCopy(*state.tag);
-        HandleFont(node, *nested, *state.paragraph);
+        HandleFont(node, *nested, *state.paragraph, *state.dropped);
         return true;
     }
     if (name == "b") {
@@ -251,52 +305,52 @@ bool Walk(const Node& node, WalkState state) {
 
     IFontTag* const own = state.tag;
     state.fontRoot = false;
-    for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
+    for (const Child& inner : ChildrenOf(node, *state.dropped)) {
         // After a nested font the following text belongs to a new font tag,
         // so that the paragraph's font tags stay in document order.
-        if (Walk(*child, state))
+        if (Walk(inner, state))
             state.tag = state.paragraph->GetFontTags().AddCopy(*own);
     }
     return false;
 }
 
-void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph) {
+void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph, const DroppedSpace& dropped) {
     AddAttributes(font, tag.GetAttributes());
-    Walk(font, WalkState(&tag, &paragraph, true));
+    Walk(Child{&font, {}}, WalkState(dropped, &tag, &paragraph, true));
 }
 
-void FillParagraph(const Node& p, IParagraph& paragraph) {
+void FillParagraph(const Node& p, IParagraph& paragraph, const DroppedSpace& dropped) {
     AddAttributes(p, paragraph.GetAttributes());
-    for (const Node* child = p.first_node(); child != nullptr; child = child->next_sibling()) {
+    for (const Child& child : ChildrenOf(p, dropped)) {
         IFontTag* tag = paragraph.GetFontTags().Add();
-        if (IsElement(*child, "font"))
-            HandleFont(*child, *tag, paragraph);
+        if (child.node != nullptr && IsElement(*child.node, "font"))
+            HandleFont(*child.node, *tag, paragraph, dropped);
         else
-            Walk(*child, WalkState(tag, &paragraph, false));
+            Walk(child, WalkState(dropped, tag, &paragraph, false));
     }
 }
 
-void FillListItem(const Node& li, IList& list) {
+void FillListItem(const Node& li, IList& list, const DroppedSpace& dropped) {
     AddAttributes(li, list.GetAttributes());
     for (const Node* child = li.first_node(); child != nullptr; child = child->next_sibling()) {
         if (IsElement(*child, "p")) {
-            FillParagraph(*child, *list.GetParagraphs().Add(true));
+            FillParagraph(*child, *list.GetParagraphs().Add(true), dropped);
         } else if (IsElement(*child, "font")) {
             IParagraph* paragraph = list.GetParagraphs().Add(false);
-            HandleFont(*child, *paragraph->GetFontTags().Add(), *paragraph);
+            HandleFont(*child, *paragraph->GetFontTags().Add(), *paragraph, dropped);
         }
     }
 }
 
-void AddParagraphList(const Node& p, ITextFormat& format) {
+void AddParagraphList(const Node& p, ITextFormat& format, const DroppedSpace& dropped) {
     IList* list = format.GetLists().Add();
-    FillParagraph(p, *list->GetParagraphs().Add(true));
+    FillParagraph(p, *list->GetParagraphs().Add(true), dropped);
 }
 
-void AddListItem(const Node& li, ITextFormat& format) {
+void AddListItem(const Node& li, ITextFormat& format, const DroppedSpace& dropped) {
     IList* list = format.GetLists().Add();
     list->SetListItem(true);
-    FillListItem(li, *list);
+    FillListItem(li, *list, dropped);
 }
 
 } // namespace
@@ -310,13 +364,16 @@ void CHtmlParser::Parse(const std::string& html, IFormattedText& target) const {
     // A zero byte would end the document early and silently drop the rest.
     if (working.find('\0') != std::string::npos)
         throw std::runtime_error(kSyntaxError);
-    // The wrapper is one level of its own.
-    if (!NestingWithinLimit(working.c_str(), kMaxNestingDepth + 1))
-        throw std::runtime_error(kSyntaxError);
-
     // rapidxml parses in place; the vector is its zero-terminated buffer.
+    // Without string terminators it leaves the buffer as it is, so the
+    // positions found by the scan stay comparable with the nodes.
     std::vector<char> buffer(working.begin(), working.end());
     buffer.push_back('\0');
+    DroppedSpace dropped;
+    // The wrapper is one level of its own.
+    if (!NestingWithinLimit(buffer.data(), kMaxNestingDepth + 1, dropped))
+        throw std::runtime_error(kSyntaxError);
+
     rapidxml::xml_document<char> document;
     try {
         document.parse<kParseFlags>(buffer.data());
@@ -338,14 +395,14 @@ void CHtmlParser::Parse(const std::string& html, IFormattedText& target) const {
             AddAttributes(*child, format->GetAttributes());
             for (const Node* inner = child->first_node(); inner != nullptr; inner = inner->next_sibling()) {
                 if (IsElement(*inner, "p"))
-                    AddParagraphList(*inner, *format);
+                    AddParagraphList(*inner, *format, dropped);
                 else if (IsElement(*inner, "li"))
-                    AddListItem(*inner, *format);
+                    AddListItem(*inner, *format, dropped);
             }
         } else if (name == "p") {
-            AddParagraphList(*child, *formats.Add());
+            AddParagraphList(*child, *formats.Add(), dropped);
         } else if (name == "li") {
-            AddListItem(*child, *formats.Add());
+            AddListItem(*child, *formats.Add(), dropped);
         }
     }
 }
