@@ -1,0 +1,246 @@
+#include "text/FormattedTextImpl.h"
+
+#include "text/HtmlParser.h"
+#include "text/HtmlWriter.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+namespace htmlparser {
+
+namespace {
+
+// The process locale is "C" unless someone changes it, and "C" folds ASCII
+// only; names must fold the same way whatever the process does.
+class FoldingLocale {
+public:
+    FoldingLocale() : m_locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr))) {}
+    ~FoldingLocale() {
+        if (m_locale != locale_t(nullptr))
+            freelocale(m_locale);
+    }
+    FoldingLocale(const FoldingLocale&) = delete;
+    FoldingLocale& operator=(const FoldingLocale&) = delete;
+
+    char32_t Lower(char32_t c) const {
+        if (c < 0x80)
+            return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+        if (m_locale == locale_t(nullptr))
+            return c;
+        return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), m_locale));
+    }
+
+private:
+    locale_t m_locale;
+};
+
+const FoldingLocale& Folding() {
+    static const FoldingLocale folding;
+    return folding;
+}
+
+// Decodes one well-formed UTF-8 sequence at s[i]; returns its length, or 0
+// if the bytes there are not one.
+std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    std::size_t len;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2; cp = b0 & 0x1F; min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3; cp = b0 & 0x0F; min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4; cp = b0 & 0x07; min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < len)
+        return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const unsigned char b = byte(i + k);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+void EncodeUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void RequireName(const std::string& name) {
+    if (name.empty())
+        throw std::invalid_argument("attribute name must be a non-empty string");
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+} // namespace
+
+std::string FoldName(const std::string& name) {
+    const FoldingLocale& folding = Folding();
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(name, i, cp);
+        if (len == 0) {
+            const auto b = static_cast<unsigned char>(name[i]);
+            if (b < 0x80)
+                EncodeUtf8(folding.Lower(b), out);
+            else
+                out += name[i];
+            ++i;
+            continue;
+        }
+        char32_t lower = folding.Lower(cp);
+        if (lower > 0x10FFFF || (lower >= 0xD800 && lower <= 0xDFFF))
+            lower = cp;
+        EncodeUtf8(lower, out);
+        i += len;
+    }
+    return out;
+}
+
+CAttribute::CAttribute(const std::string& name, const std::string& value)
+    : m_name(name), m_value(value) {
+    RequireName(name);
+}
+
+void CAttribute::SetName(const std::string& name) {
+    RequireName(name);
+    m_name = name;
+}
+
+void CAttributes::Clear() {
+    m_index.clear();
+    m_items.clear();
+}
+
+IAttribute* CAttributes::Add(const std::string& name, const std::string& value) {
+    RequireName(name);
+    std::string folded = FoldName(name);
+    if (auto found = m_index.find(folded); found != m_index.end()) {
+        found->second->SetValue(value);
+        return found->second;
+    }
+    CAttribute* attribute = Append(folded, value);
+    m_index.emplace(std::move(folded), attribute);
+    return attribute;
+}
+
+bool CAttributes::Contains(const std::string& name) const {
+    return m_index.count(FoldName(name)) != 0;
+}
+
+const IAttribute* CAttributes::Get(const std::string& name) const {
+    auto found = m_index.find(FoldName(name));
+    if (found == m_index.end())
+        throw std::invalid_argument("attribute with the specified name not found");
+    return found->second;
+}
+
+IAttribute* CAttributes::Get(const std::string& name) {
+    return const_cast<IAttribute*>(static_cast<const CAttributes&>(*this).Get(name));
+}
+
+void CFontStyle::SetLink(const std::string& link) {
+    m_url.clear();
+    m_mailLink.clear();
+    m_eventLink.clear();
+    if (StartsWith(link, "event:"))
+        m_eventLink = link;
+    else if (StartsWith(link, "mailto:"))
+        m_mailLink = link;
+    else
+        m_url = link;
+}
+
+ITextRange* CTextRanges::Add(const std::string& text) {
+    CTextRange* range = Append();
+    range->SetText(text);
+    return range;
+}
+
+IFontTag* CFontTags::AddCopy(const IFontTag& source) {
+    // Copy the attributes before appending: source may belong to this
+    // collection, and the copy must not depend on the vector staying put.
+    const IAttributes& from = source.GetAttributes();
+    std::vector<std::pair<std::string, std::string>> attributes;
+    attributes.reserve(from.GetCount());
+    for (std::size_t i = 0; i < from.GetCount(); ++i) {
+        const IAttribute* a = from.GetItem(i);
+        attributes.emplace_back(a->GetName(), a->GetValue());
+    }
+    IFontTag* tag = Add();
+    for (const auto& [name, value] : attributes)
+        tag->GetAttributes().Add(name, value);
+    return tag;
+}
+
+std::unique_ptr<IFormattedText> CFormattedText::Clone() const {
+    const std::string html = CHtmlWriter().ToHtml(*this);
+    auto copy = CreateFormattedText();
+    try {
+        CHtmlParser().Parse(html, *copy);
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("Error cloning formatted text");
+    }
+    return copy;
+}
+
+std::string CFormattedText::GetPlainText() const {
+    std::string result;
+    const std::size_t formatCount = m_formats.GetCount();
+    for (std::size_t f = 0; f < formatCount; ++f) {
+        const ILists& lists = m_formats.GetItem(f)->GetLists();
+        for (std::size_t l = 0; l < lists.GetCount(); ++l) {
+            const IParagraphs& paragraphs = lists.GetItem(l)->GetParagraphs();
+            for (std::size_t p = 0; p < paragraphs.GetCount(); ++p) {
+                std::string text;
+                const IFontTags& tags = paragraphs.GetItem(p)->GetFontTags();
+                for (std::size_t t = 0; t < tags.GetCount(); ++t) {
+                    const ITextRanges& ranges = tags.GetItem(t)->GetTextRanges();
+                    for (std::size_t r = 0; r < ranges.GetCount(); ++r)
+                        text += ranges.GetItem(r)->GetText();
+                }
+                for (char& c : text)
+                    if (c == '\v')
+                        c = '\n';
+                if (!text.empty() && p + 1 < paragraphs.GetCount())
+                    text += '\n';
+                result += text;
+            }
+        }
+        if (f + 1 < formatCount)
+            result += '\n';
+    }
+    return result;
+}
+
+std::unique_ptr<IFormattedText> CreateFormattedText() {
+    return std::make_unique<CFormattedText>();
+}
+
+} // namespace htmlparser
