@@ -1,0 +1,213 @@
+#include "book/BookReader.h"
+
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <xercesc/dom/DOMError.hpp>
+#include <xercesc/dom/DOMErrorHandler.hpp>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMLSException.hpp>
+#include <xercesc/dom/DOMLSResourceResolver.hpp>
+#include <xercesc/dom/DOMLocator.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/Wrapper4InputSource.hpp>
+#include <xercesc/parsers/DOMLSParserImpl.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
+
+#include <xsd/cxx/xml/string.hxx>
+
+namespace bookparser {
+namespace {
+
+using namespace xercesc;
+
+// Reference-counted by Xerces, so nesting with other users is harmless.
+class XercesPlatform {
+public:
+    XercesPlatform() { XMLPlatformUtils::Initialize("en_US"); }
+    ~XercesPlatform() { XMLPlatformUtils::Terminate(); }
+    XercesPlatform(const XercesPlatform&) = delete;
+    XercesPlatform& operator=(const XercesPlatform&) = delete;
+};
+
+// Returning nothing with default entity resolution disabled means no DTD,
+// entity or schema outside the document is ever opened.
+class NoResourceResolver : public DOMLSResourceResolver {
+public:
+    DOMLSInput* resolveResource(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*,
+                                const XMLCh*) override {
+        return nullptr;
+    }
+};
+
+// Collects the parser's diagnostics. Parsing stops at the first error: a
+// document that is going to be rejected anyway is not worth more work, and an
+// entity-expansion error must not let the expansion go on.
+class DiagnosticsCollector : public DOMErrorHandler {
+public:
+    bool handleError(const DOMError& e) override {
+        xml_schema::severity severity = xml_schema::severity::error;
+        switch (e.getSeverity()) {
+        case DOMError::DOM_SEVERITY_WARNING: severity = xml_schema::severity::warning; break;
+        case DOMError::DOM_SEVERITY_ERROR: severity = xml_schema::severity::error; break;
+        case DOMError::DOM_SEVERITY_FATAL_ERROR: severity = xml_schema::severity::error; break;
+        }
+        unsigned long line = 0, column = 0;
+        if (const DOMLocator* loc = e.getLocation()) {
+            line = static_cast<unsigned long>(loc->getLineNumber());
+            column = static_cast<unsigned long>(loc->getColumnNumber());
+        }
+        Add(severity, line, column, Transcode(e.getMessage()));
+        if (severity == xml_schema::severity::warning) {
+            return true;
+        }
+        failed_ = true;
+        return false;
+    }
+
+    void Add(xml_schema::severity severity, unsigned long line, unsigned long column,
+             const std::string& message) {
+        // The document is read from memory: it has no system id.
+        diagnostics_.push_back(xml_schema::error(severity, std::string(), line, column, message));
+    }
+    void Fail(const std::string& message) {
+        Add(xml_schema::severity::error, 0, 0, message);
+        failed_ = true;
+    }
+    bool Failed() const { return failed_; }
+    const xml_schema::diagnostics& Diagnostics() const { return diagnostics_; }
+
+    static std::string Transcode(const XMLCh* text) {
+        return text != nullptr ? xsd::cxx::xml::transcode<char>(text) : std::string();
+    }
+
+private:
+    xml_schema::diagnostics diagnostics_;
+    bool failed_ = false;
+};
+
+struct EntityTextTooLarge {};
+
+// The expansion limit counts expansions, not their size: one large entity
+// referenced many times would still blow up. Bound the declared replacement
+// text as well, so that expansions × text stays small.
+class GuardedLSParser : public DOMLSParserImpl {
+public:
+    void entityDecl(const DTDEntityDecl& decl, const bool isPEDecl, const bool isIgnored) override {
+        declaredText_ += decl.getValueLen();
+        if (declaredText_ > kMaxDeclaredEntityText) {
+            throw EntityTextTooLarge();
+        }
+        DOMLSParserImpl::entityDecl(decl, isPEDecl, isIgnored);
+    }
+
+private:
+    std::size_t declaredText_ = 0;
+};
+
+struct ParserRelease {
+    void operator()(DOMLSParser* p) const { p->release(); }
+};
+struct DocumentRelease {
+    void operator()(DOMDocument* d) const { d->release(); }
+};
+
+std::vector<char> ReadWholeFile(const std::filesystem::path& file, DiagnosticsCollector& diagnostics) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        // A folder or other object named "book": there are no bytes, so the
+        // parser reports the document as malformed.
+        return {};
+    }
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec) {
+        return {};
+    }
+    if (size > kMaxBookDocumentBytes) {
+        diagnostics.Fail("book description too large");
+        return {};
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes(static_cast<std::size_t>(size));
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    return bytes;
+}
+
+void Configure(DOMLSParser& parser, DOMErrorHandler& errorHandler,
+               DOMLSResourceResolver& resolver, SecurityManager& securityManager) {
+    DOMConfiguration* conf = parser.getDomConfig();
+    conf->setParameter(XMLUni::fgDOMComments, false);
+    conf->setParameter(XMLUni::fgDOMDatatypeNormalization, true);
+    conf->setParameter(XMLUni::fgDOMEntities, false);
+    conf->setParameter(XMLUni::fgDOMNamespaces, true);
+    conf->setParameter(XMLUni::fgDOMElementContentWhitespace, false);
+    conf->setParameter(XMLUni::fgDOMValidate, false);
+    conf->setParameter(XMLUni::fgXercesSchema, false);
+    conf->setParameter(XMLUni::fgXercesSchemaFullChecking, false);
+    conf->setParameter(XMLUni::fgXercesLoadSchema, false);
+    conf->setParameter(XMLUni::fgXercesUserAdoptsDOMDocument, true);
+    conf->setParameter(XMLUni::fgDOMErrorHandler, &errorHandler);
+
+    // Nothing outside the document is read.
+    conf->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
+    conf->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    conf->setParameter(XMLUni::fgDOMResourceResolver, &resolver);
+    conf->setParameter(XMLUni::fgXercesSecurityManager, &securityManager);
+}
+
+}  // namespace
+
+std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& file) {
+    DiagnosticsCollector diagnostics;
+    const std::vector<char> bytes = ReadWholeFile(file, diagnostics);
+    if (diagnostics.Failed()) {
+        throw xml_schema::parsing(diagnostics.Diagnostics());
+    }
+
+    // Declaration order matters: everything Xerces owns must go before the
+    // platform is terminated, and the security manager must outlive the parse.
+    XercesPlatform platform;
+    NoResourceResolver resolver;
+    SecurityManager securityManager;
+    securityManager.setEntityExpansionLimit(kEntityExpansionLimit);
+
+    std::unique_ptr<DOMDocument, DocumentRelease> document;
+    try {
+        std::unique_ptr<DOMLSParser, ParserRelease> parser(new GuardedLSParser());
+        Configure(*parser, diagnostics, resolver, securityManager);
+
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "book",
+                                 false);
+        Wrapper4InputSource input(&source, false);
+        document.reset(parser->parse(&input));
+    } catch (const OutOfMemoryException&) {
+        throw std::bad_alloc();
+    } catch (const EntityTextTooLarge&) {
+        diagnostics.Fail("entity declarations too large");
+    } catch (const XMLException& e) {
+        diagnostics.Fail(DiagnosticsCollector::Transcode(e.getMessage()));
+    } catch (const DOMLSException& e) {
+        diagnostics.Fail(DiagnosticsCollector::Transcode(e.getMessage()));
+    } catch (const DOMException& e) {
+        diagnostics.Fail(DiagnosticsCollector::Transcode(e.getMessage()));
+    }
+    if (diagnostics.Failed() || !document || document->getDocumentElement() == nullptr) {
+        if (!diagnostics.Failed()) {
+            diagnostics.Fail("no document element");
+        }
+        throw xml_schema::parsing(diagnostics.Diagnostics());
+    }
+
+    // The tree copies everything it needs; the DOM goes right after.
+    return xmlbook::book(*document, xml_schema::flags::dont_initialize | xml_schema::flags::dont_validate);
+}
+
+}  // namespace bookparser
