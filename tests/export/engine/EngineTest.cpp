@@ -411,3 +411,50 @@ TEST(ApplicationTest, VersionIsTheProgramVersion) {
 }
 
 } // namespace
+
+namespace {
+
+// Run by its own CTest entry (label "slow"): LibreOffice must render one page
+// per slide of a representative presentation.
+TEST(LibreOfficeRender, OnePagePerSlide) {
+    if (!std::getenv("TRALVEX_RENDER_TEST")) GTEST_SKIP() << "run through the slow CTest entry";
+    const fs::path dir = fs::temp_directory_path() / ("engine-render-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto app = StartApplication();
+    auto pres = app->Presentations()->Add();
+    pres->PageSetup()->SetSlideWidth(424);
+    pres->PageSetup()->SetSlideHeight(600);
+    const fs::path img = WriteImage(dir / "p.png", 64, 32, 0, FIF_PNG, 3);
+    for (int i = 1; i <= 3; ++i) {
+        auto slide = pres->Slides()->Add(i, ppLayoutBlank);
+        slide->SetFollowMasterBackground(msoFalse);
+        if (i == 2) slide->BackgroundFill()->UserPicture(img);
+        else { slide->BackgroundFill()->Solid(); slide->BackgroundFill()->ForeColor()->SetRGB(0x00FFEE); }
+        auto pic = slide->Shapes()->AddPicture(img, 0, -1, 0, 0, -1, -1);
+        pic->PictureFormat()->SetCropLeft(8);
+        auto box = slide->Shapes()->AddTextbox(1, 20, 300, 380, 100);
+        box->Fill()->SetVisible(0);
+        box->Line()->SetVisible(0);
+        auto r = box->TextFrame()->TextRange();
+        r->InsertAfter("Slide " + std::to_string(i))->Font()->SetSize(24);
+        r->InsertAfter("\r\n");
+        r->Characters(r->Length(), -1)->Delete();
+        box->TextFrame()->SetAutoSize(0);
+    }
+    ASSERT_TRUE(pres->SaveAs(dir / "render.pptx"));
+    const std::string profile = "file://" + (dir / "profile").string();
+    const std::string cmd = "cd '" + dir.string() + "' && timeout 240 soffice -env:UserInstallation=" + profile +
+                            " --headless --convert-to pdf --outdir '" + dir.string() + "' render.pptx >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string info = "pdfinfo '" + (dir / "render.pdf").string() + "' | grep '^Pages:' > '" + (dir / "pages.txt").string() + "'";
+    ASSERT_EQ(std::system(info.c_str()), 0);
+    std::ifstream in(dir / "pages.txt");
+    std::string label;
+    int pages = 0;
+    in >> label >> pages;
+    EXPECT_EQ(pages, 3);
+    fs::remove_all(dir);
+}
+
+} // namespace
