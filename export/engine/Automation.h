@@ -1,180 +1,219 @@
 #pragma once
-// The automation operations the converter relies on, as abstract interfaces
-// so that another presentation engine could stand behind them. Lengths are
-// single-precision points, colours COLORREF 0x00BBGGRR, booleans -1/0,
-// character positions 1-based in UTF-16 units. Every failing call throws
-// ComError; an expected object that is absent gives E_POINTER.
+// The automation operations the exporter relies on, as abstract interfaces so
+// that another implementation could stand beside the native writer.
+// Conventions: lengths are single-precision points; colours are COLORREF
+// values 0x00BBGGRR; booleans are MsoTriState (-1 true, 0 false); text is
+// UTF-8, but character positions and lengths count UTF-16 units, 1-based.
+// Every failing call throws engine::ComError; only SaveAs reports by result.
 #include "export/engine/ComError.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
-namespace automation {
+namespace engine {
 
-using Colorref = std::uint32_t;
+using MsoTriState = int;
+inline constexpr MsoTriState msoTrue = -1;
+inline constexpr MsoTriState msoFalse = 0;
+using ColorRef = std::uint32_t;
+
+inline constexpr int ppLayoutBlank = 12;
+inline constexpr int ppSaveAsOpenXMLPresentation = 24;
+inline constexpr int msoTextOrientationHorizontal = 1;
+inline constexpr int msoScaleFromTopLeft = 0;
+inline constexpr int msoScaleFromMiddle = 1;
+inline constexpr int msoScaleFromBottomRight = 2;
+inline constexpr int ppAutoSizeNone = 0;
+inline constexpr int ppAutoSizeShapeToFitText = 1;
+inline constexpr int msoNoUnderline = 0;
+inline constexpr int msoUnderlineSingleLine = 2;
+inline constexpr int ppAlignLeft = 1;
+inline constexpr int ppAlignCenter = 2;
+inline constexpr int ppAlignRight = 3;
+inline constexpr int ppAlignJustify = 4;
 
 class IColorFormat {
 public:
     virtual ~IColorFormat() = default;
-    virtual void SetRGB(Colorref color) = 0;
-    virtual Colorref GetRGB() const = 0;
+    virtual ColorRef RGB() const = 0;
+    virtual void SetRGB(ColorRef color) = 0;
 };
 
 class IFillFormat {
 public:
     virtual ~IFillFormat() = default;
     virtual void Solid() = 0;
-    virtual std::shared_ptr<IColorFormat> ForeColor() = 0;
-    // The picture is stretched over the filled area.
-    virtual void UserPicture(const std::string& imagePath) = 0;
-    virtual void SetVisible(int visible) = 0;
+    virtual std::unique_ptr<IColorFormat> ForeColor() = 0;
+    // The picture is stretched over the filled area; a missing or unreadable
+    // file throws E_FILE_NOT_FOUND / E_FAIL.
+    virtual void UserPicture(const std::filesystem::path& picture) = 0;
+    virtual MsoTriState Visible() const = 0;
+    virtual void SetVisible(MsoTriState visible) = 0;
 };
 
 class ILineFormat {
 public:
     virtual ~ILineFormat() = default;
-    virtual void SetVisible(int visible) = 0;
+    virtual MsoTriState Visible() const = 0;
+    virtual void SetVisible(MsoTriState visible) = 0;
 };
 
-class IFont {
-public:
-    virtual ~IFont() = default;
-    virtual void SetBold(int bold) = 0;
-    virtual void SetItalic(int italic) = 0;
-    // 2 single line, 0 none.
-    virtual void SetUnderline(int underlineStyle) = 0;
-    virtual void SetKerning(float points) = 0;
-    virtual void SetSpacing(float points) = 0;
-    virtual void SetName(const std::string& face) = 0;
-    // 1..4000 points; anything else is E_INVALIDARG.
-    virtual void SetSize(float points) = 0;
-    virtual std::shared_ptr<IFillFormat> Fill() = 0;
-};
-
-class IParagraphFormat {
-public:
-    virtual ~IParagraphFormat() = default;
-    // 1 left, 2 centre, 3 right, 4 justify.
-    virtual void SetAlignment(int alignment) = 0;
-    // Line spacing within paragraphs, in lines.
-    virtual void SetSpaceWithin(float lines) = 0;
-};
-
-class ITextRange {
-public:
-    virtual ~ITextRange() = default;
-    // Appends text after this range; "\r\n", "\r" and "\n" become one
-    // paragraph mark, U+000B a line break. Returns the range of the new text.
-    virtual std::shared_ptr<ITextRange> InsertAfter(const std::string& text) = 0;
-    virtual std::shared_ptr<IFont> Font() = 0;
-    virtual std::shared_ptr<IParagraphFormat> ParagraphFormat() = 0;
-    // In UTF-16 units, paragraph marks counted as one.
-    virtual long Length() const = 0;
-    // Sub-range from a 1-based start; count -1 runs to the end.
-    virtual std::shared_ptr<ITextRange> Characters(long start, long count) = 0;
-    virtual void Delete() = 0;
-    virtual std::string Text() const = 0;
-};
-
-class ITextFrame {
-public:
-    virtual ~ITextFrame() = default;
-    virtual void SetMarginLeft(float points) = 0;
-    virtual void SetMarginRight(float points) = 0;
-    virtual void SetMarginTop(float points) = 0;
-    virtual void SetMarginBottom(float points) = 0;
-    // 0 none.
-    virtual void SetAutoSize(int autoSize) = 0;
-    virtual std::shared_ptr<ITextRange> TextRange() = 0;
-};
-
+// Crops are in points of the picture's native size; setting one keeps the
+// scale and shrinks the frame.
 class IPictureFormat {
 public:
     virtual ~IPictureFormat() = default;
-    // Crops in points of the picture's native size; the frame shrinks and
-    // the scale stays.
+    virtual float CropLeft() const = 0;
+    virtual float CropRight() const = 0;
+    virtual float CropTop() const = 0;
+    virtual float CropBottom() const = 0;
     virtual void SetCropLeft(float points) = 0;
     virtual void SetCropRight(float points) = 0;
     virtual void SetCropTop(float points) = 0;
     virtual void SetCropBottom(float points) = 0;
 };
 
+class IFont {
+public:
+    virtual ~IFont() = default;
+    // Getters give the value shared by every character of the range; a mixed
+    // or never-set value gives msoTriStateMixed (-2) / -1.0f / empty name.
+    virtual MsoTriState Bold() const = 0;
+    virtual void SetBold(MsoTriState value) = 0;
+    virtual MsoTriState Italic() const = 0;
+    virtual void SetItalic(MsoTriState value) = 0;
+    virtual int UnderlineStyle() const = 0;
+    virtual void SetUnderlineStyle(int style) = 0; // 0 none, 2 single
+    virtual float Kerning() const = 0;
+    virtual void SetKerning(float points) = 0;
+    virtual float Spacing() const = 0;
+    virtual void SetSpacing(float points) = 0;
+    virtual std::string Name() const = 0;
+    virtual void SetName(const std::string& name) = 0;
+    virtual float Size() const = 0;
+    virtual void SetSize(float points) = 0; // 1..4000, else E_INVALIDARG
+    virtual std::unique_ptr<IFillFormat> Fill() = 0;
+};
+
+inline constexpr MsoTriState msoTriStateMixed = -2;
+
+class IParagraphFormat {
+public:
+    virtual ~IParagraphFormat() = default;
+    virtual int Alignment() const = 0; // -2 when mixed, 0 when never set
+    virtual void SetAlignment(int alignment) = 0; // 1..4
+    virtual float SpaceWithin() const = 0;
+    virtual void SetSpaceWithin(float lines) = 0;
+};
+
+// "\r\n", "\r" and "\n" become one paragraph mark (read back as "\r");
+// U+000B is a line break inside a paragraph.
+class ITextRange {
+public:
+    virtual ~ITextRange() = default;
+    virtual std::string Text() const = 0;
+    virtual int Length() const = 0;
+    // Inserts after the end of this range; returns the range of the new text.
+    virtual std::unique_ptr<ITextRange> InsertAfter(const std::string& text) = 0;
+    // start is 1-based within this range; count -1 runs to its end.
+    virtual std::unique_ptr<ITextRange> Characters(int start, int count) = 0;
+    virtual std::unique_ptr<IFont> Font() = 0;
+    virtual std::unique_ptr<IParagraphFormat> ParagraphFormat() = 0;
+    virtual void Delete() = 0;
+};
+
+class ITextFrame {
+public:
+    virtual ~ITextFrame() = default;
+    virtual float MarginLeft() const = 0;
+    virtual float MarginRight() const = 0;
+    virtual float MarginTop() const = 0;
+    virtual float MarginBottom() const = 0;
+    virtual void SetMarginLeft(float points) = 0;
+    virtual void SetMarginRight(float points) = 0;
+    virtual void SetMarginTop(float points) = 0;
+    virtual void SetMarginBottom(float points) = 0;
+    virtual int AutoSize() const = 0;
+    virtual void SetAutoSize(int autoSize) = 0; // 0 none, 1 shape to fit text
+    // The whole text of the frame; it follows the text as it grows.
+    virtual std::unique_ptr<ITextRange> TextRange() = 0;
+};
+
 class IShape {
 public:
     virtual ~IShape() = default;
-    virtual std::shared_ptr<IFillFormat> Fill() = 0;
-    virtual std::shared_ptr<ILineFormat> Line() = 0;
-    // E_POINTER for a shape without text frame or picture.
-    virtual std::shared_ptr<ITextFrame> TextFrame() = 0;
-    virtual std::shared_ptr<IPictureFormat> PictureFormat() = 0;
-    // relativeToOriginalSize -1: factor of the native size; fromTopLeft 0.
-    virtual void ScaleWidth(float factor, int relativeToOriginalSize, int scaleFrom) = 0;
-    virtual void ScaleHeight(float factor, int relativeToOriginalSize, int scaleFrom) = 0;
-    virtual float GetWidth() const = 0;
-    virtual float GetHeight() const = 0;
-    virtual float GetLeft() const = 0;
-    virtual float GetTop() const = 0;
-    virtual void SetWidth(float points) = 0;
-    virtual void SetHeight(float points) = 0;
+    virtual std::unique_ptr<IFillFormat> Fill() = 0;
+    virtual std::unique_ptr<ILineFormat> Line() = 0;
+    virtual std::unique_ptr<ITextFrame> TextFrame() = 0;         // E_FAIL on a picture
+    virtual std::unique_ptr<IPictureFormat> PictureFormat() = 0; // E_FAIL on a text box
+    virtual void ScaleWidth(float factor, MsoTriState relativeToOriginalSize, int scaleFrom) = 0;
+    virtual void ScaleHeight(float factor, MsoTriState relativeToOriginalSize, int scaleFrom) = 0;
+    virtual float Left() const = 0;
+    virtual float Top() const = 0;
+    virtual float Width() const = 0;
+    virtual float Height() const = 0;
     virtual void SetLeft(float points) = 0;
     virtual void SetTop(float points) = 0;
+    virtual void SetWidth(float points) = 0;
+    virtual void SetHeight(float points) = 0;
 };
 
 class IShapes {
 public:
     virtual ~IShapes() = default;
-    // orientation 1 horizontal.
-    virtual std::shared_ptr<IShape> AddTextbox(int orientation, float left, float top, float width,
-                                               float height) = 0;
-    // width and height -1 keep the native size. A missing or undecodable
-    // picture throws.
-    virtual std::shared_ptr<IShape> AddPicture(const std::string& path, int linkToFile, int saveWithDocument,
-                                               float left, float top, float width, float height) = 0;
-    virtual long Count() const = 0;
+    virtual int Count() const = 0;
+    virtual std::unique_ptr<IShape> AddTextbox(int orientation, float left, float top, float width, float height) = 0;
+    // width and height -1 take the native size (pixels * 72 / dpi, 96 dpi
+    // when the image has none).
+    virtual std::unique_ptr<IShape> AddPicture(const std::filesystem::path& file, MsoTriState linkToFile,
+                                               MsoTriState saveWithDocument, float left, float top,
+                                               float width = -1.0f, float height = -1.0f) = 0;
 };
 
 class ISlide {
 public:
     virtual ~ISlide() = default;
-    virtual void SetFollowMasterBackground(int follow) = 0;
-    virtual std::shared_ptr<IFillFormat> BackgroundFill() = 0;
-    virtual std::shared_ptr<IShapes> Shapes() = 0;
+    virtual MsoTriState FollowMasterBackground() const = 0;
+    virtual void SetFollowMasterBackground(MsoTriState follow) = 0;
+    virtual std::unique_ptr<IFillFormat> BackgroundFill() = 0;
+    virtual std::unique_ptr<IShapes> Shapes() = 0;
 };
 
 class ISlides {
 public:
     virtual ~ISlides() = default;
-    // index from 1; layout 12 is blank.
-    virtual std::shared_ptr<ISlide> Add(long index, int layout) = 0;
-    virtual long Count() const = 0;
+    virtual int Count() const = 0;
+    virtual std::unique_ptr<ISlide> Add(int index, int layout) = 0; // index 1..Count()+1
 };
 
 class IPageSetup {
 public:
     virtual ~IPageSetup() = default;
-    // 1 to 56 inches (72 to 4032 points); anything else is E_INVALIDARG.
-    virtual void SetSlideWidth(float points) = 0;
+    virtual float SlideWidth() const = 0;
+    virtual float SlideHeight() const = 0;
+    virtual void SetSlideWidth(float points) = 0; // 72..4032 (1 to 56 inches)
     virtual void SetSlideHeight(float points) = 0;
-    virtual float GetSlideWidth() const = 0;
-    virtual float GetSlideHeight() const = 0;
 };
 
 class IPresentation {
 public:
     virtual ~IPresentation() = default;
-    virtual std::shared_ptr<IPageSetup> PageSetup() = 0;
-    virtual std::shared_ptr<ISlides> Slides() = 0;
-    // format 24 Open XML presentation. Reports failure by its result only;
-    // never replaces an existing file and leaves nothing behind on failure.
-    virtual bool SaveAs(const std::string& path, int format, int embedFonts) = 0;
+    virtual std::unique_ptr<IPageSetup> PageSetup() = 0;
+    virtual std::unique_ptr<ISlides> Slides() = 0;
+    // Never replaces an existing file; any failure leaves nothing behind.
+    virtual bool SaveAs(const std::filesystem::path& file, int fileFormat = ppSaveAsOpenXMLPresentation,
+                        MsoTriState embedTrueTypeFonts = msoFalse) noexcept = 0;
+    // Afterwards every object of the presentation throws E_POINTER.
     virtual void Close() = 0;
 };
 
 class IPresentations {
 public:
     virtual ~IPresentations() = default;
-    virtual std::shared_ptr<IPresentation> Add(int withWindow) = 0;
+    virtual int Count() const = 0;
+    virtual std::unique_ptr<IPresentation> Add(MsoTriState withWindow = msoFalse) = 0;
 };
 
 class IApplication {
@@ -182,10 +221,10 @@ public:
     virtual ~IApplication() = default;
     virtual std::string Version() const = 0;
     virtual std::string Build() const = 0;
-    virtual std::shared_ptr<IPresentations> Presentations() = 0;
+    virtual std::unique_ptr<IPresentations> Presentations() = 0;
 };
 
-// Starts the engine. Throws ComError when it cannot be started.
-std::shared_ptr<IApplication> StartApplication();
+// Starts the native presentation engine.
+std::unique_ptr<IApplication> StartApplication();
 
-}  // namespace automation
+} // namespace engine

@@ -1,0 +1,460 @@
+#include "export/engine/Automation.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+#include <minizip/unzip.h>
+#include <rapidxml/rapidxml.hpp>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> ReadZip(const fs::path& file) {
+    std::map<std::string, std::string> parts;
+    unzFile z = unzOpen64(file.c_str());
+    if (!z) return parts;
+    for (int rc = unzGoToFirstFile(z); rc == UNZ_OK; rc = unzGoToNextFile(z)) {
+        char name[512];
+        unz_file_info64 info;
+        unzGetCurrentFileInfo64(z, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        std::string data(info.uncompressed_size, '\0');
+        unzOpenCurrentFile(z);
+        unzReadCurrentFile(z, data.data(), unsigned(data.size()));
+        unzCloseCurrentFile(z);
+        parts[name] = data;
+    }
+    unzClose(z);
+    return parts;
+}
+
+struct Doc {
+    std::string text;
+    rapidxml::xml_document<> doc;
+    explicit Doc(std::string t) : text(std::move(t)) { doc.parse<0>(text.data()); }
+};
+
+// Every element with the given name below n, in document order.
+void FindAll(rapidxml::xml_node<>* n, const char* name, std::vector<rapidxml::xml_node<>*>& out) {
+    for (auto* c = n->first_node(); c; c = c->next_sibling()) {
+        if (c->type() != rapidxml::node_element) continue;
+        if (std::strcmp(c->name(), name) == 0) out.push_back(c);
+        FindAll(c, name, out);
+    }
+}
+std::vector<rapidxml::xml_node<>*> All(Doc& d, const char* name) {
+    std::vector<rapidxml::xml_node<>*> out;
+    FindAll(&d.doc, name, out);
+    return out;
+}
+std::string Attr(rapidxml::xml_node<>* n, const char* name) {
+    auto* a = n ? n->first_attribute(name) : nullptr;
+    return a ? a->value() : "";
+}
+
+fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, FREE_IMAGE_FORMAT fif, int seed = 0) {
+    FIBITMAP* b = FreeImage_Allocate(int(w), int(h), 24);
+    RGBQUAD c{BYTE(seed), BYTE(seed * 7), 200, 0};
+    FreeImage_FillBackground(b, &c);
+    FreeImage_SetDotsPerMeterX(b, dpm);
+    FreeImage_SetDotsPerMeterY(b, dpm);
+    FreeImage_Save(fif, b, file.c_str());
+    FreeImage_Unload(b);
+    return file;
+}
+
+// The shared validator beside the source tree (one level further up from a
+// worktree).
+fs::path Validator() {
+    const fs::path near = fs::path(TRALVEX_SOURCE_DIR) / ".." / "shared" / "tools" / "validate-pptx";
+    if (fs::exists(near)) return near;
+    return fs::path(TRALVEX_SOURCE_DIR) / ".." / ".." / "shared" / "tools" / "validate-pptx";
+}
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("engine-test-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        app = StartApplication();
+        pres = app->Presentations()->Add(msoFalse);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Saves, checks the package with the project's validator, returns parts.
+    std::map<std::string, std::string> Save(const std::string& name = "out.pptx") {
+        const fs::path file = dir / name;
+        EXPECT_TRUE(pres->SaveAs(file));
+        const std::string cmd = "python3 '" + Validator().string() + "' '" + file.string() + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        return ReadZip(file);
+    }
+
+    fs::path dir;
+    std::unique_ptr<IApplication> app;
+    std::unique_ptr<IPresentation> pres;
+};
+
+TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
+    pres->PageSetup()->SetSlideWidth(424);
+    pres->PageSetup()->SetSlideHeight(600);
+    auto slide = pres->Slides()->Add(1, ppLayoutBlank);
+    auto box = slide->Shapes()->AddTextbox(1, 10, 20, 300.5f, 100);
+    box->Fill()->SetVisible(msoFalse);
+    box->Line()->SetVisible(msoFalse);
+    auto frame = box->TextFrame();
+    frame->SetMarginLeft(4);
+    frame->SetMarginRight(3);
+    frame->SetMarginTop(3);
+    frame->SetMarginBottom(3);
+    auto r = frame->TextRange();
+    auto a = r->InsertAfter("one & <two>");
+    auto f = a->Font();
+    f->SetBold(msoTrue);
+    f->SetItalic(msoFalse);
+    f->SetUnderlineStyle(msoUnderlineSingleLine);
+    f->SetKerning(0);
+    f->SetSpacing(0);
+    f->SetName("Arial");
+    f->SetSize(12.5f);
+    f->Fill()->Solid();
+    f->Fill()->ForeColor()->SetRGB(0x0080FF);
+    r->InsertAfter("\r\n")->ParagraphFormat()->SetAlignment(ppAlignCenter);
+    r->InsertAfter("x\x0By");
+    r->InsertAfter("\r\n")->ParagraphFormat()->SetAlignment(ppAlignRight);
+    const int n = r->Length();
+    EXPECT_EQ(n, 11 + 1 + 3 + 1);
+    r->Characters(n, -1)->Delete();
+    r->ParagraphFormat()->SetSpaceWithin(1.02f);
+    frame->SetAutoSize(ppAutoSizeNone);
+    EXPECT_EQ(r->Text(), "one & <two>\rx\x0By");
+
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    auto ps = All(d, "a:p");
+    ASSERT_EQ(ps.size(), 2u);
+    EXPECT_EQ(Attr(ps[0]->first_node("a:pPr"), "algn"), "ctr");
+    EXPECT_EQ(Attr(ps[1]->first_node("a:pPr"), "algn"), "r");
+    for (auto* p : ps) EXPECT_EQ(Attr(p->first_node("a:pPr")->first_node("a:lnSpc")->first_node("a:spcPct"), "val"), "102000");
+    auto runs = All(d, "a:r");
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_STREQ(runs[0]->first_node("a:t")->value(), "one & <two>");
+    auto* rpr = runs[0]->first_node("a:rPr");
+    EXPECT_EQ(Attr(rpr, "b"), "1");
+    EXPECT_EQ(Attr(rpr, "i"), "0");
+    EXPECT_EQ(Attr(rpr, "u"), "sng");
+    EXPECT_EQ(Attr(rpr, "kern"), "0");
+    EXPECT_EQ(Attr(rpr, "sz"), "1250");
+    EXPECT_EQ(Attr(rpr->first_node("a:latin"), "typeface"), "Arial");
+    EXPECT_EQ(Attr(rpr->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF8000");
+    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), ""); // never set, so inherited
+    EXPECT_EQ(All(d, "a:br").size(), 1u);
+    auto* body = All(d, "a:bodyPr").at(0);
+    EXPECT_EQ(Attr(body, "wrap"), "square");
+    EXPECT_EQ(Attr(body, "lIns"), "50800");
+    EXPECT_EQ(Attr(body, "rIns"), "38100");
+    EXPECT_NE(body->first_node("a:noAutofit"), nullptr);
+    EXPECT_EQ(Attr(All(d, "p:cNvSpPr").at(0), "txBox"), "1");
+    auto* ext = All(d, "a:ext").at(1);
+    EXPECT_EQ(Attr(ext, "cx"), std::to_string(std::llround(300.5 * 12700)));
+    Doc pd(parts.at("ppt/presentation.xml"));
+    EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cx"), "5384800");
+    EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cy"), "7620000");
+}
+
+struct RangeCase {
+    const char* text;
+    int start, count;
+    const char* expected;
+};
+
+class RangeArithmetic : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(RangeArithmetic, CharactersCountUtf16Units) {
+    auto app = StartApplication();
+    auto pres = app->Presentations()->Add();
+    auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    r->InsertAfter(GetParam().text);
+    EXPECT_EQ(r->Characters(GetParam().start, GetParam().count)->Text(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RangeArithmetic, ::testing::Values(
+    RangeCase{"abc", 1, 1, "a"},
+    RangeCase{"abc", 2, -1, "bc"},
+    RangeCase{"abc", 3, 10, "c"},
+    RangeCase{"abc", 5, -1, ""},
+    RangeCase{"a\r\nb", 2, 1, "\r"},
+    RangeCase{"a\nb\rc", 3, 1, "b"},
+    RangeCase{"\xF0\x9F\x98\x80x", 3, 1, "x"},      // an astral character is two units
+    RangeCase{"\xC3\xA9t\xC3\xA9", 2, 2, "t\xC3\xA9"}));
+
+TEST_F(Engine, RangeLengthsAndFormattingBounds) {
+    auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    auto a = r->InsertAfter("ab");
+    auto b = r->InsertAfter("\r\n");
+    EXPECT_EQ(b->Length(), 1);
+    auto c = r->InsertAfter("cd");
+    c->Font()->SetBold(msoTrue);
+    EXPECT_EQ(a->Font()->Bold(), msoTriStateMixed); // never set
+    EXPECT_EQ(c->Font()->Bold(), msoTrue);
+    EXPECT_EQ(r->Font()->Bold(), msoTriStateMixed);
+    r->Characters(2, 2)->ParagraphFormat()->SetAlignment(ppAlignRight); // "b" and its mark: one paragraph
+    EXPECT_EQ(r->Characters(4, 1)->ParagraphFormat()->Alignment(), 0);
+    r->Characters(2, 3)->ParagraphFormat()->SetAlignment(ppAlignJustify); // touches both paragraphs
+    EXPECT_EQ(r->Characters(5, 1)->ParagraphFormat()->Alignment(), ppAlignJustify);
+    r->Characters(1, 1)->ParagraphFormat()->SetAlignment(ppAlignLeft);
+    EXPECT_EQ(r->ParagraphFormat()->Alignment(), msoTriStateMixed);
+    EXPECT_EQ(r->Characters(4, 1)->ParagraphFormat()->Alignment(), ppAlignJustify);
+}
+
+TEST_F(Engine, DeletingEveryMarkLeavesAValidBody) {
+    auto slide = pres->Slides()->Add(1, ppLayoutBlank);
+    auto r = slide->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    r->InsertAfter("\r\n\r\n");
+    r->Characters(1, -1)->Delete();
+    EXPECT_EQ(r->Length(), 0);
+    slide->Shapes()->AddTextbox(1, 0, 0, 100, 100); // never given text
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    EXPECT_EQ(All(d, "a:p").size(), 2u);
+}
+
+TEST_F(Engine, ControlCharactersNeverReachTheXml) {
+    auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    r->InsertAfter(std::string("a\x01" "b\x1F" "c\"'", 7));
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    EXPECT_STREQ(All(d, "a:t").at(0)->value(), "abc\"'");
+}
+
+struct BadCall {
+    const char* what;
+    std::function<void(IPresentation&)> call;
+    HRESULT hr;
+};
+
+TEST_F(Engine, RejectedCallsThrowTheirHresult) {
+    const fs::path missing = dir / "missing.png";
+    const fs::path text = dir / "not-an-image.png";
+    std::ofstream(text) << "hello";
+    auto box = [](IPresentation& p) { return p.Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 10, 10); };
+    const std::vector<BadCall> cases = {
+        {"font size 0", [&](IPresentation& p) { box(p)->TextFrame()->TextRange()->Font()->SetSize(0); }, E_INVALIDARG},
+        {"font size 4001", [&](IPresentation& p) { box(p)->TextFrame()->TextRange()->Font()->SetSize(4001); }, E_INVALIDARG},
+        {"slide width 71", [](IPresentation& p) { p.PageSetup()->SetSlideWidth(71); }, E_INVALIDARG},
+        {"slide height 4033", [](IPresentation& p) { p.PageSetup()->SetSlideHeight(4033); }, E_INVALIDARG},
+        {"slide index 3", [](IPresentation& p) { p.Slides()->Add(3, ppLayoutBlank); }, E_INVALIDARG},
+        {"missing picture", [&](IPresentation& p) { p.Slides()->Add(1, 12)->Shapes()->AddPicture(missing, 0, -1, 0, 0); }, E_FILE_NOT_FOUND},
+        {"empty picture path", [&](IPresentation& p) { p.Slides()->Add(1, 12)->Shapes()->AddPicture("", 0, -1, 0, 0); }, E_FILE_NOT_FOUND},
+        {"undecodable picture", [&](IPresentation& p) { p.Slides()->Add(1, 12)->Shapes()->AddPicture(text, 0, -1, 0, 0); }, E_FAIL},
+        {"alignment 5", [&](IPresentation& p) { box(p)->TextFrame()->TextRange()->ParagraphFormat()->SetAlignment(5); }, E_INVALIDARG},
+        {"character 0", [&](IPresentation& p) { box(p)->TextFrame()->TextRange()->Characters(0, 1); }, E_INVALIDARG},
+        {"after close", [](IPresentation& p) { p.Close(); p.Slides(); }, E_POINTER},
+    };
+    for (const auto& c : cases) {
+        auto p = app->Presentations()->Add();
+        try {
+            c.call(*p);
+            ADD_FAILURE() << c.what << " did not throw";
+        } catch (const ComError& e) {
+            EXPECT_EQ(e.Error(), c.hr) << c.what;
+        }
+    }
+}
+
+TEST_F(Engine, CroppedPictureKeepsItsScale) {
+    // 800 x 400 pixels at 192 dpi: 300 x 150 points.
+    const fs::path img = WriteImage(dir / "p.png", 800, 400, 7559, FIF_PNG);
+    auto slide = pres->Slides()->Add(1, ppLayoutBlank);
+    auto s = slide->Shapes()->AddPicture(img, msoFalse, msoTrue, 0, 0, -1, -1);
+    s->ScaleWidth(1.0f, msoTrue, msoScaleFromTopLeft);
+    s->ScaleHeight(1.0f, msoTrue, msoScaleFromTopLeft);
+    const float w0 = s->Width(), h0 = s->Height();
+    EXPECT_FLOAT_EQ(w0, 300);
+    EXPECT_FLOAT_EQ(h0, 150);
+    s->SetWidth(600);
+    s->SetHeight(150);
+    s->SetLeft(10);
+    s->SetTop(20);
+    auto pf = s->PictureFormat();
+    pf->SetCropLeft(float(w0 * 0.25));
+    pf->SetCropRight(float(w0 * (1 - 0.5 - 0.25)));
+    pf->SetCropTop(0);
+    pf->SetCropBottom(float(h0 * 0.5));
+    EXPECT_FLOAT_EQ(s->Left(), 10 + 0.25f * 600);
+    EXPECT_FLOAT_EQ(s->Width(), 300);
+    EXPECT_FLOAT_EQ(s->Height(), 75);
+    EXPECT_FLOAT_EQ(s->Top(), 20);
+    EXPECT_THROW(pf->SetCropRight(300), ComError); // nothing would stay visible
+    EXPECT_THROW(s->TextFrame(), ComError);
+
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    auto* src = All(d, "a:srcRect").at(0);
+    EXPECT_EQ(Attr(src, "l"), "25000");
+    EXPECT_EQ(Attr(src, "r"), "25000");
+    EXPECT_EQ(Attr(src, "b"), "50000");
+    EXPECT_NE(All(d, "a:stretch").size(), 0u);
+    EXPECT_EQ(Attr(All(d, "a:off").at(1), "x"), std::to_string(std::llround(160 * 12700.0)));
+}
+
+TEST_F(Engine, NativeSizeFollowsResolution) {
+    const fs::path noDpi = WriteImage(dir / "a.bmp", 96, 48, 0, FIF_BMP);
+    const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+    auto a = shapes->AddPicture(noDpi, 0, -1, 0, 0);
+    EXPECT_FLOAT_EQ(a->Width(), 72);
+    EXPECT_FLOAT_EQ(a->Height(), 36);
+    auto b = shapes->AddPicture(dpi72, 0, -1, 0, 0, 144, -1);
+    EXPECT_FLOAT_EQ(b->Height(), 72);
+    Save();
+}
+
+TEST_F(Engine, BackgroundsAndSharedMedia) {
+    const fs::path t1 = WriteImage(dir / "t1.png", 16, 16, 0, FIF_PNG, 1);
+    const fs::path t1copy = dir / "t1copy.png";
+    fs::copy_file(t1, t1copy);
+    const fs::path unused = WriteImage(dir / "u.png", 8, 8, 0, FIF_PNG, 2);
+    auto s1 = pres->Slides()->Add(1, ppLayoutBlank);
+    s1->SetFollowMasterBackground(msoFalse);
+    s1->BackgroundFill()->UserPicture(t1);
+    auto s2 = pres->Slides()->Add(2, ppLayoutBlank);
+    s2->SetFollowMasterBackground(msoFalse);
+    s2->BackgroundFill()->UserPicture(unused);
+    s2->BackgroundFill()->Solid();
+    s2->BackgroundFill()->ForeColor()->SetRGB(0x0000FF);
+    s2->Shapes()->AddPicture(t1copy, 0, -1, 0, 0);
+    auto parts = Save();
+    int media = 0;
+    for (auto& [name, data] : parts) media += name.rfind("ppt/media/", 0) == 0;
+    EXPECT_EQ(media, 1);
+    Doc d1(parts.at("ppt/slides/slide1.xml"));
+    EXPECT_EQ(All(d1, "a:blipFill").size(), 1u);
+    EXPECT_EQ(All(d1, "a:effectLst").size(), 1u);
+    Doc d2(parts.at("ppt/slides/slide2.xml"));
+    EXPECT_EQ(Attr(All(d2, "p:bgPr").at(0)->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF0000");
+    Doc ct(parts.at("[Content_Types].xml"));
+    for (auto* def : All(ct, "Default")) EXPECT_NE(Attr(def, "Extension"), "jpeg");
+}
+
+TEST_F(Engine, NoSlidesStillSaves) {
+    auto parts = Save();
+    EXPECT_EQ(parts.count("ppt/slides/slide1.xml"), 0u);
+    Doc ct(parts.at("[Content_Types].xml"));
+    for (auto* o : All(ct, "Override")) EXPECT_EQ(parts.count(Attr(o, "PartName").substr(1)), 1u) << Attr(o, "PartName");
+}
+
+TEST_F(Engine, SaveNeverReplacesAndFailsCleanly) {
+    const fs::path existing = dir / "existing.pptx";
+    std::ofstream(existing) << "keep";
+    EXPECT_FALSE(pres->SaveAs(existing));
+    std::ifstream in(existing);
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "keep");
+    EXPECT_FALSE(pres->SaveAs(dir / "missing" / "x.pptx"));
+    EXPECT_FALSE(pres->SaveAs(dir / "x.ppt", 1));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(Engine, FullDiskLeavesNothing) {
+    const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
+    auto saveOnFullDisk = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{200000, 200000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        std::exit(pres->SaveAs(dir / "full.pptx") ? 1 : 0);
+    };
+    EXPECT_EXIT(saveOnFullDisk(), ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(dir / "full.pptx"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(Engine, SameInputGivesIdenticalBytes) {
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 10, 10)->TextFrame()->TextRange()->InsertAfter("x");
+    ASSERT_TRUE(pres->SaveAs(dir / "a.pptx"));
+    ASSERT_TRUE(pres->SaveAs(dir / "b.pptx"));
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    auto read = [](const fs::path& f) { std::ifstream in(f, std::ios::binary); return std::string(std::istreambuf_iterator<char>(in), {}); };
+    EXPECT_EQ(read(dir / "a.pptx"), read(dir / "b.pptx"));
+    Doc core(ReadZip(dir / "a.pptx").at("docProps/core.xml"));
+    EXPECT_STREQ(All(core, "dcterms:created").at(0)->value(), "2023-11-14T22:13:20Z");
+}
+
+TEST(ComErrorTest, SystemMessages) {
+    EXPECT_EQ(SystemMessage(E_FAIL).value(), "Unspecified error");
+    EXPECT_EQ(SystemMessage(E_INVALIDARG).value(), "The parameter is incorrect.");
+    EXPECT_EQ(SystemMessage(E_POINTER).value(), "Invalid pointer");
+    EXPECT_FALSE(SystemMessage(0x12345).has_value());
+    EXPECT_EQ(ComError(E_POINTER).Error(), static_cast<HRESULT>(0x80004003u));
+}
+
+TEST(ApplicationTest, VersionIsTheProgramVersion) {
+    auto app = StartApplication();
+    EXPECT_FALSE(app->Version().empty());
+    EXPECT_FALSE(app->Build().empty());
+}
+
+} // namespace
+
+namespace {
+
+// Run by its own CTest entry (label "slow"): LibreOffice must render one page
+// per slide of a representative presentation.
+TEST(LibreOfficeRender, OnePagePerSlide) {
+    if (!std::getenv("TRALVEX_RENDER_TEST")) GTEST_SKIP() << "run through the slow CTest entry";
+    const fs::path dir = fs::temp_directory_path() / ("engine-render-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto app = StartApplication();
+    auto pres = app->Presentations()->Add();
+    pres->PageSetup()->SetSlideWidth(424);
+    pres->PageSetup()->SetSlideHeight(600);
+    const fs::path img = WriteImage(dir / "p.png", 64, 32, 0, FIF_PNG, 3);
+    for (int i = 1; i <= 3; ++i) {
+        auto slide = pres->Slides()->Add(i, ppLayoutBlank);
+        slide->SetFollowMasterBackground(msoFalse);
+        if (i == 2) slide->BackgroundFill()->UserPicture(img);
+        else { slide->BackgroundFill()->Solid(); slide->BackgroundFill()->ForeColor()->SetRGB(0x00FFEE); }
+        auto pic = slide->Shapes()->AddPicture(img, 0, -1, 0, 0, -1, -1);
+        pic->PictureFormat()->SetCropLeft(8);
+        auto box = slide->Shapes()->AddTextbox(1, 20, 300, 380, 100);
+        box->Fill()->SetVisible(0);
+        box->Line()->SetVisible(0);
+        auto r = box->TextFrame()->TextRange();
+        r->InsertAfter("Slide " + std::to_string(i))->Font()->SetSize(24);
+        r->InsertAfter("\r\n");
+        r->Characters(r->Length(), -1)->Delete();
+        box->TextFrame()->SetAutoSize(0);
+    }
+    ASSERT_TRUE(pres->SaveAs(dir / "render.pptx"));
+    const std::string profile = "file://" + (dir / "profile").string();
+    const std::string cmd = "cd '" + dir.string() + "' && timeout 240 soffice -env:UserInstallation=" + profile +
+                            " --headless --convert-to pdf --outdir '" + dir.string() + "' render.pptx >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string info = "pdfinfo '" + (dir / "render.pdf").string() + "' | grep '^Pages:' > '" + (dir / "pages.txt").string() + "'";
+    ASSERT_EQ(std::system(info.c_str()), 0);
+    std::ifstream in(dir / "pages.txt");
+    std::string label;
+    int pages = 0;
+    in >> label >> pages;
+    EXPECT_EQ(pages, 3);
+    fs::remove_all(dir);
+}
+
+} // namespace
