@@ -122,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteAndPlain, ::testing::Values(
     HtmlCase{"<p><a href=\"mailto:m\">t</a></p>",
              "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}));
 
-TEST(WriterLinks, MailBeatsEventBeatsUrl) {
-    // SetLink keeps one link, so set the others through separate ranges.
+TEST(WriterLinks, EventLinkIsWrittenAsHref) {
     auto model = CreateFormattedText();
     CHtmlParser().Parse("<p><a href=\"event:e\">x</a></p>", *model);
     EXPECT_EQ(CHtmlWriter().ToHtml(*model), "<textformat><p><font><a href=\"event:e\" target=\"\">x</a></font></p></textformat>");
