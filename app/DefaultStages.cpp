@@ -1,15 +1,24 @@
 #include "app/ConversionJob.h"
 
+#include "book/Book.h"
+#include "book/Unzipper.h"
+#include "export/PresentationConverter.h"
+
 #include <stdexcept>
 
 ConversionStages DefaultConversionStages()
 {
     ConversionStages stages;
-    stages.openPackage = [](const std::filesystem::path&, const std::filesystem::path&)
-        -> std::shared_ptr<const bookparser::Book> { throw std::runtime_error("Can't unzip book"); };
-    stages.convert = [](PresentationConverter&, const std::shared_ptr<const bookparser::Book>&,
-                        const std::filesystem::path&) -> std::filesystem::path {
-        throw std::runtime_error("not initialized");
+    stages.openPackage = [](const std::filesystem::path& source, const std::filesystem::path& workingFolder)
+        -> std::shared_ptr<const bookparser::Book> {
+        CUnzipper package(source);
+        if (!package.ExtractAll(workingFolder))
+            throw std::runtime_error("Can't unzip book");
+        auto book = std::make_shared<const bookparser::Book>(workingFolder);
+        package.Close();
+        return book;
     };
+    stages.convert = [](PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>& book,
+                        const std::filesystem::path& source) { return converter.Convert(*book, source); };
     return stages;
 }

@@ -2,6 +2,10 @@
 
 #include "export/engine/ComError.h"
 
+using engine::ComError;
+using engine::HRESULT;
+using engine::SystemMessage;
+
 #include <cstdio>
 #include <cxxabi.h>
 #include <memory>

@@ -1,4 +1,6 @@
 #include "app/RunModes.h"
+#include "diagnostics/SupportLink.h"
+#include "export/EngineDescription.h"
 #include "ui/MessageCatalogue.h"
 
 #include <FreeImage.h>
@@ -22,6 +24,8 @@ public:
 int main(int argc, char** argv)
 {
     LoadMessageCatalogue();
+    // The support link describes the engine when the failure did not.
+    SetInstalledEngineDescriber([] { return DescribeInstalledPowerPoint(); });
     // The arguments arrive already split; position 0 is the program itself.
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     {

@@ -1,10 +1,82 @@
 #include "export/PresentationConverter.h"
 
-#include <stdexcept>
+#include "app/ConversionErrors.h"
+#include "book/Book.h"
+#include "export/EngineDescription.h"
+#include "export/SavePresentation.h"
+#include "export/SlideBuilder.h"
+
+using namespace engine;
 
 PresentationConverter::PresentationConverter(const std::filesystem::path& workingFolder,
                                              const std::filesystem::path& outputFolder)
     : m_textureFolder(workingFolder / "res_textures"), m_outputFolder(outputFolder)
 {
     std::filesystem::create_directories(m_textureFolder);
+}
+
+namespace {
+
+// Closes the presentation exactly once, however Convert is left.
+class CloseGuard {
+public:
+    explicit CloseGuard(IPresentation& presentation) : m_presentation(presentation) {}
+    ~CloseGuard()
+    {
+        try {
+            m_presentation.Close();
+        } catch (...) {
+        }
+    }
+    CloseGuard(const CloseGuard&) = delete;
+    CloseGuard& operator=(const CloseGuard&) = delete;
+
+private:
+    IPresentation& m_presentation;
+};
+
+template <class Pointer>
+Pointer Require(Pointer object)
+{
+    if (!object)
+        throw ComError(E_POINTER);
+    return object;
+}
+
+}  // namespace
+
+std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source)
+{
+    std::unique_ptr<IApplication> application;
+    try {
+        application = StartApplication();
+    } catch (...) {
+        throw PptNotInstalledError();
+    }
+    if (!application)
+        throw PptNotInstalledError();
+
+    std::string description;
+    try {
+        description = DescribePowerPoint(*application);
+        const auto presentation = Require(Require(application->Presentations())->Add(0));
+        CloseGuard guard(*presentation);
+        {
+            const auto pageSetup = Require(presentation->PageSetup());
+            const auto [width, height] = book.GetPageSize();
+            pageSetup->SetSlideWidth(static_cast<float>(width));
+            pageSetup->SetSlideHeight(static_cast<float>(height));
+        }
+        const auto slides = Require(presentation->Slides());
+        const SlideBuilder builder(m_textureFolder);
+        for (std::size_t i = 0; i < book.GetPageCount(); ++i) {
+            const auto slide = Require(slides->Add(static_cast<int>(i + 1), 12));
+            builder.BuildSlide(book.GetPage(i), *slide);
+        }
+        return SavePresentation(*presentation, source, m_outputFolder);
+    } catch (const UserCancelledError&) {
+        throw;
+    } catch (...) {
+        throw FileCorruptedError(description);
+    }
 }

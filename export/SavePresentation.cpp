@@ -1,0 +1,30 @@
+#include "export/SavePresentation.h"
+
+#include "app/ConversionErrors.h"
+#include "export/OutputPath.h"
+
+namespace fs = std::filesystem;
+
+std::optional<fs::path> HeadlessSaveDialog(const fs::path&)
+{
+    return std::nullopt;
+}
+
+fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& source,
+                          const fs::path& outputFolder, const SaveDialog& dialog)
+{
+    const fs::path folder = outputFolder.empty() ? source.parent_path() : outputFolder;
+    const std::string stem = source.stem().string();
+    fs::path proposed = MakeUniqueOutputPath(folder, stem);
+    for (;;) {
+        if (presentation.SaveAs(proposed, 24, 0))
+            return proposed;
+        const fs::path documents = GetDocumentsFolder();
+        if (!documents.empty())
+            proposed = MakeUniqueOutputPath(documents, stem);
+        const auto chosen = dialog(proposed);
+        if (!chosen)
+            throw UserCancelledError();
+        proposed = *chosen;
+    }
+}

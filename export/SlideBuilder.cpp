@@ -1,0 +1,90 @@
+#include "export/SlideBuilder.h"
+
+#include "book/Book.h"
+#include "export/TextExport.h"
+#include "export/TextValues.h"
+#include "imaging/PictureFiles.h"
+
+using namespace engine;
+
+namespace {
+
+template <class Pointer>
+Pointer Require(Pointer object)
+{
+    if (!object)
+        throw ComError(E_POINTER);
+    return object;
+}
+
+}  // namespace
+
+void SlideBuilder::BuildSlide(const bookparser::Page& page, ISlide& slide) const
+{
+    slide.SetFollowMasterBackground(0);
+    const auto fill = Require(slide.BackgroundFill());
+    if (const auto texture = page.GetTexture()) {
+        try {
+            std::filesystem::path file = GetTextureFile(*texture, m_textureFolder);
+            if (!file.empty()) {
+                if (const auto color = page.GetFillColor())
+                    file = GetTintedTextureFile(file, BookColorToColorref(*color), m_textureFolder);
+                fill->UserPicture(file.string());
+            }
+        } catch (const ComError&) {
+            // The slide keeps the background it has.
+        }
+    } else {
+        const ColorRef color = BookColorToColorref(page.GetFillColor().value_or(0xFFFFFFu));
+        fill->Solid();
+        Require(fill->ForeColor())->SetRGB(color);
+    }
+
+    const auto shapes = Require(slide.Shapes());
+    for (std::size_t i = 0; i < page.GetObjectCount(); ++i) {
+        const bookparser::BasePageObject& object = page.GetObject(i);
+        try {
+            switch (object.GetType()) {
+            case bookparser::PageObjectType::Picture:
+                PlacePicture(static_cast<const bookparser::PictureObject&>(object), *shapes);
+                break;
+            case bookparser::PageObjectType::Text:
+                ExportTextObject(static_cast<const bookparser::TextObject&>(object), *shapes);
+                break;
+            }
+        } catch (const ComError&) {
+            // Only this object is skipped; the page goes on.
+        }
+    }
+}
+
+void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShapes& shapes)
+{
+    const auto& rect = picture.GetRect();
+    const float x = static_cast<float>(rect.left);
+    const float y = static_cast<float>(rect.top);
+    const float w = static_cast<float>(rect.width);
+    const float h = static_cast<float>(rect.height);
+    const std::string file = PrepareStillPicture(picture.GetPath()).string();
+
+    const auto& crop = picture.GetCrop();
+    if (!crop) {
+        Require(shapes.AddPicture(file, 0, -1, x, y, w, h));
+        return;
+    }
+    const auto shape = Require(shapes.AddPicture(file, 0, -1, 0.0f, 0.0f, -1.0f, -1.0f));
+    shape->ScaleWidth(1.0f, -1, 0);
+    shape->ScaleHeight(1.0f, -1, 0);
+    const float w0 = shape->Width();
+    const float h0 = shape->Height();
+    shape->SetWidth(w);
+    shape->SetHeight(h);
+    shape->SetLeft(x);
+    shape->SetTop(y);
+    const auto format = Require(shape->PictureFormat());
+    const double cx = crop->x, cy = crop->y, cw = crop->width, ch = crop->height;
+    format->SetCropLeft(static_cast<float>(double(w0) * cx));
+    format->SetCropRight(static_cast<float>(double(w0) * (1.0 - cw - cx)));
+    format->SetCropTop(static_cast<float>(double(h0) * cy));
+    format->SetCropBottom(static_cast<float>(double(h0) * (1.0 - ch - cy)));
+}
