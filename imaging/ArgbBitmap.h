@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace imaging {
@@ -21,8 +22,9 @@ enum class ImageStatus {
 
 // Largest image, in pixels, that is decoded or allocated at all. Anything
 // bigger is refused before its pixels are allocated, so that a hostile or
-// broken header cannot exhaust memory (64 Mpx of 32-bit pixels is 256 MB).
-inline constexpr std::int64_t kMaxImagePixels = 64LL * 1024 * 1024;
+// broken header cannot exhaust memory (50 Mpx of 32-bit pixels is 200 MB;
+// decoding needs about three times that at the peak).
+inline constexpr std::int64_t kMaxImagePixels = 50'000'000;
 // Largest width or height accepted on its own.
 inline constexpr int kMaxImageSide = 65535;
 
@@ -45,11 +47,15 @@ public:
     // The first frame of an image file; on failure an empty bitmap whose status
     // says why. Never throws.
     static ArgbBitmap FromFile(const std::filesystem::path& path) noexcept;
+    // An empty bitmap that records why it could not be made.
+    static ArgbBitmap Empty(ImageStatus status) noexcept;
 
     int Width() const noexcept { return width_; }
     int Height() const noexcept { return height_; }
     bool IsEmpty() const noexcept { return pixels_.empty(); }
     ImageStatus GetLastStatus() const noexcept { return status_; }
+    // Read-only view of all pixels, row after row.
+    std::span<const std::uint32_t> Pixels() const noexcept { return pixels_; }
 
     // Exclusive access to the pixels; the bitmap is unlocked when it ends.
     class Lock {
