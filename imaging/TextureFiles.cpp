@@ -1,0 +1,99 @@
+#include "imaging/TextureFiles.h"
+
+#include "imaging/ArgbBitmap.h"
+#include "imaging/ImageCodecs.h"
+#include "imaging/ImageColorizer.h"
+#include "imaging/ImageResampler.h"
+#include "resources/Textures.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace imaging {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+bool EntryExists(const std::filesystem::path& path) noexcept
+{
+    std::error_code error;
+    return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
+}
+
+}  // namespace
+
+std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::path& textureFolder) noexcept
+{
+    try {
+        const std::string number = std::to_string(resourceNumber);
+        const auto bytes = resources::FindTextures(number);
+        if (!bytes)
+            return {};
+        std::filesystem::path file = textureFolder / ("texture_" + number);
+        if (EntryExists(file))
+            return file;
+        bool written = false;
+        {
+            // Exclusive creation: whatever appears at the name meanwhile is
+            // never followed or overwritten.
+            std::unique_ptr<std::FILE, FileCloser> out(std::fopen(file.c_str(), "wbx"));
+            if (!out)
+                return {};
+            written = std::fwrite(bytes->data(), 1, bytes->size(), out.get()) == bytes->size();
+            written = std::fclose(out.release()) == 0 && written;
+        }
+        if (!written) {
+            std::error_code ignored;
+            std::filesystem::remove(file, ignored);
+            return {};
+        }
+        return file;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureFile, std::uint32_t colour,
+                                           const std::filesystem::path& textureFolder) noexcept
+{
+    try {
+        std::filesystem::path tinted = textureFolder / (textureFile.stem().string() + "_" + std::to_string(colour) + ".png");
+        if (EntryExists(tinted))
+            return tinted;
+        ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
+        if (bitmap.IsEmpty())
+            return textureFile;
+        CImageColorizer colorizer;
+        colorizer.SetDuotone(0x000000, colour);
+        colorizer.Apply(bitmap);
+        EncoderId png{};
+        if (FindEncoderClsid("png", &png) < 0)
+            return textureFile;
+        if (SaveBitmap(bitmap, tinted, png, 0) != ImageStatus::Ok)
+            return textureFile;
+        return tinted;
+    } catch (const std::exception&) {
+        return textureFile;
+    }
+}
+
+std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture) noexcept
+{
+    try {
+        if (!IsAnimatedImage(picture))
+            return picture;
+        std::filesystem::path still = picture;
+        still.replace_extension("_fixed.png");
+        if (CImageResampler().Resample(still, picture, 0, 0, 80, std::nullopt, {}))
+            return still;
+        return picture;
+    } catch (const std::exception&) {
+        return picture;
+    }
+}
+
+}  // namespace imaging

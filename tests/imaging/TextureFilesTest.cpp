@@ -1,0 +1,120 @@
+#include "ImageTestSupport.h"
+
+#include "imaging/ImageCodecs.h"
+#include "imaging/TextureFiles.h"
+#include "resources/Textures.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace imaging;
+using imagingtest::ScratchFolder;
+
+namespace {
+
+TEST(TextureFile, WrittenOnceAndReused)
+{
+    ScratchFolder folder("texture");
+    const auto path = GetTextureFile(7124, folder.Path());
+    ASSERT_EQ(path, folder / "texture_7124");
+    const auto embedded = resources::FindTextures("7124");
+    ASSERT_TRUE(embedded);
+    const auto bytes = imagingtest::ReadBytes(path);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), embedded->begin(), embedded->end()));
+    // A second page with the same texture gets the existing file untouched.
+    imagingtest::WriteBytes(path, {1, 2, 3});
+    EXPECT_EQ(GetTextureFile(7124, folder.Path()), path);
+    EXPECT_EQ(imagingtest::ReadBytes(path).size(), 3u);
+}
+
+TEST(TextureFile, UnknownNumbersGiveNothing)
+{
+    ScratchFolder folder("unknown");
+    for (int number : {6999, 7382, 0, -7124, 1})
+        EXPECT_TRUE(GetTextureFile(number, folder.Path()).empty()) << number;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    EXPECT_TRUE(GetTextureFile(7000, folder / "missing-folder").empty());
+}
+
+TEST(TintedTexture, WhiteBecomesTheColourAndGreyADarkerShade)
+{
+    ScratchFolder folder("tint");
+    std::vector<std::uint32_t> pixels = {0xFFFFFFFFu, 0xFF808080u, 0x80404040u, 0xFF000000u};
+    imagingtest::WriteImage(folder / "texture_7125", 4, 1, pixels, FIF_PNG);
+    const auto red = GetTintedTextureFile(folder / "texture_7125", 255, folder.Path());
+    ASSERT_EQ(red, folder / "texture_7125_255.png");
+    ArgbBitmap tinted = ArgbBitmap::FromFile(red);
+    ASSERT_EQ(tinted.Width(), 4);
+    EXPECT_EQ(tinted.GetPixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(tinted.GetPixel(1, 0), 0xFF800000u);
+    EXPECT_EQ(tinted.GetPixel(2, 0), 0x80400000u);
+    EXPECT_EQ(tinted.GetPixel(3, 0), 0xFF000000u);
+    // COLORREF: 0x00BBGGRR, so 0xFF0000 is blue.
+    const auto blue = GetTintedTextureFile(folder / "texture_7125", 0xFF0000u, folder.Path());
+    ASSERT_EQ(blue, folder / "texture_7125_16711680.png");
+    EXPECT_EQ(ArgbBitmap::FromFile(blue).GetPixel(0, 0), 0xFF0000FFu);
+    // An existing tint is reused as it is.
+    imagingtest::WriteBytes(red, {9});
+    EXPECT_EQ(GetTintedTextureFile(folder / "texture_7125", 255, folder.Path()), red);
+    EXPECT_EQ(imagingtest::ReadBytes(red).size(), 1u);
+}
+
+TEST(TintedTexture, FallsBackToTheUntintedFile)
+{
+    ScratchFolder folder("tintfail");
+    imagingtest::WriteBytes(folder / "texture_1", {'n', 'o', 't'});
+    EXPECT_EQ(GetTintedTextureFile(folder / "texture_1", 255, folder.Path()), folder / "texture_1");
+    EXPECT_FALSE(std::filesystem::exists(folder / "texture_1_255.png"));
+    imagingtest::WriteImage(folder / "texture_2", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_PNG);
+    EXPECT_EQ(GetTintedTextureFile(folder / "texture_2", 255, folder / "no-such-folder"), folder / "texture_2");
+}
+
+TEST(TintedTexture, EmbeddedGrayscaleTextureTints)
+{
+    ScratchFolder folder("tintembedded");
+    const auto gray = GetTextureFile(7125, folder.Path());
+    ASSERT_FALSE(gray.empty());
+    const auto tinted = GetTintedTextureFile(gray, 0x0000FFu, folder.Path());
+    ASSERT_EQ(tinted, folder / "texture_7125_255.png");
+    ArgbBitmap bitmap = ArgbBitmap::FromFile(tinted);
+    ASSERT_EQ(bitmap.Width(), 800);
+    for (int i = 0; i < 50; ++i) {
+        const std::uint32_t p = bitmap.GetPixel(i * 15, i * 15);
+        EXPECT_EQ(p & 0xFF00FFFFu, 0xFF000000u) << std::hex << p;  // only red remains
+        EXPECT_GT((p >> 16) & 0xFFu, 60u);
+    }
+}
+
+TEST(StillPicture, AnimatedGifGetsAStillCopy)
+{
+    ScratchFolder folder("still");
+    const std::vector<std::uint8_t> a(30 * 20, 1), b(30 * 20, 2);
+    imagingtest::WriteGif(folder / "photo.gif", 30, 20, {a, b});
+    imagingtest::WriteGif(folder / "single.gif", 30, 20, {a});
+    imagingtest::WriteGif(folder / "noextension", 30, 20, {a, b});
+    imagingtest::WriteImage(folder / "p.png", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_PNG);
+    imagingtest::WriteImage(folder / "p.jpg", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_JPEG);
+
+    EXPECT_EQ(PrepareStillPicture(folder / "photo.gif"), folder / "photo._fixed.png");
+    ArgbBitmap still = ArgbBitmap::FromFile(folder / "photo._fixed.png");
+    EXPECT_EQ(still.Width(), 30);
+    EXPECT_EQ(still.Height(), 20);
+    EXPECT_FALSE(IsAnimatedImage(folder / "photo._fixed.png"));
+
+    EXPECT_EQ(PrepareStillPicture(folder / "noextension"), folder / "noextension._fixed.png");
+    EXPECT_TRUE(std::filesystem::exists(folder / "noextension._fixed.png"));
+    for (const char* name : {"single.gif", "p.png", "p.jpg", "missing.gif"})
+        EXPECT_EQ(PrepareStillPicture(folder / name), folder / name) << name;
+}
+
+TEST(StillPicture, UnwritableStillFallsBackToTheOriginal)
+{
+    ScratchFolder folder("stillfail");
+    const std::vector<std::uint8_t> a(8 * 8, 1), b(8 * 8, 2);
+    imagingtest::WriteGif(folder / "anim.gif", 8, 8, {a, b});
+    std::filesystem::create_directory(folder / "anim._fixed.png");  // a folder where the file should go
+    EXPECT_EQ(PrepareStillPicture(folder / "anim.gif"), folder / "anim.gif");
+}
+
+}  // namespace
