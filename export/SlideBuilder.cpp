@@ -6,6 +6,9 @@
 #include "imaging/TextureFiles.h"
 
 using namespace engine;
+using imaging::GetTextureFile;
+using imaging::GetTintedTextureFile;
+using imaging::PrepareStillPicture;
 
 namespace {
 
