@@ -1,3 +1,4 @@
+#include "export/Require.h"
 #include "export/PresentationConverter.h"
 
 #include "app/ConversionErrors.h"
@@ -35,13 +36,6 @@ private:
     IPresentation& m_presentation;
 };
 
-template <class Pointer>
-Pointer Require(Pointer object)
-{
-    if (!object)
-        throw ComError(E_POINTER);
-    return object;
-}
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+#include "export/Require.h"
 #include "export/SlideBuilder.h"
 
 #include "book/Book.h"
@@ -12,13 +13,6 @@ using imaging::PrepareStillPicture;
 
 namespace {
 
-template <class Pointer>
-Pointer Require(Pointer object)
-{
-    if (!object)
-        throw ComError(E_POINTER);
-    return object;
-}
 
 }  // namespace
 

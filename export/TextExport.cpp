@@ -1,3 +1,4 @@
+#include "export/Require.h"
 #include "export/TextExport.h"
 
 #include "book/Book.h"
@@ -17,13 +18,6 @@ std::optional<std::string> Attribute(const htmlparser::IAttributes& attributes, 
     return attributes.Get(name)->GetValue();
 }
 
-template <class Pointer>
-Pointer Require(Pointer object)
-{
-    if (!object)
-        throw ComError(E_POINTER);
-    return object;
-}
 
 }  // namespace
 

@@ -1,0 +1,11 @@
+#pragma once
+#include "export/engine/ComError.h"
+
+// An automation object that is expected but absent is an invalid pointer.
+template <class Pointer>
+Pointer Require(Pointer object)
+{
+    if (!object)
+        throw engine::ComError(engine::E_POINTER);
+    return object;
+}
