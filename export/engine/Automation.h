@@ -205,6 +205,10 @@ public:
     // Never replaces an existing file; any failure leaves nothing behind.
     virtual bool SaveAs(const std::filesystem::path& file, int fileFormat = ppSaveAsOpenXMLPresentation,
                         MsoTriState embedTrueTypeFonts = msoFalse) noexcept = 0;
+    // As SaveAs, but an existing file is replaced atomically: for a path the
+    // user chose and confirmed to overwrite.
+    virtual bool SaveAsReplacing(const std::filesystem::path& file,
+                                 int fileFormat = ppSaveAsOpenXMLPresentation) noexcept = 0;
     // Afterwards every object of the presentation throws E_POINTER.
     virtual void Close() = 0;
 };

@@ -553,7 +553,11 @@ public:
     std::unique_ptr<ISlides> Slides() override { Check(m_p, "Presentation"); return std::make_unique<CSlides>(m_p); }
     bool SaveAs(const std::filesystem::path& file, int format, MsoTriState embed) noexcept override {
         if (!m_p || m_p->closed || format != ppSaveAsOpenXMLPresentation || embed != msoFalse || file.empty()) return false;
-        return SavePackage(*m_p, file);
+        return SavePackage(*m_p, file, false);
+    }
+    bool SaveAsReplacing(const std::filesystem::path& file, int format) noexcept override {
+        if (!m_p || m_p->closed || format != ppSaveAsOpenXMLPresentation || file.empty()) return false;
+        return SavePackage(*m_p, file, true);
     }
     void Close() override {
         Check(m_p, "Presentation");

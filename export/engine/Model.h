@@ -79,6 +79,7 @@ struct Presentation {
 int AddMedia(Presentation& p, const std::filesystem::path& file, float* nativeWidth, float* nativeHeight);
 
 // Writes the package; false on any failure, leaving no file behind.
-bool SavePackage(const Presentation& p, const std::filesystem::path& file) noexcept;
+// replaceExisting: rename over an existing file instead of refusing it.
+bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool replaceExisting) noexcept;
 
 } // namespace engine::detail

@@ -519,7 +519,7 @@ struct TempFile {
 
 } // namespace
 
-bool SavePackage(const Presentation& p, const std::filesystem::path& file) noexcept {
+bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool replaceExisting) noexcept {
     try {
         std::vector<Part> parts = BuildParts(p);
         std::filesystem::path folder = file.parent_path();
@@ -529,6 +529,11 @@ bool SavePackage(const Presentation& p, const std::filesystem::path& file) noexc
         temp.fd = mkstemp(temp.path.data());
         if (temp.fd < 0) { temp.path.clear(); return false; }
         if (!WriteZip(temp.fd, parts)) return false;
+        if (replaceExisting) {
+            if (std::rename(temp.path.c_str(), file.c_str()) != 0) return false;
+            temp.path.clear();
+            return true;
+        }
         // Never replaces a file that exists, also one that appeared meanwhile.
         if (renameat2(AT_FDCWD, temp.path.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) == 0) {
             temp.path.clear();

@@ -38,6 +38,7 @@ public:
         std::ofstream(path) << "pptx";
         return true;
     }
+    bool SaveAsReplacing(const fs::path& path, int format) noexcept override { return SaveAs(path, format, 0); }
     void Close() override {}
 
     std::vector<std::string> attempts;

@@ -370,6 +370,15 @@ TEST_F(Engine, SaveNeverReplacesAndFailsCleanly) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
+TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
+    const fs::path existing = dir / "existing.pptx";
+    std::ofstream(existing) << "keep";
+    ASSERT_TRUE(pres->SaveAsReplacing(existing));
+    EXPECT_EQ(ReadZip(existing).count("ppt/presentation.xml"), 1u);
+    EXPECT_FALSE(pres->SaveAsReplacing(dir / "missing" / "x.pptx"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
 TEST_F(Engine, FullDiskLeavesNothing) {
     const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
