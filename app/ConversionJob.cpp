@@ -1,6 +1,6 @@
 #include "app/ConversionJob.h"
 
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "book/UnknownFileTypeError.h"
 #include "export/PresentationConverter.h"
 

@@ -28,7 +28,7 @@ ConversionStages DefaultConversionStages();
 // Converts one book package into one presentation and returns its path. An
 // empty output folder writes the presentation next to the source. Failures
 // leave as UnknownFileTypeError, FileCorruptedError, PptNotInstalledError or
-// UserCancelledError (ConversionErrors.h).
+// UserCancelledError (export/ConversionErrors.h).
 std::filesystem::path RunConversionJob(const std::filesystem::path& source,
                                        const std::filesystem::path& workingFolder,
                                        const std::filesystem::path& outputFolder,

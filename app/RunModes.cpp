@@ -1,7 +1,7 @@
 #include "app/RunModes.h"
 
 #include "app/Batch.h"
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "app/ConversionJob.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"

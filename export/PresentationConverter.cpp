@@ -1,7 +1,7 @@
 #include "export/Require.h"
 #include "export/PresentationConverter.h"
 
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "book/Book.h"
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
@@ -10,8 +10,10 @@
 using namespace engine;
 
 PresentationConverter::PresentationConverter(const std::filesystem::path& workingFolder,
-                                             const std::filesystem::path& outputFolder)
-    : m_textureFolder(workingFolder / "res_textures"), m_outputFolder(outputFolder)
+                                             const std::filesystem::path& outputFolder,
+                                             ApplicationStarter startApplication)
+    : m_textureFolder(workingFolder / "res_textures"), m_outputFolder(outputFolder),
+      m_startApplication(std::move(startApplication))
 {
     std::filesystem::create_directories(m_textureFolder);
 }
@@ -36,14 +38,13 @@ private:
     IPresentation& m_presentation;
 };
 
-
 }  // namespace
 
 std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source)
 {
     std::unique_ptr<IApplication> application;
     try {
-        application = StartApplication();
+        application = m_startApplication();
     } catch (...) {
         throw PptNotInstalledError();
     }
@@ -53,7 +54,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
     std::string description;
     try {
         description = DescribePowerPoint(*application);
-        const auto presentation = Require(Require(application->Presentations())->Add(0));
+        const auto presentation = Require(Require(application->Presentations())->Add(msoFalse));
         CloseGuard guard(*presentation);
         {
             const auto pageSetup = Require(presentation->PageSetup());
@@ -64,7 +65,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
         const auto slides = Require(presentation->Slides());
         const SlideBuilder builder(m_textureFolder);
         for (std::size_t i = 0; i < book.GetPageCount(); ++i) {
-            const auto slide = Require(slides->Add(static_cast<int>(i + 1), 12));
+            const auto slide = Require(slides->Add(static_cast<int>(i + 1), ppLayoutBlank));
             builder.BuildSlide(book.GetPage(i), *slide);
         }
         return SavePresentation(*presentation, source, m_outputFolder);

@@ -1,16 +1,24 @@
 #pragma once
+#include "export/engine/Automation.h"
+
 #include <filesystem>
+#include <functional>
+#include <memory>
 
 namespace bookparser { class Book; }
 
 // Turns one book model into one saved presentation. One per conversion job.
 class PresentationConverter {
 public:
+    // Starts the presentation engine; nothing or an exception when it cannot.
+    using ApplicationStarter = std::function<std::unique_ptr<engine::IApplication>()>;
+
     // The texture folder "res_textures" inside the working folder is created
     // with any missing parents; its failure passes through unchanged. An empty
     // output folder saves next to the source.
     PresentationConverter(const std::filesystem::path& workingFolder,
-                          const std::filesystem::path& outputFolder);
+                          const std::filesystem::path& outputFolder,
+                          ApplicationStarter startApplication = engine::StartApplication);
 
     // Builds every slide of the book and saves the presentation; returns the
     // path written.
@@ -22,4 +30,5 @@ public:
 private:
     std::filesystem::path m_textureFolder;
     std::filesystem::path m_outputFolder;
+    ApplicationStarter m_startApplication;
 };

@@ -1,6 +1,6 @@
 #include "export/SavePresentation.h"
 
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "export/OutputPath.h"
 
 namespace fs = std::filesystem;
@@ -17,7 +17,7 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
     const std::string stem = source.stem().string();
     fs::path proposed = MakeUniqueOutputPath(folder, stem);
     for (;;) {
-        if (presentation.SaveAs(proposed, 24, 0))
+        if (presentation.SaveAs(proposed, engine::ppSaveAsOpenXMLPresentation, engine::msoFalse))
             return proposed;
         const fs::path documents = GetDocumentsFolder();
         if (!documents.empty())

@@ -11,14 +11,9 @@ using imaging::GetTextureFile;
 using imaging::GetTintedTextureFile;
 using imaging::PrepareStillPicture;
 
-namespace {
-
-
-}  // namespace
-
 void SlideBuilder::BuildSlide(const bookparser::Page& page, ISlide& slide) const
 {
-    slide.SetFollowMasterBackground(0);
+    slide.SetFollowMasterBackground(msoFalse);
     const auto fill = Require(slide.BackgroundFill());
     if (const auto texture = page.GetTexture()) {
         try {
@@ -66,12 +61,12 @@ void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShape
 
     const auto& crop = picture.GetCrop();
     if (!crop) {
-        Require(shapes.AddPicture(file, 0, -1, x, y, w, h));
+        Require(shapes.AddPicture(file, msoFalse, msoTrue, x, y, w, h));
         return;
     }
-    const auto shape = Require(shapes.AddPicture(file, 0, -1, 0.0f, 0.0f, -1.0f, -1.0f));
-    shape->ScaleWidth(1.0f, -1, 0);
-    shape->ScaleHeight(1.0f, -1, 0);
+    const auto shape = Require(shapes.AddPicture(file, msoFalse, msoTrue, 0.0f, 0.0f, -1.0f, -1.0f));
+    shape->ScaleWidth(1.0f, msoTrue, msoScaleFromTopLeft);
+    shape->ScaleHeight(1.0f, msoTrue, msoScaleFromTopLeft);
     const float w0 = shape->Width();
     const float h0 = shape->Height();
     shape->SetWidth(w);

@@ -18,7 +18,6 @@ std::optional<std::string> Attribute(const htmlparser::IAttributes& attributes, 
     return attributes.Get(name)->GetValue();
 }
 
-
 }  // namespace
 
 void ExportParagraph(const htmlparser::IParagraph& paragraph, ITextRange& range)
@@ -41,9 +40,9 @@ void ExportParagraph(const htmlparser::IParagraph& paragraph, ITextRange& range)
             const auto appended = Require(range.InsertAfter(DecodeXmlEntities(run.GetText())));
             const auto font = Require(appended->Font());
             const auto& style = run.GetFontStyle();
-            font->SetBold(style.IsBold() ? -1 : 0);
-            font->SetItalic(style.IsItalic() ? -1 : 0);
-            font->SetUnderlineStyle(style.IsUnderline() ? 2 : 0);
+            font->SetBold(style.IsBold() ? msoTrue : msoFalse);
+            font->SetItalic(style.IsItalic() ? msoTrue : msoFalse);
+            font->SetUnderlineStyle(style.IsUnderline() ? msoUnderlineSingleLine : msoNoUnderline);
             font->SetKerning(0.0f);
             font->SetSpacing(0.0f);
             if (face)
@@ -65,9 +64,9 @@ void ExportParagraph(const htmlparser::IParagraph& paragraph, ITextRange& range)
 void ExportFormattedText(float left, float top, float width, float height, const htmlparser::IFormattedText& text,
                          IShapes& shapes)
 {
-    const auto shape = Require(shapes.AddTextbox(1, left, top, width, height));
-    Require(shape->Fill())->SetVisible(0);
-    Require(shape->Line())->SetVisible(0);
+    const auto shape = Require(shapes.AddTextbox(msoTextOrientationHorizontal, left, top, width, height));
+    Require(shape->Fill())->SetVisible(msoFalse);
+    Require(shape->Line())->SetVisible(msoFalse);
     const auto frame = Require(shape->TextFrame());
     frame->SetMarginLeft(4.0f);
     frame->SetMarginRight(3.0f);
@@ -88,7 +87,7 @@ void ExportFormattedText(float left, float top, float width, float height, const
     const int length = range->Length();
     Require(range->Characters(length, -1))->Delete();
     Require(range->ParagraphFormat())->SetSpaceWithin(1.02f);
-    frame->SetAutoSize(0);
+    frame->SetAutoSize(ppAutoSizeNone);
 }
 
 void ExportTextObject(const bookparser::TextObject& object, IShapes& shapes)

@@ -1,5 +1,7 @@
 #include "export/TextValues.h"
 
+#include "export/engine/Automation.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -115,12 +117,12 @@ int AlignmentCode(const std::string& value)
     for (const char c : value)
         folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (folded == "center")
-        return 2;
+        return engine::ppAlignCenter;
     if (folded == "right")
-        return 3;
+        return engine::ppAlignRight;
     if (folded == "justify")
-        return 4;
-    return 1;
+        return engine::ppAlignJustify;
+    return engine::ppAlignLeft;
 }
 
 std::uint32_t BookColorToColorref(std::uint32_t c)

@@ -1,5 +1,5 @@
 #include "app/Batch.h"
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "TempDir.h"
 
 #include <algorithm>

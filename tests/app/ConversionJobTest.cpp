@@ -1,4 +1,4 @@
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "app/ConversionJob.h"
 #include "book/UnknownFileTypeError.h"
 #include "export/PresentationConverter.h"

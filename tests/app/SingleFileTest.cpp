@@ -1,4 +1,4 @@
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "app/RunModes.h"
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "app/ConversionErrors.h"
+#include "export/ConversionErrors.h"
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
 
