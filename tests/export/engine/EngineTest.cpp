@@ -74,12 +74,9 @@ fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, 
     return file;
 }
 
-// The shared validator beside the source tree (one level further up from a
-// worktree).
+// The project's package checker: schemas and package rules.
 fs::path Validator() {
-    const fs::path near = fs::path(TRALVEX_SOURCE_DIR) / ".." / "shared" / "tools" / "validate-pptx";
-    if (fs::exists(near)) return near;
-    return fs::path(TRALVEX_SOURCE_DIR) / ".." / ".." / "shared" / "tools" / "validate-pptx";
+    return fs::path(TRALVEX_SOURCE_DIR) / "tests" / "support" / "check_pptx.py";
 }
 
 class Engine : public ::testing::Test {
