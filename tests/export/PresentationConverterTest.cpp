@@ -1,0 +1,149 @@
+#include "export/RecordingAutomation.h"
+#include "export/PresentationConverter.h"
+
+#include "book/Book.h"
+#include "export/ConversionErrors.h"
+#include "export/EngineDescription.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using recording::Recorder;
+using Log = std::vector<std::string>;
+
+namespace {
+
+// A working folder holding an unpacked book of the given pages.
+class Scratch {
+public:
+    explicit Scratch(const std::string& pages)
+    {
+        std::string p = (fs::temp_directory_path() / "tralvex-convert-XXXXXX").string();
+        folder = ::mkdtemp(p.data());
+        fs::create_directories(folder / "book-files");
+        std::ofstream(folder / "book-files" / "book")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\">" << pages << "</book>";
+    }
+    ~Scratch() { fs::remove_all(folder); }
+    fs::path folder;
+};
+
+const std::string kRedPage =
+    "<page pageType=\"whiteSheet\"><background><fillColor color=\"16711680\"/></background><content/></page>";
+
+// Converts with the recording application; the failure configured first.
+struct Conversion {
+    explicit Conversion(const std::string& pages = kRedPage) : scratch(pages), book(scratch.folder / "book-files") {}
+    fs::path Run()
+    {
+        PresentationConverter converter(scratch.folder, scratch.folder / "out",
+                                        [this] { return recording::MakeApplication(recorder); });
+        return converter.Convert(book, scratch.folder / "lesson.mordx");
+    }
+    Scratch scratch;
+    bookparser::Book book;
+    Recorder recorder;
+};
+
+TEST(Convert, CallsInOrder)
+{
+    Conversion c;
+    EXPECT_EQ(c.Run(), c.scratch.folder / "out" / "lesson.pptx");
+    const std::string saved = (c.scratch.folder / "out" / "lesson.pptx").string();
+    EXPECT_EQ(c.recorder.log,
+              (Log{"application.Version()", "application.Build()",
+                   "application.Presentations() = presentations1", "presentations1.Add(0) = presentation1",
+                   "presentation1.PageSetup() = pageSetup1", "pageSetup1.SetSlideWidth(424)",
+                   "pageSetup1.SetSlideHeight(600)", "presentation1.Slides() = slides1",
+                   "slides1.Add(1, 12) = slide1", "slide1.SetFollowMasterBackground(0)",
+                   "slide1.BackgroundFill() = background1", "background1.Solid()",
+                   "background1.ForeColor() = color1", "color1.SetRGB(0x0000FF)", "slide1.Shapes() = shapes1",
+                   "presentation1.SaveAs(\"" + saved + "\", 24, 0)", "presentation1.Close()"}));
+}
+
+TEST(Convert, BookWithoutPagesStillSaved)
+{
+    Conversion c("");
+    c.Run();
+    EXPECT_EQ(c.recorder.From("presentation1.Slides()"),
+              (Log{"presentation1.Slides() = slides1",
+                   "presentation1.SaveAs(\"" + (c.scratch.folder / "out" / "lesson.pptx").string() + "\", 24, 0)",
+                   "presentation1.Close()"}));
+}
+
+TEST(Convert, SlidesAddedInPageOrder)
+{
+    Conversion c(kRedPage + kRedPage + kRedPage);
+    c.Run();
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(c.recorder.Count("slides1.Add(" + std::to_string(i) + ", 12) = slide" + std::to_string(i)), 1);
+}
+
+enum class Outcome { Saved, Corrupted, CorruptedUndescribed, Cancelled };
+
+struct FailureCase {
+    const char* name;
+    const char* failing;  // fails with E_FAIL; "!" prefix: a non-COM error
+    Outcome outcome;
+    int closes;  // times the presentation is closed
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+class ConvertFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(ConvertFailure, Outcome)
+{
+    const FailureCase& p = GetParam();
+    Conversion c;
+    const std::string failing = p.failing;
+    if (failing[0] == '!')
+        c.recorder.Fail(failing.substr(1), 0);
+    else
+        c.recorder.Fail(failing, engine::E_FAIL);
+    const std::string description = "16.0, Build: 4266 " + EngineSystemType();
+    try {
+        c.Run();
+        EXPECT_EQ(p.outcome, Outcome::Saved);
+    } catch (const FileCorruptedError& e) {
+        EXPECT_TRUE(p.outcome == Outcome::Corrupted || p.outcome == Outcome::CorruptedUndescribed);
+        EXPECT_EQ(e.GetPowerPointDescription(), p.outcome == Outcome::Corrupted ? description : "");
+    } catch (const UserCancelledError&) {
+        EXPECT_EQ(p.outcome, Outcome::Cancelled);
+    }
+    EXPECT_EQ(c.recorder.Count("presentation1.Close()") + c.recorder.Count("presentation1.Close() FAILED"),
+              p.closes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ConvertFailure,
+    ::testing::Values(
+        FailureCase{"VersionUnreadableNoDescription", "Version", Outcome::CorruptedUndescribed, 0},
+        FailureCase{"BuildUnreadableNoDescription", "Build", Outcome::CorruptedUndescribed, 0},
+        FailureCase{"NoPresentationsCollection", "Presentations", Outcome::Corrupted, 0},
+        FailureCase{"PresentationNotCreated", "presentations1.Add", Outcome::Corrupted, 0},
+        FailureCase{"SlideWidthRejected", "SetSlideWidth", Outcome::Corrupted, 1},
+        FailureCase{"SlideHeightRejected", "SetSlideHeight", Outcome::Corrupted, 1},
+        FailureCase{"SlideNotAdded", "slides1.Add", Outcome::Corrupted, 1},
+        FailureCase{"SolidBackgroundFails", "Solid", Outcome::Corrupted, 1},
+        FailureCase{"NonAutomationErrorInASlide", "!SetFollowMasterBackground", Outcome::Corrupted, 1},
+        FailureCase{"SaveFailsAndNobodyToAsk", "SaveAs", Outcome::Cancelled, 1},
+        FailureCase{"FailingCloseIsNotAFailure", "Close", Outcome::Saved, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Convert, EngineThatCannotStartIsNotInstalled)
+{
+    Conversion c;
+    PresentationConverter throwing(c.scratch.folder, {}, []() -> std::unique_ptr<engine::IApplication> {
+        throw engine::ComError(engine::E_FAIL);
+    });
+    EXPECT_THROW(throwing.Convert(c.book, c.scratch.folder / "lesson.mordx"), PptNotInstalledError);
+    PresentationConverter absent(c.scratch.folder, {}, [] { return std::unique_ptr<engine::IApplication>(); });
+    EXPECT_THROW(absent.Convert(c.book, c.scratch.folder / "lesson.mordx"), PptNotInstalledError);
+}
+
+}  // namespace
