@@ -1,25 +1,38 @@
-# make run:  install what is missing, build, convert the bundled example book.
-# make test: install what is missing, build, run every test.
+# make run:  install what the program needs, build it, convert the bundled
+#            example book (neither tests nor benchmarks are built).
+# make test: install what the tests need as well, build everything, run every
+#            test.
 BUILD ?= build
 BUILD_TYPE ?= Release
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps run-deps configure build run test bench clean
 
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh test
 
+run-deps:
+	@bash scripts/install-deps.sh run
+
+# Tests and benchmarks are switched on again when `make run` configured the
+# build folder first.
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DTRALVEX_BUILD_TESTS=ON -DTRALVEX_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Configured without tests and benchmarks unless the build folder already has
+# them; only the program and the example book are built.
+run: run-deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DTRALVEX_BUILD_TESTS=OFF -DTRALVEX_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target tralvex example_book
 	rm -f $(BUILD)/examples/*.pptx
 	./$(BUILD)/tralvex $(BUILD)/examples/example.mordx
 
