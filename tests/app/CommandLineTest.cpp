@@ -2,6 +2,7 @@
 #include "app/RunModes.h"
 
 #include <gtest/gtest.h>
+#include "support/CaseNames.h"
 
 namespace {
 
@@ -12,6 +13,8 @@ struct SplitCase {
     std::string line;
     Args expected;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -46,6 +49,8 @@ struct ModeCase {
     Args arguments;
     RunMode expected;
 };
+
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
 
 class SelectRunModeTest : public ::testing::TestWithParam<ModeCase> {};
 

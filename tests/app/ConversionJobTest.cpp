@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +37,8 @@ struct JobCase {
     std::function<void()> failure;
     Outcome expected;
 };
+
+void PrintTo(const JobCase& c, std::ostream* os) { *os << c.name; }
 
 class ConversionJobTranslation : public ::testing::TestWithParam<JobCase> {};
 

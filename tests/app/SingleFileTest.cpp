@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +37,8 @@ struct SingleCase {
     std::function<fs::path()> conversion;
     std::vector<std::string> expected;
 };
+
+void PrintTo(const SingleCase& c, std::ostream* os) { *os << c.name; }
 
 class SingleFileMode : public ::testing::TestWithParam<SingleCase> {};
 

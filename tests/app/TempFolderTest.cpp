@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
 
@@ -225,6 +226,8 @@ struct ResolveCase {
     const char* expected;
 };
 
+void PrintTo(const ResolveCase& c, std::ostream* os) { *os << testnames::Name(c.path, "in", c.current); }
+
 class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
 
 TEST_P(ResolvePathTest, Resolves)
@@ -239,7 +242,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, ResolvePathTest,
                                            ResolveCase{"./a/../b", "/cwd/sub", "/cwd/sub/b"},
                                            ResolveCase{"../../..", "/cwd/sub", "/"},
                                            ResolveCase{"", "/cwd", "/cwd"},
-                                           ResolveCase{"..", "/", "/"}));
+                                           ResolveCase{"..", "/", "/"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.path, "in", c.current); });
 
 TEST(TempFolderBase, PrivateAndReused)
 {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include "support/CaseNames.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -24,7 +25,8 @@ struct EscapeCase {
     bool folder;
 };
 
-std::ostream& operator<<(std::ostream& out, const EscapeCase& c) { return out << c.name; }
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << testnames::Name(c.name, c.folder ? "folder" : "file"); }
+
 
 class UnzipperEscapeTest : public UnzipperTest, public ::testing::WithParamInterface<EscapeCase> {};
 
@@ -50,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"C:\\evil", false}, EscapeCase{"C:evil", false}, EscapeCase{"\\\\server\\share\\evil", false},
                       EscapeCase{"//server/share/evil", false}, EscapeCase{"book:stream", false}, EscapeCase{"..", false},
                       EscapeCase{"../evil/", true}, EscapeCase{"..\\", true}, EscapeCase{"/evil/", true},
-                      EscapeCase{"C:\\evil\\", true}, EscapeCase{"a/../../evil/", true}));
+                      EscapeCase{"C:\\evil\\", true}, EscapeCase{"a/../../evil/", true}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.name, c.folder ? "folder" : "file"); });
 
 TEST_F(UnzipperTest, DotComponentsStayInside)
 {
@@ -153,6 +156,8 @@ struct DeclaredSizeCase {
     bool succeeds;
 };
 
+void PrintTo(const DeclaredSizeCase& c, std::ostream* os) { *os << testnames::Name("actual", c.actual, "declared", c.declared, c.crcOfDeclaredPrefix ? "crc_of_prefix" : "crc_of_all"); }
+
 class UnzipperDeclaredSizeTest : public UnzipperTest, public ::testing::WithParamInterface<DeclaredSizeCase> {};
 
 TEST_P(UnzipperDeclaredSizeTest, EntryNeverWritesMoreThanDeclared)
@@ -176,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, UnzipperDeclaredSizeTest,
                                            DeclaredSizeCase{1 << 20, 10, true, true},
                                            DeclaredSizeCase{1 << 20, 70000, true, true},
                                            DeclaredSizeCase{1 << 20, 70000, false, false},
-                                           DeclaredSizeCase{10, 1000, false, false}));
+                                           DeclaredSizeCase{10, 1000, false, false}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name("actual", c.actual, "declared", c.declared, c.crcOfDeclaredPrefix ? "crc_of_prefix" : "crc_of_all"); });
 
 TEST_F(UnzipperTest, EntryCountCapIsChecked)
 {

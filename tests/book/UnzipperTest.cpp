@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include "support/CaseNames.h"
 
 using ::testing::ElementsAre;
 
@@ -129,6 +130,8 @@ struct NameCase {
     std::string expected;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << testnames::Name(c.raw, c.flags ? "utf8" : "cp437"); }
+
 class UnzipperNameTest : public UnzipperTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(UnzipperNameTest, EntryIsWrittenUnderDecodedName)
@@ -154,13 +157,16 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"\x81" "ber\\Stra\xE1" "e.png", 0, "\xC3\xBC" "ber/Stra\xC3\x9F" "e.png"},
                       NameCase{"\xEF\xBB\xBF" "book", 0x0800, "book"},
                       NameCase{"bad\xFF.png", 0x0800, "bad\xEF\xBF\xBD.png"},
-                      NameCase{"\xE6\x97\xA5\xE6\x9C\xAC.png", 0x0800, "\xE6\x97\xA5\xE6\x9C\xAC.png"}));
+                      NameCase{"\xE6\x97\xA5\xE6\x9C\xAC.png", 0x0800, "\xE6\x97\xA5\xE6\x9C\xAC.png"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.raw, c.flags ? "utf8" : "cp437"); });
 
 struct DecodeCase {
     std::string raw;
     bool utf8;
     std::string expected;
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << testnames::Name(c.raw, c.utf8 ? "utf8" : "cp437"); }
 
 class DecodeZipEntryTextTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -177,7 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"\xE3\xEA\xFD\xFF", false, "\xCF\x80\xCE\xA9\xC2\xB2\xC2\xA0"},        // πΩ² nbsp
                       DecodeCase{"\xEF\xBB\xBF\xEF\xBB\xBFx", true, "\xEF\xBB\xBFx"},  // only one mark is dropped
                       DecodeCase{"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},
-                      DecodeCase{"", true, ""}));
+                      DecodeCase{"", true, ""}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.raw, c.utf8 ? "utf8" : "cp437"); });
 
 // Sets TZ for one test and restores it.
 class ScopedTimeZone {
@@ -208,6 +215,8 @@ struct TimeCase {
     std::time_t expected;  // seconds since the epoch
 };
 
+void PrintTo(const TimeCase& c, std::ostream* os) { *os << testnames::Name(c.zone, c.dosDateTime); }
+
 class UnzipperTimeTest : public UnzipperTest, public ::testing::WithParamInterface<TimeCase> {};
 
 TEST_P(UnzipperTimeTest, FileCarriesEntryTimeReadAsLocalTime)
@@ -225,7 +234,8 @@ TEST_P(UnzipperTimeTest, FileCarriesEntryTimeReadAsLocalTime)
 INSTANTIATE_TEST_SUITE_P(Times, UnzipperTimeTest,
                          ::testing::Values(TimeCase{"UTC0", 0x4ECF6DAF, 1560606330},
                                            TimeCase{"XYZ-3", 0x4ECF6DAF, 1560606330 - 3 * 3600},
-                                           TimeCase{"UTC0", 0x00210000, 315532800}));
+                                           TimeCase{"UTC0", 0x00210000, 315532800}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.zone, c.dosDateTime); });
 
 TEST_F(UnzipperTest, ExistingFilesAreReplaced)
 {

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include "support/CaseNames.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ struct EncodeCase {
     std::string value;
     std::string sent;
 };
+
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << testnames::Name(c.value); }
 
 class UrlEncodeTest : public ::testing::TestWithParam<EncodeCase> {};
 
@@ -31,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodeCase{"-_.~;", "-_.~;"}, EncodeCase{"a/b?c#d+e%f", "a%2Fb%3Fc%23d%2Be%25f"},
                       EncodeCase{"\xC3\xA9\xE2\x82\xAC", "%C3%A9%E2%82%AC"},
                       EncodeCase{std::string("\0\x1F\x7F\xFF", 4), "%00%1F%7F%FF"},
-                      EncodeCase{"<Unrecognized OS version>", "%3CUnrecognized%20OS%20version%3E"}));
+                      EncodeCase{"<Unrecognized OS version>", "%3CUnrecognized%20OS%20version%3E"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.value); });
 
 TEST(UrlEncode, ExactlyTheUnreservedCharactersPass)
 {
@@ -58,6 +62,8 @@ struct QueryCase {
     std::string url;
     std::string expected;
 };
+
+void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
 
 class AddQueryParameterTest : public ::testing::TestWithParam<QueryCase> {};
 

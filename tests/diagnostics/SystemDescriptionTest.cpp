@@ -11,6 +11,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include "support/CaseNames.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ struct OsReleaseCase {
     const char* fullVersion;
 };
 
+void PrintTo(const OsReleaseCase& c, std::ostream* os) { *os << testnames::Name(c.file); }
+
 class OsReleaseTest : public ::testing::TestWithParam<OsReleaseCase> {};
 
 TEST_P(OsReleaseTest, ReadsNameAndVersion)
@@ -75,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(Files, OsReleaseTest,
                          ::testing::Values(OsReleaseCase{"debian.os-release", "Debian GNU/Linux 12 (bookworm)", "12"},
                                            OsReleaseCase{"nameonly.os-release", "Fedora Linux", "39"},
                                            OsReleaseCase{"crlf.os-release", "CRLF Linux", "7.1"},
-                                           OsReleaseCase{"quoting.os-release", "Say \"hi\" \\ $HOME `x`", "3.18.4"}));
+                                           OsReleaseCase{"quoting.os-release", "Say \"hi\" \\ $HOME `x`", "3.18.4"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.file); });
 
 TEST(OsRelease, ParsesQuotingAndSkipsJunk)
 {
@@ -131,6 +135,8 @@ struct UnameCase {
     const char* expectedVersion;  // nullptr: the method yields nothing
 };
 
+void PrintTo(const UnameCase& c, std::ostream* os) { *os << testnames::Name(c.sysname, c.release); }
+
 class UnameTest : public ::testing::TestWithParam<UnameCase> {};
 
 TEST_P(UnameTest, TakesLeadingDottedNumbers)
@@ -154,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(Releases, UnameTest,
                                            UnameCase{"Linux", "6", nullptr},
                                            UnameCase{"Linux", "", nullptr},
                                            UnameCase{"Linux", "v6.1", nullptr},
-                                           UnameCase{"", "6.1.0", nullptr}));
+                                           UnameCase{"", "6.1.0", nullptr}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.sysname, c.release); });
 
 TEST(OsVersion, MethodsTriedInOrder)
 {
@@ -185,6 +192,8 @@ struct MachineCase {
     const char* type;
 };
 
+void PrintTo(const MachineCase& c, std::ostream* os) { *os << testnames::Name(c.machine); }
+
 class SystemTypeTest : public ::testing::TestWithParam<MachineCase> {};
 
 TEST_P(SystemTypeTest, FromMachine)
@@ -201,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(Machines, SystemTypeTest,
                                            MachineCase{"s390x", "64-bit"}, MachineCase{"i686", "32-bit"},
                                            MachineCase{"i386", "32-bit"}, MachineCase{"armv7l", "32-bit"},
                                            MachineCase{"s390", "32-bit"}, MachineCase{"", ""},
-                                           MachineCase{"quantum9", ""}));
+                                           MachineCase{"quantum9", ""}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.machine); });
 
 TEST(SystemType, EmptyWithoutUname)
 {

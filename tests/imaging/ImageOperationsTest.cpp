@@ -5,6 +5,7 @@
 #include "imaging/ImageResampler.h"
 
 #include <gtest/gtest.h>
+#include "support/CaseNames.h"
 
 using namespace imaging;
 using imagingtest::ScratchFolder;
@@ -24,6 +25,8 @@ struct MirrorCase {
     int width, height;
     bool flipX, flipY;
 };
+
+void PrintTo(const MirrorCase& c, std::ostream* os) { *os << testnames::Name(c.width, "by", c.height); }
 
 class ResampleMirror : public ::testing::TestWithParam<MirrorCase> {};
 
@@ -47,7 +50,8 @@ TEST_P(ResampleMirror, CopiesPixelsMirroredAtSourceSize)
 INSTANTIATE_TEST_SUITE_P(All, ResampleMirror,
                          ::testing::Values(MirrorCase{0, 0, false, false}, MirrorCase{5, 3, false, false},
                                            MirrorCase{-5, 3, true, false}, MirrorCase{5, -3, false, true},
-                                           MirrorCase{-5, -3, true, true}));
+                                           MirrorCase{-5, -3, true, true}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.width, "by", c.height); });
 
 TEST(Resample, ScalesToTheRequestedSizeBicubic)
 {
@@ -98,6 +102,8 @@ struct EncoderCase {
     int index;
 };
 
+void PrintTo(const EncoderCase& c, std::ostream* os) { *os << testnames::Name(c.extension); }
+
 class EncoderLookup : public ::testing::TestWithParam<EncoderCase> {};
 
 TEST_P(EncoderLookup, MatchesByExtensionSubstring)
@@ -110,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(All, EncoderLookup,
                                            EncoderCase{"jpg", 1}, EncoderCase{"JFIF", 1}, EncoderCase{"bmp", 0},
                                            EncoderCase{"rle", 0}, EncoderCase{"gif", 2}, EncoderCase{"tif", 3},
                                            EncoderCase{"t", 3}, EncoderCase{"", -1}, EncoderCase{"webp", -1},
-                                           EncoderCase{"png;", -1}));
+                                           EncoderCase{"png;", -1}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.extension); });
 
 TEST(EncoderLookup, ReportsTheEncoderId)
 {
@@ -126,6 +133,8 @@ struct DuotoneCase {
     std::uint32_t light;
     std::uint32_t out;
 };
+
+void PrintTo(const DuotoneCase& c, std::ostream* os) { *os << testnames::Name(testnames::Hex(c.in), "light", testnames::Hex(c.light)); }
 
 class Duotone : public ::testing::TestWithParam<DuotoneCase> {};
 
@@ -147,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(All, Duotone,
                                            DuotoneCase{0x00FFFFFFu, 0xFF8000u, 0x000080FFu},
                                            DuotoneCase{0xFF000000u, 0xFFFFFFu, 0xFF000000u},
                                            DuotoneCase{0xFF00FF00u, 0x00FF00u, 0xFF00AA00u},
-                                           DuotoneCase{0xFF7F7F7Fu, 0xFFFFFFu, 0xFF7F7F7Fu}));
+                                           DuotoneCase{0xFF7F7F7Fu, 0xFFFFFFu, 0xFF7F7F7Fu}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(testnames::Hex(c.in), "light", testnames::Hex(c.light)); });
 
 TEST(Duotone, DarkColourIsTheFloor)
 {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include "support/CaseNames.h"
 
 using namespace htmlparser;
 
@@ -62,6 +63,8 @@ struct LinkCase {
     const char* event;
 };
 
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << testnames::Name(c.link); }
+
 class SetLink : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(SetLink, SortsByPrefix) {
@@ -79,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Prefixes, SetLink, ::testing::Values(
     LinkCase{"EVENT:go", "EVENT:go", "", ""},
     LinkCase{"mailto", "mailto", "", ""},
     LinkCase{"", "", "", ""},
-    LinkCase{"http://x", "http://x", "", ""}));
+    LinkCase{"http://x", "http://x", "", ""}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.link); });
 
 TEST(FontTags, AddCopyCopiesAttributesOnly) {
     CFontTags tags;
@@ -98,6 +102,8 @@ struct HtmlCase {
     const char* written;
     const char* plain;
 };
+
+void PrintTo(const HtmlCase& c, std::ostream* os) { *os << testnames::Name(c.html); }
 
 class WriteAndPlain : public ::testing::TestWithParam<HtmlCase> {};
 
@@ -120,7 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteAndPlain, ::testing::Values(
     HtmlCase{"<p><a href=\"U\" target=\"T\"><b><i><u>t</u></i></b></a></p>",
              "<textformat><p><font><a href=\"U\" target=\"T\"><i><b><u>t</u></b></i></a></font></p></textformat>", "t"},
     HtmlCase{"<p><a href=\"mailto:m\">t</a></p>",
-             "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}));
+             "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.html); });
 
 TEST(WriterLinks, EventLinkIsWrittenAsHref) {
     auto model = CreateFormattedText();

@@ -7,6 +7,7 @@
 
 #include <random>
 #include <stdexcept>
+#include "support/CaseNames.h"
 
 using namespace htmlparser;
 using texttest::Dump;
@@ -23,6 +24,8 @@ struct ModelCase {
     const char* html;
     const char* model;
 };
+
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << testnames::Name(c.html); }
 
 class ParseModel : public ::testing::TestWithParam<ModelCase> {};
 
@@ -60,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseModel, ::testing::Values(
     ModelCase{"<p><i><u>x</u></i></p>", "F{}[L{}[P{}[T{}['x'iu,]]]]"},
     ModelCase{"<p>\xD0\xBC\xD0\xB8\xD1\x80 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80</p>",
               "F{}[L{}[P{}[T{}['\xD0\xBC\xD0\xB8\xD1\x80 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80',]]]]"},
-    ModelCase{"<p \xD0\x90\xD0\x91=\"v\"><font>\xD0\xBC</font></p>", "F{}[L{}[P{\xD0\xB0\xD0\xB1=v;}[T{}['\xD0\xBC',]]]]"}));
+    ModelCase{"<p \xD0\x90\xD0\x91=\"v\"><font>\xD0\xBC</font></p>", "F{}[L{}[P{\xD0\xB0\xD0\xB1=v;}[T{}['\xD0\xBC',]]]]"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.html); });
 
 class ParseFailure : public ::testing::TestWithParam<const char*> {};
 
@@ -78,7 +82,8 @@ TEST_P(ParseFailure, ThrowsAndLeavesTargetEmpty) {
 
 INSTANTIATE_TEST_SUITE_P(Bad, ParseFailure, ::testing::Values(
     "<p>", "<p>a</p></p>b", "<p><Br>x</p>", "<p>a<!-- x</p>", "<p><![CDATA[x</p>",
-    "<p a=\"x></p>", "<p a></p>", "<>", "<p>x</p", "& <p", "<p>\0</p>", "<?x", "<!DOCTYPE [", "<p a='x"));
+    "<p a=\"x></p>", "<p a></p>", "<>", "<p>x</p", "& <p", "<p>\0</p>", "<?x", "<!DOCTYPE [", "<p a='x"),
+    [](const auto& info) { return testnames::Name(info.param, info.index); });
 
 TEST(ParseLimits, NestingAtLimitIsAccepted) {
     std::string html;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include "support/CaseNames.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ struct UnescapeCase {
     const char* expected;
 };
 
+void PrintTo(const UnescapeCase& c, std::ostream* os) { *os << testnames::Name(c.input); }
+
 class UnescapeTextTest : public ::testing::TestWithParam<UnescapeCase> {};
 
 TEST_P(UnescapeTextTest, ExpandsEscapes)
@@ -65,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnescapeTextTest,
                                            // An escaped multi-byte character vanishes whole.
                                            UnescapeCase{"a\\\xC3\xA9z", "az"},
                                            UnescapeCase{"a\\\xE2\x82\xAC" "z", "az"},
-                                           UnescapeCase{"\xC3\xA9\\n", "\xC3\xA9\n"}));
+                                           UnescapeCase{"\xC3\xA9\\n", "\xC3\xA9\n"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.input); });
 
 struct ParseCase {
     const char* name;
@@ -73,6 +77,8 @@ struct ParseCase {
     std::string id;
     std::string expected;
 };
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseCatalogueTest : public ::testing::TestWithParam<ParseCase> {};
 
@@ -127,6 +133,8 @@ struct FailureCase {
     std::string message;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class CatalogueStructureErrorTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(CatalogueStructureErrorTest, FailsWithMessage)
@@ -176,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(Sequences, InvalidUtf8Test,
                                            std::string("\xC0\xAF"),          // overlong slash
                                            std::string("\xED\xA0\x80"),      // encoded surrogate
                                            std::string("\xF4\x90\x80\x80"),  // above U+10FFFF
-                                           std::string("\xFF")));
+                                           std::string("\xFF")),
+    [](const auto& info) { return testnames::Readable(info.param); });
 
 TEST(InvalidUtf8, TruncatedAtEndOfDocument)
 {
@@ -260,6 +269,8 @@ struct EmbeddedText {
     const char* id;
     const char* text;
 };
+
+void PrintTo(const EmbeddedText& c, std::ostream* os) { *os << c.id; }
 
 class EmbeddedTextTest : public ::testing::TestWithParam<EmbeddedText> {
 protected:

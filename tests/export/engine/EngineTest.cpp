@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include "support/CaseNames.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -178,6 +179,8 @@ struct RangeCase {
     const char* expected;
 };
 
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << testnames::Name(c.text, "from", c.start, "count", c.count); }
+
 class RangeArithmetic : public ::testing::TestWithParam<RangeCase> {};
 
 TEST_P(RangeArithmetic, CharactersCountUtf16Units) {
@@ -196,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RangeArithmetic, ::testing::Values(
     RangeCase{"a\r\nb", 2, 1, "\r"},
     RangeCase{"a\nb\rc", 3, 1, "b"},
     RangeCase{"\xF0\x9F\x98\x80x", 3, 1, "x"},      // an astral character is two units
-    RangeCase{"\xC3\xA9t\xC3\xA9", 2, 2, "t\xC3\xA9"}));
+    RangeCase{"\xC3\xA9t\xC3\xA9", 2, 2, "t\xC3\xA9"}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.text, "from", c.start, "count", c.count); });
 
 TEST_F(Engine, RangeLengthsAndFormattingBounds) {
     auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
