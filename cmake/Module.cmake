@@ -1,7 +1,19 @@
+# tralvex_stage_headers(NAME TARGET SCOPE)
+# Headers are included as "folder/File.h" from the project root, but a module
+# sees only its own folder and those of the modules it links: its folder is
+# linked into a staging folder of its own, which is its include path.
+# Generated headers live under build/generated.
+function(tralvex_stage_headers name target scope)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(stage ${PROJECT_BINARY_DIR}/include/${name})
+  get_filename_component(parent ${stage}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${stage}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${stage} ${PROJECT_BINARY_DIR}/generated)
+endfunction()
+
 # tralvex_module(NAME [DEPENDS targets...] [SOURCES extra...])
 # One static library per source folder, from the .cpp files directly in it.
-# Headers are included as "folder/File.h" from the project root; generated
-# headers live under build/generated.
 function(tralvex_module name)
   cmake_parse_arguments(M "" "" "DEPENDS;SOURCES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -14,7 +26,7 @@ function(tralvex_module name)
     add_library(${target} INTERFACE)
     set(scope INTERFACE)
   endif()
-  target_include_directories(${target} ${scope} ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  tralvex_stage_headers(${name} ${target} ${scope})
   target_link_libraries(${target} ${scope} tralvex::headers ${M_DEPENDS})
 endfunction()
 

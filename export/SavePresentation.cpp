@@ -16,8 +16,14 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
     const fs::path folder = outputFolder.empty() ? source.parent_path() : outputFolder;
     const std::string stem = source.stem().string();
     fs::path proposed = MakeUniqueOutputPath(folder, stem);
+    // The dialog asked before an existing file was chosen; only then may the
+    // save replace it.
+    bool confirmed = false;
     for (;;) {
-        if (presentation.SaveAs(proposed, engine::ppSaveAsOpenXMLPresentation, engine::msoFalse))
+        const bool saved = confirmed
+                               ? presentation.SaveAsReplacing(proposed, engine::ppSaveAsOpenXMLPresentation)
+                               : presentation.SaveAs(proposed, engine::ppSaveAsOpenXMLPresentation, engine::msoFalse);
+        if (saved)
             return proposed;
         const fs::path documents = GetDocumentsFolder();
         if (!documents.empty())
@@ -26,5 +32,6 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
         if (!chosen)
             throw UserCancelledError();
         proposed = *chosen;
+        confirmed = true;
     }
 }

@@ -1,6 +1,7 @@
 #include "export/ConversionErrors.h"
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
+#include "export/RecordingAutomation.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -117,6 +118,25 @@ TEST(SavePresentation, DialogChoiceIsSaved)
                                         [&](const fs::path&) { return s.path / "chosen" / "mine.pptx"; });
     EXPECT_EQ(saved, s.path / "chosen" / "mine.pptx");
     EXPECT_THROW(SavePresentation(presentation, s.path / "ro" / "Lesson.mordx", {}), UserCancelledError);
+}
+
+TEST(SavePresentation, ChoiceConfirmedInTheDialogReplaces)
+{
+    Scratch s;
+    HomeOverride home(s.path);
+    recording::Recorder recorder;
+    recorder.Fail("SaveAs", E_ACCESSDENIED);
+    const auto presentation = recording::MakePresentation(recorder);
+    const fs::path chosen = s.path / "mine.pptx";
+    int asked = 0;
+    const SaveDialog once = [&](const fs::path&) -> std::optional<fs::path> {
+        return ++asked == 1 ? std::optional(chosen) : std::nullopt;
+    };
+    EXPECT_EQ(SavePresentation(*presentation, s.path / "ro" / "Lesson.mordx", {}, once), chosen);
+    EXPECT_EQ(recorder.log,
+              (std::vector<std::string>{
+                  "presentation.SaveAs(\"" + (s.path / "ro" / "Lesson.pptx").string() + "\", 24, 0) FAILED",
+                  "presentation.SaveAsReplacing(\"" + chosen.string() + "\", 24)"}));
 }
 
 class FakeApplication : public IApplication {
