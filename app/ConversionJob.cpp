@@ -1,7 +1,7 @@
 #include "app/ConversionJob.h"
 
-#include "export/ConversionErrors.h"
 #include "book/UnknownFileTypeError.h"
+#include "export/ConversionErrors.h"
 #include "export/PresentationConverter.h"
 
 bool HasBookExtension(const std::filesystem::path& source)

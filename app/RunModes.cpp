@@ -1,11 +1,11 @@
 #include "app/RunModes.h"
 
 #include "app/Batch.h"
-#include "export/ConversionErrors.h"
 #include "app/ConversionJob.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"
 #include "diagnostics/SupportLink.h"
+#include "export/ConversionErrors.h"
 #include "ui/Messages.h"
 
 RunMode SelectRunMode(const std::vector<std::string>& arguments)
