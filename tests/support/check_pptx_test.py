@@ -5,6 +5,7 @@ each kind of broken package for the right reason.
 Usage: check_pptx_test.py TRALVEX BOOK.mordx
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -24,6 +25,31 @@ def replace(part, old, new, count=1):
         assert old in text, "%s lacks %r" % (part, old)
         parts[part] = text.replace(old, new, count).encode()
     return mutate
+
+
+def second_like_first(part, pattern):
+    """The second match of pattern's group gets the value of the first."""
+    def mutate(parts):
+        text = parts[part].decode()
+        found = list(re.finditer(pattern, text))
+        assert len(found) >= 2, "%s has fewer than two %r" % (part, pattern)
+        second = found[1]
+        parts[part] = (text[:second.start(1)] + found[0].group(1) + text[second.end(1):]).encode()
+    return mutate
+
+
+def first_set(part, pattern, value):
+    def mutate(parts):
+        text = parts[part].decode()
+        match = re.search(pattern, text)
+        assert match, "%s lacks %r" % (part, pattern)
+        parts[part] = (text[:match.start(1)] + value + text[match.end(1):]).encode()
+    return mutate
+
+
+def background_without_effects(parts):
+    slide = next(n for n in sorted(parts) if n.startswith("ppt/slides/slide") and b"<p:bgPr>" in parts[n])
+    parts[slide] = re.sub(rb"(<p:bgPr>.*?)<a:effectLst/>", rb"\1", parts[slide], count=1)
 
 
 def remove(part):
@@ -64,16 +90,16 @@ MUTATIONS = [
     ("relationships_of_missing_part", add("ppt/slides/_rels/slide9.xml.rels",
                                           b'<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
                                           b'relationships"/>'), "belongs to missing part"),
-    ("duplicate_relationship_id", replace("ppt/_rels/presentation.xml.rels", 'Id="rId2"', 'Id="rId1"'),
+    ("duplicate_relationship_id", second_like_first("ppt/_rels/presentation.xml.rels", r' Id="([^"]+)"'),
      "duplicate relationship id"),
     ("unresolved_reference", replace(SLIDE, 'r:embed="', 'r:embed="rId77'), "refers to relationship rId77"),
-    ("duplicate_shape_id", replace(SLIDE, '<p:cNvPr id="3"', '<p:cNvPr id="2"'), "duplicate shape id"),
-    ("duplicate_slide_id", replace("ppt/presentation.xml", 'id="257"', 'id="256"'), "duplicate slide id"),
-    ("slide_id_below_256", replace("ppt/presentation.xml", 'id="256"', 'id="255"'), "below 256"),
-    ("layout_id_below_masters", replace("ppt/slideMasters/slideMaster1.xml", '<p:sldLayoutId id="2147483649"',
-                                        '<p:sldLayoutId id="2147483647"'), "below 2147483648"),
+    ("duplicate_shape_id", second_like_first(SLIDE, r'<p:cNvPr id="(\d+)"'), "duplicate shape id"),
+    ("duplicate_slide_id", second_like_first("ppt/presentation.xml", r'<p:sldId id="(\d+)"'), "duplicate slide id"),
+    ("slide_id_below_256", first_set("ppt/presentation.xml", r'<p:sldId id="(\d+)"', "255"), "below 256"),
+    ("layout_id_below_masters", first_set("ppt/slideMasters/slideMaster1.xml", r'<p:sldLayoutId id="(\d+)"',
+                                          "2147483647"), "below 2147483648"),
     ("media_bytes_mismatch", first_media(".png"), "its bytes are not"),
-    ("background_without_effects", replace(SLIDE, "<a:effectLst/>", ""), "has no a:effectLst"),
+    ("background_without_effects", background_without_effects, "has no a:effectLst"),
     ("markup_compatibility", replace(SLIDE, "<p:spTree>",
                                      '<p:spTree xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/'
                                      '2006" mc:Ignorable="x">'), "markup-compatibility"),
