@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 namespace icons {
@@ -90,13 +91,13 @@ inline Shape Arc(Vec c, float r, float half, float gapFrom, float gapTo)
 {
     return [=](Vec p) {
         Vec d = p - c;
-        float angle = std::atan2(d.y, d.x) * 180.0f / static_cast<float>(M_PI);
+        float angle = std::atan2(d.y, d.x) * 180.0f / std::numbers::pi_v<float>;
         if (angle < 0)
             angle += 360;
         if (angle < gapFrom || angle > gapTo)
             return std::fabs(Length(d) - r) - half;
         auto end = [&](float deg) {
-            float rad = deg * static_cast<float>(M_PI) / 180.0f;
+            float rad = deg * std::numbers::pi_v<float> / 180.0f;
             return Length(p - Vec{c.x + r * std::cos(rad), c.y + r * std::sin(rad)});
         };
         return std::min(end(gapFrom), end(gapTo)) - half;
