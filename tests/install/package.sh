@@ -22,7 +22,7 @@ done
 dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort > "$work/files"
 printf '%s\n' "${expected[@]}" | sort > "$work/expected"
 diff -u "$work/expected" "$work/files" || fail "file list"
-dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '^\./usr/' && fail "files outside /usr"
+dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v -e '^\./usr/' -e '^\./$' && fail "files outside /usr"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
