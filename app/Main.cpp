@@ -1,3 +1,4 @@
+#include "app/InformationOptions.h"
 #include "app/RunModes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/EngineDescription.h"
@@ -5,6 +6,7 @@
 
 #include <FreeImage.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,8 @@ int main(int argc, char** argv)
     SetInstalledEngineDescriber([] { return DescribeInstalledPowerPoint(); });
     // The arguments arrive already split; position 0 is the program itself.
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (PrintInformation(arguments, std::cout))
+        return 0;
     {
         ImageLibrary imageLibrary;
         RunApplication(arguments);

@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 libxml2-utils
   libreoffice-impress-nogui poppler-utils imagemagick
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
+  dpkg-dev lintian
 )
 
 missing=()
