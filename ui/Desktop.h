@@ -1,0 +1,23 @@
+#pragma once
+#include "ui/Geometry.h"
+
+#include <string>
+
+// The desktop is opened only where a window may be shown, and only once:
+// GTK is initialised on the first call when a display can be opened.
+// Without one every later call answers false as well, and the console
+// texts stand in for the windows.
+bool OpenDesktop();
+
+namespace ui {
+
+// The screen's logical resolution, read once after the desktop is open:
+// Xft.dpi (the desktop's setting), else the X screen's own resolution, else
+// 96; multiplied by the monitor's scale factor.
+const Dpi& ScreenDpi();
+
+// "Segoe UI" when that family is installed, else "Arial", else the
+// desktop's own font family.
+const std::string& UiFontFace();
+
+}  // namespace ui
