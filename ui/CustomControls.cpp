@@ -331,12 +331,6 @@ PangoLayout* CCustomButtonEx::MakeLayout(bool hover) const
                                               height == -1 ? ui::DesktopFontPixelHeight() : height, m_normalWeight);
     pango_layout_set_font_description(layout, font);
     pango_font_description_free(font);
-    if (hover) {
-        PangoAttrList* attributes = pango_attr_list_new();
-        pango_attr_list_insert(attributes, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-        pango_layout_set_attributes(layout, attributes);
-        pango_attr_list_unref(attributes);
-    }
     return layout;
 }
 
@@ -375,7 +369,7 @@ void CCustomButtonEx::UpdateCursor()
     if (window == nullptr)
         return;
     if (m_hoverEffects && State().IsHot()) {
-        GdkCursor* hand = gdk_cursor_new_from_name(gdk_window_get_display(window), "pointer");
+        GdkCursor* hand = gdk_cursor_new_for_display(gdk_window_get_display(window), GDK_HAND2);
         gdk_window_set_cursor(window, hand);
         if (hand)
             g_object_unref(hand);
@@ -442,8 +436,23 @@ bool CCustomButtonEx::Draw(cairo_t* cr)
             ui::SetSourceColour(cr, *colour);
         else
             cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_move_to(cr, textLeft, top + (bottom - top - h) / 2);
+        const int textTop = top + (bottom - top - h) / 2;
+        cairo_move_to(cr, textLeft, textTop);
         pango_cairo_show_layout(cr, layout);
+        if (hover) {
+            // Whole pixels, as the system draws an underlined font.
+            PangoFontMetrics* metrics = pango_context_get_metrics(
+                pango_layout_get_context(layout), pango_layout_get_font_description(layout), nullptr);
+            const int baseline = textTop + PANGO_PIXELS(pango_layout_get_baseline(layout));
+            const int below = std::max(1, PANGO_PIXELS(-pango_font_metrics_get_underline_position(metrics)));
+            const int thickness = std::max(1, PANGO_PIXELS(pango_font_metrics_get_underline_thickness(metrics)));
+            pango_font_metrics_unref(metrics);
+            int lineWidth = w;
+            if (m_wordEllipsis)
+                lineWidth = std::min(w, textRight - textLeft);
+            cairo_rectangle(cr, textLeft, baseline + below, lineWidth, thickness);
+            cairo_fill(cr);
+        }
         cairo_restore(cr);
     }
     g_object_unref(layout);

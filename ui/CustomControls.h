@@ -27,6 +27,7 @@ public:
     void SetText(const std::string& text) override;
     void SetTextColour(Colour colour);
     Colour GetTextColour() const { return m_colour; }
+    int GetPixelHeight() const { return m_pixelHeight; }
     void SetFont(const std::string& face, int pixelHeight);
     // Height of the text wrapped at word breaks within width.
     int MeasureHeight(int width) const;

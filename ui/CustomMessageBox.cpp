@@ -163,6 +163,7 @@ void CustomMessageBox::Build()
     gtk_fixed_put(GTK_FIXED(m_fixed), m_titleLabel.Widget(), 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_body.Widget(), 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_linkButton.Widget(), 0, 0);
+    gtk_widget_set_no_show_all(m_linkButton.Widget(), TRUE);
     for (int position = 0; position < 3; ++position) {
         m_slots[position] = gtk_button_new_with_label("");
         gtk_style_context_add_class(gtk_widget_get_style_context(m_slots[position]), "tralvex-slot");
@@ -187,14 +188,6 @@ void CustomMessageBox::Build()
     m_titleLabel.SetTextColour(kTitleColour);
     m_body.SetFont(ui::UiFontFace(), dpi.ScaleY(14));
     m_body.SetLinkColour(kLinkColour);
-    PangoFontDescription* titleFont = TitleFont();
-    for (GtkWidget* slot : m_slots) {
-        PangoAttrList* attributes = pango_attr_list_new();
-        pango_attr_list_insert(attributes, pango_attr_font_desc_new(titleFont));
-        gtk_label_set_attributes(GTK_LABEL(gtk_bin_get_child(GTK_BIN(slot))), attributes);
-        pango_attr_list_unref(attributes);
-    }
-    pango_font_description_free(titleFont);
 
     m_linkButton.SetMinimumGap(dpi.ScaleX(6));
     m_linkButton.SetNormalText(-1, kLinkColour, "", 400);
@@ -265,9 +258,18 @@ void CustomMessageBox::LayOut()
         place(m_slots[position], m_layout.buttons.slots[position]);
         const bool visible = m_layout.buttons.visible[position];
         gtk_widget_set_visible(m_slots[position], visible);
-        if (visible)
-            gtk_button_set_label(GTK_BUTTON(m_slots[position]),
-                                 m_buttons[m_buttons.size() - 1 - static_cast<std::size_t>(position)].caption.c_str());
+        if (!visible)
+            continue;
+        GtkButton* slot = GTK_BUTTON(m_slots[position]);
+        gtk_button_set_label(slot, m_buttons[m_buttons.size() - 1 - static_cast<std::size_t>(position)].caption.c_str());
+        // The slots show their captions in the title's font.
+        PangoFontDescription* font = TitleFont();
+        PangoAttrList* attributes = pango_attr_list_new();
+        pango_attr_list_insert(attributes, pango_attr_font_desc_new(font));
+        if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(slot)); GTK_IS_LABEL(label))
+            gtk_label_set_attributes(GTK_LABEL(label), attributes);
+        pango_attr_list_unref(attributes);
+        pango_font_description_free(font);
     }
 }
 

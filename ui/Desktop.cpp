@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 bool OpenDesktop()
 {
@@ -30,9 +31,17 @@ int ReadDpi(bool vertical)
     int scale = 1;
     if (GdkMonitor* monitor = gdk_display_get_primary_monitor(gdk_display_get_default()))
         scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
+    // GTK reports 96 when no settings manager runs; only a running one's
+    // value is the desktop's.
+    bool desktopSetting = true;
+    if (GDK_IS_X11_SCREEN(screen)) {
+        Display* display = GDK_SCREEN_XDISPLAY(screen);
+        const std::string selection = "_XSETTINGS_S" + std::to_string(GDK_SCREEN_XNUMBER(screen));
+        desktopSetting = XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+    }
     gint xftDpi = -1;
     g_object_get(gtk_settings_get_default(), "gtk-xft-dpi", &xftDpi, nullptr);
-    if (xftDpi > 0)
+    if (desktopSetting && xftDpi > 0)
         return static_cast<int>(std::lround(xftDpi / 1024.0)) * scale;
     if (GDK_IS_X11_SCREEN(screen)) {
         Display* display = GDK_SCREEN_XDISPLAY(screen);

@@ -1,5 +1,7 @@
 #include "ui/GtkSupport.h"
 
+#include "ui/Desktop.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -55,8 +57,9 @@ int DesktopFontPixelHeight()
     pango_font_description_free(font);
     if (size <= 0)
         return 12;
-    // Points at 96 pixels per inch.
-    return absolute ? size / PANGO_SCALE : static_cast<int>(std::lround(size / double(PANGO_SCALE) * 96.0 / 72.0));
+    // Points at the screen's resolution.
+    return absolute ? size / PANGO_SCALE
+                    : static_cast<int>(std::lround(size / double(PANGO_SCALE) * ScreenDpi().y / 72.0));
 }
 
 cairo_surface_t* ToCairoSurface(const imaging::ArgbBitmap& bitmap)

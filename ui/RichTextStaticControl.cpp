@@ -244,7 +244,7 @@ void CRichTextStaticControl::UpdateCursor(int character)
     if (window == nullptr)
         return;
     m_overLink = LinkAt(character) != nullptr;
-    GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(window), m_overLink ? "pointer" : "default");
+    GdkCursor* cursor = gdk_cursor_new_for_display(gdk_window_get_display(window), m_overLink ? GDK_HAND2 : GDK_LEFT_PTR);
     gdk_window_set_cursor(window, cursor);
     if (cursor)
         g_object_unref(cursor);
