@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 libxml2-utils
   libreoffice-impress-nogui poppler-utils imagemagick
-  libgtk-3-dev adwaita-icon-theme fonts-dejavu-core xvfb xauth
+  libgtk-3-dev adwaita-icon-theme fonts-dejavu-core xvfb xauth dbus-daemon
 )
 
 missing=()
