@@ -1,4 +1,5 @@
 #include "app/DesktopSaveDialog.h"
+#include "app/InformationOptions.h"
 #include "app/RunModes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/EngineDescription.h"
@@ -7,6 +8,7 @@
 
 #include <FreeImage.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,8 @@ int main(int argc, char** argv)
     SetSaveDialog(DesktopSaveDialog);
     // The arguments arrive already split; position 0 is the program itself.
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (PrintInformation(arguments, std::cout))
+        return 0;
     {
         ImageLibrary imageLibrary;
         RunApplication(arguments);
