@@ -73,7 +73,7 @@ void CustomMessageBox::SetIconType(unsigned flags)
     }
     const std::string resource = ui::MessageIconResource(type);
     if (!resource.empty())
-        m_iconImage = ui::LoadIconResource(resource, m_iconSize);
+        m_iconImage = ui::LoadIconResource(resource, dpi.ScaleX(32), m_iconSize);
     if (m_iconImage.IsEmpty())
         m_themeIcon = gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), ui::MessageIconThemeName(type),
                                                m_iconSize, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr);
@@ -88,7 +88,7 @@ void CustomMessageBox::SetWindowIcon(const std::string& resource)
         g_object_unref(icon);
     m_windowIcons.clear();
     for (const int size : {16, 32, 48, 256}) {
-        const imaging::ArgbBitmap image = ui::LoadIconResource(resource, size);
+        const imaging::ArgbBitmap image = ui::LoadIconResource(resource, size, size);
         if (image.IsEmpty())
             continue;
         cairo_surface_t* surface = ui::ToCairoSurface(image);
@@ -434,7 +434,7 @@ std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType)
     auto box = std::make_unique<CustomMessageBox>();
     box->SetCaption(Translate("TRALVEX_APP_TITLE"));
     box->SetIconType(iconType);
-    box->SetWindowIcon("130");
+    box->SetWindowIcon("program");
     box->SetButtons({{1, Translate("Close")}});
     return box;
 }

@@ -54,6 +54,8 @@ public:
     customcontrols::CCustomButtonEx& LinkButton() { return m_linkButton; }
     const ui::MessageBoxLayout& Layout() const { return m_layout; }
     int IconSize() const { return m_iconSize; }
+    // The program's own icon image, not the theme's stand-in.
+    bool HasIconImage() const { return !m_iconImage.IsEmpty(); }
     // The message as plain text and as RTF, as Ctrl+C copies it.
     std::string ClipboardText() const;
     std::string ClipboardRtf() const;
@@ -76,7 +78,7 @@ private:
     imaging::ArgbBitmap m_iconImage;
     GdkPixbuf* m_themeIcon = nullptr;
     int m_iconSize = 0;
-    std::string m_windowIconResource = "130";
+    std::string m_windowIconResource = "program";
     std::vector<GdkPixbuf*> m_windowIcons;
     std::vector<MessageBoxButton> m_buttons;
     bool m_hasLink = false;

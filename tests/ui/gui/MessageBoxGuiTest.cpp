@@ -87,6 +87,7 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
     EXPECT_EQ(box.TitleLabel().GetPixelHeight(), dpi.ScaleY(16));
     EXPECT_EQ(box.IconSize(), ui::MulDiv(32, ExpectedDpi(), 96));
     EXPECT_EQ(gtk_widget_get_allocated_width(box.IconArea()), box.IconSize());
+    EXPECT_TRUE(box.HasIconImage());
     EXPECT_EQ(box.TitleLabel().GetTextColour(), 0x993300u);
     EXPECT_EQ(box.TitleLabel().GetText(), c.title);
 
