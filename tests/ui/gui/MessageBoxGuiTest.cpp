@@ -161,6 +161,23 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
         EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(box.LinkButton().Widget())), nullptr);
     }
 
+    // Ctrl+C copies the message as text and as RTF.
+    SendKey(window, GDK_KEY_c, GDK_CONTROL_MASK);
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    gchar* text = gtk_clipboard_wait_for_text(clipboard);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), box.ClipboardText());
+    EXPECT_EQ(std::string(text).rfind(c.title + "\n\n", 0), 0u);
+    g_free(text);
+    GtkSelectionData* rtf = gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("text/rtf"));
+    ASSERT_NE(rtf, nullptr);
+    const std::string document(reinterpret_cast<const char*>(gtk_selection_data_get_data(rtf)),
+                               static_cast<std::size_t>(gtk_selection_data_get_length(rtf)));
+    gtk_selection_data_free(rtf);
+    EXPECT_EQ(document, box.ClipboardRtf());
+    EXPECT_EQ(document.rfind("{\\rtf1{\\colortbl;\\red0\\green51\\blue153;", 0), 0u);
+    EXPECT_EQ(document.find("HYPERLINK") != std::string::npos, c.link);
+
     // Escape and the window manager's close do nothing.
     SendKey(window, GDK_KEY_Escape);
     GdkEvent* del = gdk_event_new(GDK_DELETE);
