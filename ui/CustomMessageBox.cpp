@@ -17,8 +17,6 @@ constexpr ui::Colour kLinkColour = 0xCC6600;
 constexpr ui::Colour kPanelColour = 0xF0F0F0;
 constexpr int kSlotIds[3] = {1, 3, 4};
 
-PangoFontDescription* TitleFont() { return ui::MakeFont(ui::UiFontFace(), ui::ScreenDpi().ScaleY(16)); }
-
 }  // namespace
 
 CustomMessageBox::CustomMessageBox() = default;
@@ -203,76 +201,6 @@ void CustomMessageBox::Build()
     LayOut();
 }
 
-void CustomMessageBox::LayOut()
-{
-    const ui::Dpi& dpi = ui::ScreenDpi();
-    m_titleLabel.SetText(m_title);
-    m_body.SetContent(m_bodyParagraphs);
-    if (m_hasLink)
-        m_linkButton.SetText(m_linkCaption);
-    gtk_widget_set_visible(m_linkButton.Widget(), m_hasLink);
-
-    PangoLayout* measure = gtk_widget_create_pango_layout(m_slots[0], "");
-    PangoFontDescription* titleFont = TitleFont();
-    pango_layout_set_font_description(measure, titleFont);
-    PangoFontMetrics* metrics = pango_context_get_metrics(pango_layout_get_context(measure), titleFont, nullptr);
-    const int textHeight = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
-    pango_font_metrics_unref(metrics);
-    pango_font_description_free(titleFont);
-
-    ui::MessageBoxLayoutInput in;
-    in.dpi = dpi;
-    for (const auto& button : m_buttons)
-        in.captions.push_back(button.caption);
-    in.buttonTextWidth = [measure](const std::string& text) {
-        pango_layout_set_text(measure, text.c_str(), -1);
-        int w = 0;
-        int h = 0;
-        pango_layout_get_pixel_size(measure, &w, &h);
-        return w;
-    };
-    in.buttonTextHeight = textHeight;
-    in.hasLink = m_hasLink;
-    in.linkWidth = m_hasLink ? m_linkButton.TextWidth() : 0;
-    in.hasIcon = !m_iconImage.IsEmpty() || m_themeIcon != nullptr;
-    in.hasTitle = !m_title.empty();
-    in.titleHeight = [this](int width) { return m_titleLabel.MeasureHeight(width); };
-    in.bodyHeight = [this](int width) { return m_body.MeasureHeight(width); };
-    m_layout = ui::LayOutMessageBox(in);
-    g_object_unref(measure);
-
-    const auto place = [this](GtkWidget* widget, const ui::Rect& r) {
-        gtk_fixed_move(GTK_FIXED(m_fixed), widget, r.left, r.top);
-        gtk_widget_set_size_request(widget, std::max(0, r.Width()), std::max(0, r.Height()));
-    };
-    gtk_widget_set_size_request(m_fixed, m_layout.clientWidth, m_layout.clientHeight);
-    place(m_panel, m_layout.panel);
-    ui::Rect icon = m_layout.icon;
-    icon.right = icon.left + m_iconSize;
-    icon.bottom = icon.top + m_iconSize;
-    place(m_iconArea, icon);
-    place(m_titleLabel.Widget(), m_layout.title);
-    place(m_body.Widget(), m_layout.body);
-    place(m_linkButton.Widget(), m_layout.link);
-    for (int position = 0; position < 3; ++position) {
-        place(m_slots[position], m_layout.buttons.slots[position]);
-        const bool visible = m_layout.buttons.visible[position];
-        gtk_widget_set_visible(m_slots[position], visible);
-        if (!visible)
-            continue;
-        GtkButton* slot = GTK_BUTTON(m_slots[position]);
-        gtk_button_set_label(slot, m_buttons[m_buttons.size() - 1 - static_cast<std::size_t>(position)].caption.c_str());
-        // The slots show their captions in the title's font.
-        PangoFontDescription* font = TitleFont();
-        PangoAttrList* attributes = pango_attr_list_new();
-        pango_attr_list_insert(attributes, pango_attr_font_desc_new(font));
-        if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(slot)); GTK_IS_LABEL(label))
-            gtk_label_set_attributes(GTK_LABEL(label), attributes);
-        pango_attr_list_unref(attributes);
-        pango_font_description_free(font);
-    }
-}
-
 int CustomMessageBox::DoModal()
 {
     if (!m_window)
@@ -367,68 +295,6 @@ gboolean CustomMessageBox::OnDrawPanel(GtkWidget*, cairo_t* cr, CustomMessageBox
     return TRUE;
 }
 
-std::string CustomMessageBox::ClipboardText() const
-{
-    std::string text = m_title + "\n\n" + customcontrols::rtf::ContentText(m_bodyParagraphs);
-    if (m_hasLink)
-        text += "\n\n" + m_linkCaption + (m_linkAddress.empty() ? "" : ": " + m_linkAddress);
-    return text;
-}
-
-std::string CustomMessageBox::ClipboardRtf() const
-{
-    using namespace customcontrols::rtf;
-    std::vector<Paragraph> content;
-    content.push_back({0, {SColoredText{m_title, kTitleColour}}});
-    content.push_back({0, {}});
-    content.insert(content.end(), m_bodyParagraphs.begin(), m_bodyParagraphs.end());
-    if (m_hasLink) {
-        content.push_back({0, {}});
-        if (m_linkAddress.empty() || m_linkAddress.find('"') != std::string::npos)
-            content.push_back({0, {SColoredText{m_linkCaption, kLinkColour}}});
-        else
-            content.push_back({0, {SHyperlink{m_linkCaption, m_linkAddress}}});
-    }
-    return ContentDocument(content, kLinkColour);
-}
-
-namespace {
-
-struct ClipboardContent {
-    std::string text;
-    std::string rtf;
-};
-
-void ClipboardGet(GtkClipboard*, GtkSelectionData* selection, guint info, gpointer data)
-{
-    const auto* content = static_cast<const ClipboardContent*>(data);
-    if (info == 1)
-        gtk_selection_data_set(selection, gtk_selection_data_get_target(selection), 8,
-                               reinterpret_cast<const guchar*>(content->rtf.data()),
-                               static_cast<gint>(content->rtf.size()));
-    else
-        gtk_selection_data_set_text(selection, content->text.c_str(), static_cast<gint>(content->text.size()));
-}
-
-void ClipboardClear(GtkClipboard*, gpointer data) { delete static_cast<ClipboardContent*>(data); }
-
-}  // namespace
-
-void CustomMessageBox::CopyToClipboard() const
-{
-    static const GtkTargetEntry targets[] = {
-        {const_cast<gchar*>("UTF8_STRING"), 0, 0},
-        {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 0},
-        {const_cast<gchar*>("text/plain"), 0, 0},
-        {const_cast<gchar*>("STRING"), 0, 0},
-        {const_cast<gchar*>("text/rtf"), 0, 1},
-    };
-    auto* content = new ClipboardContent{ClipboardText(), ClipboardRtf()};
-    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-    if (!gtk_clipboard_set_with_data(clipboard, targets, G_N_ELEMENTS(targets), ClipboardGet, ClipboardClear, content))
-        delete content;
-}
-
 std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType)
 {
     auto box = std::make_unique<CustomMessageBox>();
@@ -437,15 +303,4 @@ std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType)
     box->SetWindowIcon("program");
     box->SetButtons({{1, Translate("Close")}});
     return box;
-}
-
-void OpenUrl(const std::string& address, GtkWindow* owner)
-{
-    GError* error = nullptr;
-    if (OpenDesktop())
-        gtk_show_uri_on_window(owner, address.c_str(), GDK_CURRENT_TIME, &error);
-    else
-        g_app_info_launch_default_for_uri(address.c_str(), nullptr, &error);
-    if (error)
-        g_error_free(error);
 }
