@@ -137,7 +137,6 @@ void CustomMessageBox::Build()
     g_object_set_data(G_OBJECT(m_window), "tralvex-message-box", this);
     gtk_window_set_title(GTK_WINDOW(m_window), "Dialog");
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
-    gtk_window_set_deletable(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_modal(GTK_WINDOW(m_window), TRUE);
     gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_DIALOG);
     GtkCssProvider* css = gtk_css_provider_new();

@@ -21,6 +21,8 @@ void CustomMessageBox::LayOut()
     if (m_hasLink)
         m_linkButton.SetText(m_linkCaption);
     gtk_widget_set_visible(m_linkButton.Widget(), m_hasLink);
+    // The window manager's close is the cancel command: offered only with a button of id 2.
+    gtk_window_set_deletable(GTK_WINDOW(m_window), HasButton(2));
 
     PangoLayout* measure = gtk_widget_create_pango_layout(m_slots[0], "");
     PangoFontDescription* titleFont = TitleFont();
