@@ -226,3 +226,37 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
+{
+    ASSERT_TRUE(OpenDesktop());
+    LoadMessageCatalogue();
+    auto box = CreateMessageBox(0x20);
+    box->SetTitle("Replace the file?");
+    box->SetText("Short.");
+    box->SetButtons({{6, "Yes"}, {7, "No/Never"}, {2, "Cancel"}});
+    bool checked = false;
+    WhileRunning([&, ticks = 0]() mutable {
+        if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
+            return false;
+        const char* expected[3] = {"Cancel", "No/Never", "Yes"};
+        int previousLeft = 1 << 20;
+        for (int position = 0; position < 3; ++position) {
+            EXPECT_TRUE(gtk_widget_get_visible(box->Slot(position)));
+            EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(box->Slot(position))), expected[position]);
+            const GdkPoint o = ScreenOrigin(box->Slot(position));
+            EXPECT_LT(o.x + gtk_widget_get_allocated_width(box->Slot(position)), previousLeft);
+            previousLeft = o.x;
+        }
+        EXPECT_TRUE(gtk_window_get_deletable(GTK_WINDOW(box->Window())));
+        SendKey(box->Window(), GDK_KEY_Escape);
+        checked = true;
+        return true;
+    });
+    EXPECT_EQ(box->DoModal(), 2);
+    EXPECT_TRUE(checked);
+}
+
+}  // namespace
