@@ -98,7 +98,11 @@ void CCustomButtonEx::FitWidth()
         return;
     const int text = m_textShown ? TextWidth() : 0;
     const int width = image.Width() + text + m_margins[0] + m_margins[2] + 3 * Gap(text);
-    gtk_widget_set_size_request(Widget(), width, std::max(0, gtk_widget_get_allocated_height(Widget())));
+    int height = -1;
+    gtk_widget_get_size_request(Widget(), nullptr, &height);
+    if (height < 0 && gtk_widget_get_realized(Widget()))
+        height = gtk_widget_get_allocated_height(Widget());
+    gtk_widget_set_size_request(Widget(), width, height);
 }
 
 void CCustomButtonEx::UpdateCursor()

@@ -139,14 +139,18 @@ void CustomMessageBox::Build()
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_modal(GTK_WINDOW(m_window), TRUE);
     gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_DIALOG);
-    GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css,
-                                    "window.tralvex-message { background-color: #FFFFFF; }"
-                                    " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0; }",
-                                    -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
+    static const bool styled = [] {
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(css,
+                                        "window.tralvex-message { background-color: #FFFFFF; }"
+                                        " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0; }",
+                                        -1, nullptr);
+        gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+        g_object_unref(css);
+        return true;
+    }();
+    (void)styled;
     gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "tralvex-message");
 
     m_fixed = gtk_fixed_new();
