@@ -224,7 +224,13 @@ CFreeImageMultiBitmap::CFreeImageMultiBitmap(FREE_IMAGE_FORMAT format, IFreeImag
         m_bridge->Rethrow();
         throw std::runtime_error("I/O wrapper constructor");
     }
-    m_bridge->Rethrow();
+    try {
+        m_bridge->Rethrow();
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        FreeImage_CloseMultiBitmap(m_bitmap, 0);
+        throw;
+    }
 }
 
 CFreeImageMultiBitmap::~CFreeImageMultiBitmap() { FreeImage_CloseMultiBitmap(m_bitmap, 0); }
