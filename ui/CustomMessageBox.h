@@ -17,7 +17,7 @@ struct MessageBoxButton {
 // The program's modal message: a white window with the message icon at the
 // upper left, a large dark-blue title, a grey body, and a light-grey panel
 // with up to three buttons at the right and a link-style button at the
-// left. Only its buttons close it.
+// left. Only its buttons close it. Made only once the desktop is open.
 class CustomMessageBox {
 public:
     CustomMessageBox();
@@ -100,7 +100,7 @@ private:
 };
 
 // A box with the program's caption, window icon, the given icon type and a
-// single "Close" button with id 1.
+// single "Close" button with id 1. Needs an open desktop (OpenDesktop).
 std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType);
 
 // Opens an address with the desktop's default handler; failures are silent.
