@@ -28,6 +28,8 @@ int ReadDpi(bool vertical)
     GdkScreen* screen = gdk_screen_get_default();
     if (screen == nullptr)
         return 96;
+    // The program draws in GTK's logical pixels, which a scaled monitor
+    // already enlarges: the resolution wanted is the logical one.
     int scale = 1;
     if (GdkMonitor* monitor = gdk_display_get_primary_monitor(gdk_display_get_default()))
         scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
@@ -42,13 +44,13 @@ int ReadDpi(bool vertical)
     gint xftDpi = -1;
     g_object_get(gtk_settings_get_default(), "gtk-xft-dpi", &xftDpi, nullptr);
     if (desktopSetting && xftDpi > 0)
-        return static_cast<int>(std::lround(xftDpi / 1024.0)) * scale;
+        return static_cast<int>(std::lround(xftDpi / 1024.0));
     if (GDK_IS_X11_SCREEN(screen)) {
         Display* display = GDK_SCREEN_XDISPLAY(screen);
         if (const char* value = XGetDefault(display, "Xft", "dpi")) {
             const double dpi = std::atof(value);
             if (dpi >= 24 && dpi <= 960)
-                return static_cast<int>(std::lround(dpi)) * scale;
+                return static_cast<int>(std::lround(dpi / scale));
         }
         const int number = GDK_SCREEN_XNUMBER(screen);
         const double pixels = vertical ? DisplayHeight(display, number) : DisplayWidth(display, number);
@@ -56,10 +58,10 @@ int ReadDpi(bool vertical)
         if (mm > 0) {
             const double dpi = pixels * 25.4 / mm;
             if (dpi >= 24 && dpi <= 960)
-                return static_cast<int>(std::lround(dpi)) * scale;
+                return static_cast<int>(std::lround(dpi / scale));
         }
     }
-    return 96 * scale;
+    return 96;
 }
 
 bool HasFamily(const char* name)

@@ -12,8 +12,9 @@ bool OpenDesktop();
 namespace ui {
 
 // The screen's logical resolution, read once after the desktop is open:
-// Xft.dpi (the desktop's setting), else the X screen's own resolution, else
-// 96; multiplied by the monitor's scale factor.
+// the desktop's Xft.dpi setting, else the Xft.dpi resource or the X screen's
+// own resolution divided by the monitor's scale factor (GTK's pixels are
+// already scaled by it), else 96.
 const Dpi& ScreenDpi();
 
 // "Segoe UI" when that family is installed, else "Arial", else the
