@@ -17,13 +17,17 @@ run_packages=(
   build-essential cmake pkg-config
   zlib1g-dev libminizip-dev
   libxerces-c-dev xsdcxx
-  libfreeimage-dev libboost-dev librapidxml-dev libutfcpp-dev
+  libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
+  libgtk-3-dev adwaita-icon-theme
   python3 imagemagick
 )
 # Only the tests and benchmarks.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxml2-utils poppler-utils
+  fonts-dejavu-core xvfb xauth dbus-daemon
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
+  dpkg-dev lintian
 )
 # The tests render presentations with LibreOffice; any soffice on the machine
 # serves (a desktop's libreoffice-impress conflicts with the -nogui build).

@@ -312,11 +312,6 @@ std::unique_ptr<IShapes> MakeShapes(Recorder& recorder)
     return std::make_unique<Shapes>(recorder, "shapes");
 }
 
-std::unique_ptr<IPresentation> MakePresentation(Recorder& recorder)
-{
-    return std::make_unique<Presentation>(recorder, "presentation");
-}
-
 std::unique_ptr<ISlide> MakeSlide(Recorder& recorder)
 {
     return std::make_unique<Slide>(recorder, "slide");

@@ -15,8 +15,6 @@ namespace recording {
 std::unique_ptr<engine::IApplication> MakeApplication(Recorder& recorder);
 // A shape collection named "shapes" on its own.
 std::unique_ptr<engine::IShapes> MakeShapes(Recorder& recorder);
-// A presentation named "presentation" on its own.
-std::unique_ptr<engine::IPresentation> MakePresentation(Recorder& recorder);
 // A slide named "slide" on its own.
 std::unique_ptr<engine::ISlide> MakeSlide(Recorder& recorder);
 

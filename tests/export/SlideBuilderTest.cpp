@@ -135,7 +135,8 @@ TEST_P(PlacePicture, Calls)
     Recorder recorder;
     recorder.nativeWidth = c.nativeWidth;
     recorder.nativeHeight = c.nativeHeight;
-    SlideBuilder::PlacePicture(PictureObject(c.rect, "pic.png", c.crop), *recording::MakeShapes(recorder));
+    Textures textures;
+    SlideBuilder(textures.folder).PlacePicture(PictureObject(c.rect, "pic.png", c.crop), *recording::MakeShapes(recorder));
     EXPECT_EQ(recorder.log, c.calls);
 }
 

@@ -31,7 +31,8 @@ SH
 printf '#!/bin/bash\n"$@"\n' > "$bin/sudo"
 chmod +x "$bin"/*
 
-run_packages="build-essential cmake pkg-config zlib1g-dev libminizip-dev libxerces-c-dev xsdcxx libfreeimage-dev libboost-dev librapidxml-dev libutfcpp-dev python3 imagemagick"
+# The script's own list of what `make run` needs.
+run_packages=$(sed -n '/^run_packages=(/,/^)/p' "$script" | grep -v '[()]' | tr -s ' \n' ' ')
 failures=0
 # name, installed packages, soffice on PATH (yes/no), target, expected exit,
 # expected text in the apt log ("" none), text the log must not have
