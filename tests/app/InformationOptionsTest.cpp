@@ -17,6 +17,8 @@ struct InformationCase {
     const char* printedStart;  // null: nothing printed, the arguments run a mode
 };
 
+void PrintTo(const InformationCase& c, std::ostream* os) { *os << c.name; }
+
 class InformationOptions : public ::testing::TestWithParam<InformationCase> {};
 
 TEST_P(InformationOptions, PrintOnlyWhenNoFileHasTheName)

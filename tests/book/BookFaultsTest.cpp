@@ -50,6 +50,8 @@ struct NumberCase {
     std::uint32_t colour;  // 0: malformed
 };
 
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
+
 class MalformedNumbers : public BookFaults, public ::testing::WithParamInterface<NumberCase> {};
 
 TEST_P(MalformedNumbers, GiveOneFixedValue) {

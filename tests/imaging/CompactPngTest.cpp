@@ -27,6 +27,8 @@ struct CompactCase {
     int colourType;
 };
 
+void PrintTo(const CompactCase& c, std::ostream* os) { *os << c.name; }
+
 class CompactPng : public ::testing::TestWithParam<CompactCase> {};
 
 // Every form is lossless: the file decodes to exactly the pixels written.

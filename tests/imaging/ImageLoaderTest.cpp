@@ -75,6 +75,8 @@ struct PageCase {
     int requested;
     std::size_t expected;
 };
+
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
 class ChooseIconPageTest : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(ChooseIconPageTest, NarrowestWideEnough)
@@ -97,6 +99,8 @@ struct SizeCase {
     ScaleMode mode;
     BoxSize expected;
 };
+
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
 class ScaledSizeTest : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ScaledSizeTest, KeepsTheAspect)
@@ -148,6 +152,8 @@ struct LoadCase {
     int requested;
     int width;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << "requested " << c.requested; }
 class IconLoadTest : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(IconLoadTest, DecodesTheChosenFrame)

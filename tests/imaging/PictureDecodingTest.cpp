@@ -41,6 +41,8 @@ struct DecodeCase {
     std::function<std::vector<unsigned char>(const ScratchFolder&)> make;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 class SlidePictureDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
 // The still maker and the engine must agree: whatever the probe refuses is not

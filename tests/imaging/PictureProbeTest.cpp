@@ -60,6 +60,8 @@ struct FormatCase {
     int flags = 0;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class ProbeFormats : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(ProbeFormats, ReadsSizeAndResolutionAndRefusesCuts)
@@ -98,6 +100,8 @@ struct RefusalCase {
     std::vector<unsigned char> bytes;
     PictureFault fault;
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 class ProbeRefuses : public ::testing::TestWithParam<RefusalCase> {};
 

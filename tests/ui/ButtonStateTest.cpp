@@ -17,6 +17,8 @@ struct StateCase {
     bool hot, pressed, focused;
     int clicks;
 };
+
+void PrintTo(const StateCase& c, std::ostream* os) { *os << c.name; }
 class ButtonStateTest : public ::testing::TestWithParam<StateCase> {};
 
 TEST_P(ButtonStateTest, FollowsTheEvents)
@@ -74,6 +76,8 @@ struct ImageCase {
     ButtonImagesSet set;
     ButtonImage expected;
 };
+
+void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.name; }
 class ButtonImageTest : public ::testing::TestWithParam<ImageCase> {};
 
 TEST_P(ButtonImageTest, ChoosesByState)

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include "support/CaseNames.h"
 
 using namespace ui;
 
@@ -12,6 +13,8 @@ namespace {
 struct MulDivCase {
     int a, b, c, expected;
 };
+
+void PrintTo(const MulDivCase& c, std::ostream* os) { *os << testnames::Name(c.a, "times", c.b, "by", c.c); }
 class MulDivTest : public ::testing::TestWithParam<MulDivCase> {};
 
 TEST_P(MulDivTest, RoundsHalvesAwayFromZero)
@@ -24,7 +27,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MulDivTest,
                          ::testing::Values(MulDivCase{32, 144, 96, 48}, MulDivCase{16, 120, 96, 20},
                                            MulDivCase{6, 120, 96, 8},  // 7.5
                                            MulDivCase{-3, 1, 2, -2}, MulDivCase{3, -1, 2, -2},
-                                           MulDivCase{5, 1, 0, -1}, MulDivCase{0x40000000, 4, 1, -1}));
+                                           MulDivCase{5, 1, 0, -1}, MulDivCase{0x40000000, 4, 1, -1}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.a, "times", c.b, "by", c.c); });
 
 struct UnitsCase {
     const char* name;
@@ -32,6 +36,8 @@ struct UnitsCase {
     int units;
     int x, y;
 };
+
+void PrintTo(const UnitsCase& c, std::ostream* os) { *os << c.name; }
 class DialogUnitsTest : public ::testing::TestWithParam<UnitsCase> {};
 
 TEST_P(DialogUnitsTest, ConvertsBothWays)
@@ -71,6 +77,8 @@ struct ButtonCase {
     std::vector<Rect> slots;
     int widen;
 };
+
+void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.name; }
 class ButtonLayoutTest : public ::testing::TestWithParam<ButtonCase> {};
 
 // Slots 50 wide, 30 high, 10 apart; text 20 high, so 20 px of padding.
@@ -129,6 +137,8 @@ struct BoxCase {
     bool hasTitle;
     bool hasIcon;
 };
+
+void PrintTo(const BoxCase& c, std::ostream* os) { *os << c.name; }
 class MessageBoxLayoutTest : public ::testing::TestWithParam<BoxCase> {};
 
 TEST_P(MessageBoxLayoutTest, BodyAndTitleMoveThePanel)
@@ -182,6 +192,8 @@ struct CentreCase {
     int width, height;
     Point expected;
 };
+
+void PrintTo(const CentreCase& c, std::ostream* os) { *os << c.name; }
 class CentreTest : public ::testing::TestWithParam<CentreCase> {};
 
 TEST_P(CentreTest, CentresInsideTheWorkArea)

@@ -15,6 +15,8 @@ struct DocumentCase {
     std::optional<Colour> linkColour;
     std::string expected;
 };
+
+void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
 class ItemDocumentTest : public ::testing::TestWithParam<DocumentCase> {};
 
 TEST_P(ItemDocumentTest, StreamsTheDocument)

@@ -27,6 +27,8 @@ struct MessageCase {
     std::string title;
 };
 
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+
 class MessageBoxGui : public ::testing::TestWithParam<MessageCase> {
 protected:
     void SetUp() override
