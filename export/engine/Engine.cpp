@@ -337,8 +337,11 @@ public:
         const int para = ParagraphOf(t, at);
         const std::size_t marks = std::count(add.begin(), add.end(), u'\r');
         t.paras.insert(t.paras.begin() + para + 1, marks, t.paras[para]);
+        // Inserted text and marks take the properties of the character before
+        // them; only the first text of an empty box starts with none.
+        const CharProps inherited = at > 0 ? t.props[at - 1] : t.props.empty() ? CharProps{} : t.props[0];
         t.chars.insert(at, add);
-        t.props.insert(t.props.begin() + at, add.size(), CharProps{});
+        t.props.insert(t.props.begin() + at, add.size(), inherited);
         RangeRef r = m_r;
         r.whole = false;
         r.start = at;

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -188,7 +189,8 @@ void TextBody(Xml& x, const Shape& s) {
             x.End();
             i = j;
         }
-        RunProps(x, "a:endParaRPr", end < t.chars.size() ? t.props[end] : CharProps{});
+        // The last paragraph has no mark of its own: it ends like the text.
+        RunProps(x, "a:endParaRPr", end < t.chars.size() ? t.props[end] : t.props.empty() ? CharProps{} : t.props.back());
         x.End();
         pos = end + 1;
     }
@@ -508,9 +510,23 @@ bool WriteZip(int fd, const std::vector<Part>& parts) {
     return ok;
 }
 
+// Not mkstemp: its 0600 would stay with the renamed file; 0666 lets the
+// umask give the mode any new file of the user gets.
 struct TempFile {
     std::string path;
     int fd = -1;
+    bool Create(const std::filesystem::path& folder) {
+        static thread_local std::mt19937_64 random{std::random_device{}()};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, ".~tralvex-%016llx", static_cast<unsigned long long>(random()));
+            const std::string candidate = (folder / name).string();
+            fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd >= 0) { path = candidate; return true; }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
     ~TempFile() {
         if (fd >= 0) close(fd);
         if (!path.empty()) unlink(path.c_str());
@@ -525,9 +541,7 @@ bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool 
         std::filesystem::path folder = file.parent_path();
         if (folder.empty()) folder = ".";
         TempFile temp;
-        temp.path = (folder / ".~tralvex-XXXXXX").string();
-        temp.fd = mkstemp(temp.path.data());
-        if (temp.fd < 0) { temp.path.clear(); return false; }
+        if (!temp.Create(folder)) return false;
         if (!WriteZip(temp.fd, parts)) return false;
         if (replaceExisting) {
             if (std::rename(temp.path.c_str(), file.c_str()) != 0) return false;

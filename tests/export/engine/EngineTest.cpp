@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstring>
 #include <filesystem>
@@ -160,7 +161,7 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     EXPECT_EQ(Attr(rpr, "sz"), "1250");
     EXPECT_EQ(Attr(rpr->first_node("a:latin"), "typeface"), "Arial");
     EXPECT_EQ(Attr(rpr->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF8000");
-    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), ""); // never set, so inherited
+    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), "1"); // taken from the text before it
     EXPECT_EQ(All(d, "a:br").size(), 1u);
     auto* body = All(d, "a:bodyPr").at(0);
     EXPECT_EQ(Attr(body, "wrap"), "square");
@@ -173,6 +174,34 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     Doc pd(parts.at("ppt/presentation.xml"));
     EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cx"), "5384800");
     EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cy"), "7620000");
+}
+
+TEST_F(Engine, InsertedTextAndMarksTakeThePropertiesBeforeThem) {
+    auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    auto first = r->InsertAfter("big");
+    first->Font()->SetSize(30);
+    first->Font()->SetName("Arial");
+    first->ParagraphFormat()->SetAlignment(ppAlignRight);
+    r->InsertAfter(" ");               // a run whose tag sets nothing
+    r->InsertAfter("\r\n");             // splits the paragraph
+    r->InsertAfter("\r\n");             // an empty paragraph
+    r->InsertAfter("small")->Font()->SetSize(10);
+    EXPECT_EQ(r->Characters(4, 1)->Font()->Size(), 30.0f);
+    EXPECT_EQ(r->Characters(5, 1)->Font()->Name(), "Arial");
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    auto ps = All(d, "a:p");
+    ASSERT_EQ(ps.size(), 3u);
+    std::vector<std::string> ends, aligns;
+    for (auto* p : ps) {
+        ends.push_back(Attr(p->first_node("a:endParaRPr"), "sz"));
+        aligns.push_back(Attr(p->first_node("a:pPr"), "algn"));
+    }
+    EXPECT_EQ(ends, (std::vector<std::string>{"3000", "3000", "1000"}));
+    EXPECT_EQ(aligns, (std::vector<std::string>{"r", "r", "r"}));
+    auto runs = All(d, "a:r");
+    ASSERT_EQ(runs.size(), 2u); // "big " is one run
+    EXPECT_STREQ(runs[0]->first_node("a:t")->value(), "big ");
 }
 
 struct RangeCase {
@@ -377,6 +406,18 @@ TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
     EXPECT_EQ(ReadZip(existing).count("ppt/presentation.xml"), 1u);
     EXPECT_FALSE(pres->SaveAsReplacing(dir / "missing" / "x.pptx"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(Engine, SavedFileModeFollowsTheUmask) {
+    const std::pair<mode_t, fs::perms> cases[] = {{022, fs::perms(0644)}, {077, fs::perms(0600)}, {002, fs::perms(0664)}};
+    for (const auto& [mask, expected] : cases) {
+        const mode_t old = ::umask(mask);
+        const fs::path file = dir / ("mode" + std::to_string(mask) + ".pptx");
+        const bool saved = pres->SaveAs(file);
+        ::umask(old);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(fs::status(file).permissions(), expected) << std::oct << mask;
+    }
 }
 
 TEST_F(Engine, FullDiskLeavesNothing) {
