@@ -1,6 +1,6 @@
 #include "export/engine/Model.h"
 
-#include <FreeImage.h>
+#include "imaging/PictureProbe.h"
 #include <minizip/zip.h>
 
 #include <cerrno>
@@ -567,24 +567,26 @@ int AddMedia(Presentation& p, const std::filesystem::path& file, float* nativeWi
         throw ComError(E_FILE_NOT_FOUND, "The picture file was not found.", "Shapes");
     const auto size = std::filesystem::file_size(file, ec);
     if (ec || size > (1ull << 30)) throw ComError(E_FAIL, "The picture file cannot be read.", "Shapes");
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(file.c_str(), 0);
+    imaging::PictureFault fault{};
+    const auto info = imaging::ProbePicture(file, &fault);
+    if (!info) {
+        if (fault == imaging::PictureFault::Unreadable && !std::filesystem::exists(file, ec))
+            throw ComError(E_FILE_NOT_FOUND, "The picture file was not found.", "Shapes");
+        throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
+    }
     std::string ext, type;
-    switch (fif) {
-    case FIF_PNG: ext = "png"; type = "image/png"; break;
-    case FIF_JPEG: ext = "jpeg"; type = "image/jpeg"; break;
-    case FIF_GIF: ext = "gif"; type = "image/gif"; break;
-    case FIF_BMP: ext = "bmp"; type = "image/bmp"; break;
+    switch (info->format) {
+    case imaging::PictureFormat::Png: ext = "png"; type = "image/png"; break;
+    case imaging::PictureFormat::Jpeg: ext = "jpeg"; type = "image/jpeg"; break;
+    case imaging::PictureFormat::Gif: ext = "gif"; type = "image/gif"; break;
+    case imaging::PictureFormat::Bmp: ext = "bmp"; type = "image/bmp"; break;
     default: throw ComError(E_FAIL, "The picture format is not supported.", "Shapes");
     }
-    FIBITMAP* bmp = FreeImage_Load(fif, file.c_str(), FIF_LOAD_NOPIXELS);
-    if (!bmp) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
-    const unsigned w = FreeImage_GetWidth(bmp), h = FreeImage_GetHeight(bmp);
-    const unsigned dpmX = FreeImage_GetDotsPerMeterX(bmp), dpmY = FreeImage_GetDotsPerMeterY(bmp);
-    FreeImage_Unload(bmp);
-    if (!w || !h) throw ComError(E_FAIL, "The picture has no pixels.", "Shapes");
-    auto dpi = [](unsigned dpm) { const double d = std::round(dpm * 0.0254); return d >= 1 ? d : 96.0; };
-    *nativeWidth = float(w * 72.0 / dpi(dpmX));
-    *nativeHeight = float(h * 72.0 / dpi(dpmY));
+    // Whole dots per inch, as pixels per metre are usually meant; a picture
+    // that states no resolution is taken at 96 dpi.
+    auto dpi = [](double d) { d = std::round(d); return d >= 1 ? d : 96.0; };
+    *nativeWidth = float(info->width * 72.0 / dpi(info->dpiX));
+    *nativeHeight = float(info->height * 72.0 / dpi(info->dpiY));
     std::ifstream in(file, std::ios::binary);
     std::string bytes(size, '\0');
     if (!in.read(bytes.data(), std::streamsize(size))) throw ComError(E_FAIL, "The picture file cannot be read.", "Shapes");

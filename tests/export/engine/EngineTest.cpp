@@ -340,13 +340,37 @@ TEST_F(Engine, CroppedPictureKeepsItsScale) {
     EXPECT_EQ(Attr(All(d, "a:off").at(1), "x"), std::to_string(std::llround(160 * 12700.0)));
 }
 
-TEST_F(Engine, NativeSizeFollowsResolution) {
-    const fs::path noDpi = WriteImage(dir / "a.bmp", 96, 48, 0, FIF_BMP);
-    const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
-    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
-    auto a = shapes->AddPicture(noDpi, 0, -1, 0, 0);
+// A GIF has no resolution; a PNG without pHYs or a JPEG with density unit 0
+// has none either.
+fs::path WriteWithoutResolution(const fs::path& dir, const char* kind) {
+    const std::string k = kind;
+    const fs::path file = dir / ("nodpi." + k);
+    if (k == "bmp") return WriteImage(file, 96, 48, 0, FIF_BMP);
+    if (k == "png") return WriteImage(file, 96, 48, 0, FIF_PNG);
+    if (k == "jpg") return WriteImage(file, 96, 48, 0, FIF_JPEG);
+    FIBITMAP* b = FreeImage_Allocate(96, 48, 8);
+    FreeImage_Save(FIF_GIF, b, file.c_str());
+    FreeImage_Unload(b);
+    return file;
+}
+
+class NoResolution : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NoResolution, IsTakenAt96Dpi) {
+    const fs::path dir = fs::temp_directory_path() / ("engine-dpi-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto pres = StartApplication()->Presentations()->Add();
+    auto a = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(WriteWithoutResolution(dir, GetParam()), 0, -1, 0, 0);
+    fs::remove_all(dir);
     EXPECT_FLOAT_EQ(a->Width(), 72);
     EXPECT_FLOAT_EQ(a->Height(), 36);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, NoResolution, ::testing::Values("bmp", "png", "jpg", "gif"));
+
+TEST_F(Engine, NativeSizeFollowsResolution) {
+    const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
     auto b = shapes->AddPicture(dpi72, 0, -1, 0, 0, 144, -1);
     EXPECT_FLOAT_EQ(b->Height(), 72);
     Save();
