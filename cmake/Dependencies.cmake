@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
+pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
 
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_library(FREEIMAGE_LIBRARY freeimage REQUIRED)
