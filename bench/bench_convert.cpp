@@ -195,7 +195,7 @@ int main(int argc, char** argv)
         int status = 0;
         waitpid(child, &status, 0);
         std::error_code ignored;
-        fs::remove_all(folder, ignored);
+        if (!std::getenv("TRALVEX_BENCH_KEEP")) fs::remove_all(folder, ignored);
     }
     std::map<std::string, double> ms;
     std::ifstream results(root / "results");
@@ -203,7 +203,8 @@ int main(int argc, char** argv)
         ms[kind + count] = std::stod(value);
     if (ms.count("book200") && ms.count("book800"))
         std::printf("each page beyond 200: %.3f ms\n", (ms["book800"] - ms["book200"]) / 600.0);
-    fs::remove_all(root);
+    if (std::getenv("TRALVEX_BENCH_KEEP")) std::printf("kept: %s\n", root.c_str());
+    else fs::remove_all(root);
     FreeImage_DeInitialise();
     return 0;
 }
