@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   zlib1g-dev libminizip-dev libxxhash-dev
   libxerces-c-dev xsdcxx
-  libfreeimage-dev libboost-dev librapidxml-dev libutfcpp-dev
+  libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 libxml2-utils
   libreoffice-impress-nogui poppler-utils imagemagick

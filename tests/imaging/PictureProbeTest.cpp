@@ -12,7 +12,8 @@ using imaging::ProbePicture;
 using imagingtest::ScratchFolder;
 
 // A 24-bit picture of the format with the given resolution (0: none).
-std::vector<unsigned char> Encode(FREE_IMAGE_FORMAT format, int width, int height, unsigned dotsPerMetre)
+std::vector<unsigned char> Encode(FREE_IMAGE_FORMAT format, int width, int height, unsigned dotsPerMetre,
+                                  int flags = 0)
 {
     FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
     RGBQUAD colour{40, 90, 200, 0};
@@ -25,7 +26,7 @@ std::vector<unsigned char> Encode(FREE_IMAGE_FORMAT format, int width, int heigh
         dib = indexed;
     }
     FIMEMORY* memory = FreeImage_OpenMemory();
-    FreeImage_SaveToMemory(format, dib, memory, format == FIF_JPEG ? 90 : 0);
+    FreeImage_SaveToMemory(format, dib, memory, format == FIF_JPEG ? 90 : flags);
     BYTE* data = nullptr;
     DWORD size = 0;
     FreeImage_AcquireMemory(memory, &data, &size);
@@ -56,6 +57,7 @@ struct FormatCase {
     PictureFormat format;
     bool hasResolution;
     bool endIsImageData;  // TIFF ends with its directory's values
+    int flags = 0;
 };
 
 class ProbeFormats : public ::testing::TestWithParam<FormatCase> {};
@@ -63,7 +65,7 @@ class ProbeFormats : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(ProbeFormats, ReadsSizeAndResolutionAndRefusesCuts)
 {
     const FormatCase& c = GetParam();
-    const auto bytes = Encode(c.writer, 37, 21, 3780);  // 96.01 dpi
+    const auto bytes = Encode(c.writer, 37, 21, 3780, c.flags);  // 96.01 dpi
     ASSERT_FALSE(bytes.empty());
     const auto info = ProbePicture(bytes);
     ASSERT_TRUE(info);
@@ -87,6 +89,7 @@ INSTANTIATE_TEST_SUITE_P(All, ProbeFormats,
                                            FormatCase{"Bmp", FIF_BMP, PictureFormat::Bmp, true, true},
                                            FormatCase{"Tiff", FIF_TIFF, PictureFormat::Tiff, true, false},
                                            FormatCase{"WebP", FIF_WEBP, PictureFormat::WebP, false, true},
+                                           FormatCase{"WebPLossless", FIF_WEBP, PictureFormat::WebP, false, true, WEBP_LOSSLESS},
                                            FormatCase{"Gif", FIF_GIF, PictureFormat::Gif, false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
