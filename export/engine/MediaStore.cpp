@@ -1,9 +1,10 @@
 #include "export/engine/MediaStore.h"
 
 #include "export/engine/ComError.h"
+#include "imaging/ArgbBitmap.h"
+#include "imaging/ImageCodecs.h"
 #include "imaging/PictureProbe.h"
 
-#include <FreeImage.h>
 #include <xxhash.h>
 
 #include <cerrno>
@@ -78,12 +79,11 @@ bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
     }
 }
 
-// TIFF and WebP go into the package as PNG, written once beside the source
-// under a name nothing else uses.
-std::filesystem::path ConvertToPng(const std::filesystem::path& source, imaging::PictureFormat format) {
-    const FREE_IMAGE_FORMAT fif = format == imaging::PictureFormat::Tiff ? FIF_TIFF : FIF_WEBP;
-    std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> bitmap(FreeImage_Load(fif, source.c_str(), 0), &FreeImage_Unload);
-    if (!bitmap) return {};
+// TIFF and WebP go into the package as PNG, made once beside the source
+// under a name nothing else uses, by the decoder every picture goes through.
+std::filesystem::path ConvertToPng(const std::filesystem::path& source) {
+    const imaging::ArgbBitmap bitmap = imaging::ArgbBitmap::FromFile(source);
+    if (bitmap.IsEmpty()) return {};
     static thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path target =
@@ -94,7 +94,7 @@ std::filesystem::path ConvertToPng(const std::filesystem::path& source, imaging:
             return {};
         }
         ::close(fd);
-        if (FreeImage_Save(FIF_PNG, bitmap.get(), target.c_str(), PNG_Z_BEST_SPEED)) return target;
+        if (imaging::SaveBitmap(bitmap, target, imaging::EncoderId::Png, 0) == imaging::ImageStatus::Ok) return target;
         ::unlink(target.c_str());
         return {};
     }
@@ -154,7 +154,7 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
     case imaging::PictureFormat::Bmp: item.extension = "bmp"; item.contentType = "image/bmp"; break;
     case imaging::PictureFormat::Tiff:
     case imaging::PictureFormat::WebP: {
-        item.stored = ConvertToPng(file, info->format);
+        item.stored = ConvertToPng(file);
         if (item.stored.empty()) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
         m_converted.push_back(item.stored);
         if (!DigestFile(item.stored, item.digest, item.size)) throw ComError(E_FAIL, "The picture cannot be converted.", "Shapes");

@@ -5,6 +5,7 @@
 #include <minizip/unzip.h>
 #include <rapidxml/rapidxml.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -402,6 +403,58 @@ TEST_F(Engine, BackgroundsAndSharedMedia) {
     Doc ct(parts.at("[Content_Types].xml"));
     for (auto* def : All(ct, "Default")) EXPECT_NE(Attr(def, "Extension"), "jpeg");
 }
+
+int MediaParts(const std::map<std::string, std::string>& parts) {
+    int media = 0;
+    for (auto& [name, data] : parts) media += name.rfind("ppt/media/", 0) == 0;
+    return media;
+}
+
+TEST_F(Engine, AFileRewrittenBetweenPlacementsIsReadAgain) {
+    const fs::path file = dir / "p.png";
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+    WriteImage(file, 16, 16, 0, FIF_PNG, 1);
+    shapes->AddPicture(file, 0, -1, 0, 0);
+    WriteImage(file, 32, 16, 0, FIF_PNG, 2);
+    EXPECT_FLOAT_EQ(shapes->AddPicture(file, 0, -1, 0, 0)->Width(), 24);
+}
+
+TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt) {
+    const fs::path file = WriteImage(dir / "p.png", 16, 16, 0, FIF_PNG, 1);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(file, 0, -1, 0, 0);
+    WriteImage(file, 16, 16, 0, FIF_PNG, 2); // the bytes it was added with are gone
+    EXPECT_FALSE(pres->SaveAs(dir / "out.pptx"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+// A WebP states no resolution: 96 dpi.
+struct PngCase { FREE_IMAGE_FORMAT format; float width; };
+class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
+
+TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
+    const fs::path dir = fs::temp_directory_path() / ("engine-png-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path file = WriteImage(dir / "picture", 40, 20, 2835, GetParam().format, 3);
+    {
+        auto pres = StartApplication()->Presentations()->Add();
+        auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+        EXPECT_FLOAT_EQ(shapes->AddPicture(file, 0, -1, 0, 0)->Width(), GetParam().width);
+        shapes->AddPicture(file, 0, -1, 0, 0);
+        ASSERT_TRUE(pres->SaveAs(dir / "out.pptx"));
+    }
+    const auto parts = ReadZip(dir / "out.pptx");
+    EXPECT_EQ(MediaParts(parts), 1);
+    ASSERT_EQ(parts.count("ppt/media/image1.png"), 1u);
+    EXPECT_EQ(parts.at("ppt/media/image1.png").substr(0, 8), "\x89PNG\r\n\x1A\n");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    fs::remove_all(dir);
+    EXPECT_EQ(left, (std::vector<std::string>{"out.pptx", "picture"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{FIF_TIFF, 40}, PngCase{FIF_WEBP, 30}),
+                         [](const auto& info) { return std::string(info.param.format == FIF_TIFF ? "Tiff" : "WebP"); });
 
 TEST_F(Engine, NoSlidesStillSaves) {
     auto parts = Save();
