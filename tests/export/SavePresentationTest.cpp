@@ -39,6 +39,7 @@ public:
         return true;
     }
     bool SaveAsReplacing(const fs::path& path, int format) noexcept override { return SaveAs(path, format, 0); }
+    void SetTitle(const std::string&) override {}
     void Close() override {}
 
     std::vector<std::string> attempts;
