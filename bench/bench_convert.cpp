@@ -153,9 +153,11 @@ int RunCase(const std::string& kind, int count, const fs::path& bookFolder, cons
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     const double floorMs = IoFloorMs(written, root / ("floor-" + kind + std::to_string(count) + ".zip"));
-    std::printf("%-6s %7d: %8.1f ms (book model %.1f, slides and saving %.1f), peak %5ld MB, "
+    const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    std::printf("%-6s %7d: %8.1f ms (book model %.1f, slides and saving %.1f; CPU %.1f), peak %5ld MB, "
                 "I/O floor %6.1f ms, %.2f MB written\n",
-                kind.c_str(), count, Ms(start, done), Ms(start, modelBuilt), Ms(modelBuilt, done),
+                kind.c_str(), count, Ms(start, done), Ms(start, modelBuilt), Ms(modelBuilt, done), cpuMs,
                 usage.ru_maxrss / 1024, floorMs, double(fs::file_size(written)) / 1e6);
     std::fflush(stdout);
     std::ofstream(root / "results", std::ios::app) << kind << ' ' << count << ' ' << Ms(start, done) << '\n';
