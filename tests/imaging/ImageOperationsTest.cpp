@@ -238,3 +238,46 @@ TEST(Decoding, RefusesAbsurdSizesBeforeAllocating)
 }
 
 }  // namespace
+
+namespace {
+
+struct PngCase {
+    const char* name;
+    int colours;  // distinct pixel values, some of them translucent
+    unsigned bitsPerPixel;
+};
+
+class PngPalette : public ::testing::TestWithParam<PngCase> {};
+
+// Few colours go into a palette PNG, more into a 32-bit one; the pixels read
+// back are the pixels written either way.
+TEST_P(PngPalette, KeepsEveryPixel)
+{
+    imagingtest::ScratchFolder folder("png-palette");
+    const int width = 40, height = 10;
+    imaging::ArgbBitmap bitmap(width, height);
+    {
+        auto lock = bitmap.LockBits();
+        ASSERT_TRUE(lock);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t i = static_cast<std::uint32_t>((y * width + x) % GetParam().colours);
+                lock->Row(y)[x] = (i % 3 == 0 ? 0x80000000u : 0xFF000000u) | i * 0x010203u;
+            }
+    }
+    const auto file = folder / "out.png";
+    ASSERT_EQ(imaging::SaveBitmap(bitmap, file, imaging::EncoderId::Png, 0), imaging::ImageStatus::Ok);
+    FIBITMAP* raw = FreeImage_Load(FIF_PNG, file.c_str());
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(raw), GetParam().bitsPerPixel);
+    FreeImage_Unload(raw);
+    const imaging::ArgbBitmap back = imaging::ArgbBitmap::FromFile(file);
+    ASSERT_EQ(back.Width(), width);
+    EXPECT_TRUE(std::equal(back.Pixels().begin(), back.Pixels().end(), bitmap.Pixels().begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Colours, PngPalette, ::testing::Values(
+    PngCase{"TwoColours", 2, 8}, PngCase{"AFullPalette", 256, 8}, PngCase{"OneTooMany", 257, 32}, PngCase{"All", 400, 32}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
