@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <map>
 #include <random>
 #include <sstream>
@@ -168,6 +169,9 @@ int RunCase(const std::string& kind, int count, const fs::path& bookFolder, cons
 
 int main(int argc, char** argv)
 {
+    // The allocator settings of the program (app/Main.cpp).
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     FreeImage_Initialise(TRUE);
     if (argc == 5) {
         const int rc = RunCase(argv[1], std::atoi(argv[2]), argv[3], argv[4]);
