@@ -10,13 +10,17 @@
 
 namespace engine::detail {
 
-enum class Underline { None = 0, Single = 2 };
+// The automation's underline styles (msoUnderline...), 0..17.
+enum class Underline {
+    None, Words, Single, Double, Heavy, Dotted, DottedHeavy, Dash, DashHeavy, DashLong, DashLongHeavy,
+    DotDash, DotDashHeavy, DotDotDash, DotDotDashHeavy, Wavy, WavyHeavy, WavyDouble
+};
 enum class Alignment { Left = ppAlignLeft, Center = ppAlignCenter, Right = ppAlignRight, Justify = ppAlignJustify };
 
 // A property that a call set is written, also when set to its default.
 struct RunProps {
     std::optional<bool> bold, italic;
-    std::optional<int> underline; // msoUnderline style, 0 none
+    std::optional<Underline> underline;
     std::optional<float> kerning, spacing, size;
     std::optional<ColorRef> color;
     std::optional<std::string> name;

@@ -6,6 +6,7 @@
 namespace engine::detail {
 namespace {
 
+// By Underline.
 const char* const kUnderline[] = {"none", "words", "sng", "dbl", "heavy", "dotted", "dottedHeavy", "dash", "dashHeavy",
                                   "dashLong", "dashLongHeavy", "dotDash", "dotDashHeavy", "dotDotDash", "dotDotDashHeavy",
                                   "wavy", "wavyHeavy", "wavyDbl"};
@@ -40,7 +41,7 @@ void WriteRunProps(XmlWriter& x, const char* tag, const RunProps& p) {
     if (p.size) x.Attr("sz", std::lround(*p.size * 100.0));
     if (p.bold) x.Attr("b", *p.bold ? "1" : "0");
     if (p.italic) x.Attr("i", *p.italic ? "1" : "0");
-    if (p.underline) x.Attr("u", kUnderline[*p.underline]);
+    if (p.underline) x.Attr("u", kUnderline[static_cast<int>(*p.underline)]);
     if (p.kerning) x.Attr("kern", std::lround(*p.kerning * 100.0));
     if (p.spacing) x.Attr("spc", std::lround(*p.spacing * 100.0));
     x.Attr("dirty", "0");

@@ -83,12 +83,13 @@ public:
     void SetItalic(MsoTriState v) override { bool b = Tri(v, "Font"); m_r.Apply("Font", [b](RunProps& p) { p.italic = b; }); }
     int UnderlineStyle() const override {
         Check(m_r.pres, "Font");
-        return m_r.Common<int>([](const RunProps& p) { return p.underline; }).value_or(msoTriStateMixed);
+        const auto style = m_r.Common<Underline>([](const RunProps& p) { return p.underline; });
+        return style ? int(*style) : msoTriStateMixed;
     }
     void SetUnderlineStyle(int style) override {
         if (style != msoNoUnderline && style != msoUnderlineSingleLine && (style < 1 || style > 17))
             throw ComError(E_INVALIDARG, "Unknown underline style.", "Font");
-        m_r.Apply("Font", [style](RunProps& p) { p.underline = style; });
+        m_r.Apply("Font", [style](RunProps& p) { p.underline = Underline(style); });
     }
     float Kerning() const override { return Float(&RunProps::kerning); }
     void SetKerning(float v) override { Finite(v, 0, 4000, "Font"); m_r.Apply("Font", [v](RunProps& p) { p.kerning = v; }); }

@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Bodies, TextBodyText, ::testing::Values(
        "<a:r><a:rPr lang=\"en-US\" dirty=\"0\"/><a:t>c</a:t></a:r><a:endParaRPr lang=\"en-US\" dirty=\"0\"/></a:p>"},
     TextCase{"LineBreakAndParagraphProperties", [](TextBody& t) {
         t.Insert(0, u"x\u000By\r");
-        t.ApplyRuns(0, 4, [](RunProps& p) { p.italic = false; p.underline = 2; p.kerning = 0; p.spacing = 1.5f; });
+        t.ApplyRuns(0, 4, [](RunProps& p) { p.italic = false; p.underline = Underline::Single; p.kerning = 0; p.spacing = 1.5f; });
         t.Paragraph(0).alignment = Alignment::Justify;
         t.Paragraph(1).spaceWithin = 1.02f;
     }, "<a:p><a:pPr algn=\"just\"/><a:r><a:rPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/><a:t>x</a:t></a:r>"
