@@ -9,7 +9,6 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-#include <xsd/cxx/xml/string.hxx>
 
 namespace bookparser {
 namespace {
@@ -38,6 +37,18 @@ std::string_view Trim(std::string_view text) noexcept
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// The attribute's text as ASCII; anything else cannot be part of a number and
+// becomes a character no number contains. (The XSD runtime's own string
+// helpers are not used here: their layout depends on macros that only the
+// generated header sets.)
+std::string Ascii(const XMLCh* text)
+{
+    std::string ascii;
+    for (; text != nullptr && *text != 0; ++text)
+        ascii += *text < 0x80 ? static_cast<char>(*text) : '?';
+    return ascii;
+}
+
 // Digits from pos; returns how many.
 std::size_t Digits(std::string_view text, std::size_t& pos) noexcept
 {
@@ -58,14 +69,14 @@ void FixAttributes(DOMElement& element)
         if (ns != nullptr && *ns != 0)
             continue;
         const XMLCh* local = attribute->getLocalName() != nullptr ? attribute->getLocalName() : attribute->getName();
-        const NumberKind kind = KindOf(xsd::cxx::xml::transcode<char>(local));
+        const NumberKind kind = KindOf(Ascii(local));
         if (kind == NumberKind::None)
             continue;
-        const std::string value = xsd::cxx::xml::transcode<char>(attribute->getValue());
+        const std::string value = Ascii(attribute->getValue());
         if (kind == NumberKind::Float && !IsWellFormedFloat(value))
-            attribute->setValue(xsd::cxx::xml::string("NaN").c_str());
+            attribute->setValue(u"NaN");
         else if (kind == NumberKind::Unsigned && !IsWellFormedUnsigned32(value))
-            attribute->setValue(xsd::cxx::xml::string("0").c_str());
+            attribute->setValue(u"0");
     }
 }
 

@@ -7,6 +7,8 @@ pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
 pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
 # FreeImage decodes TIFF through it; the program only silences its messages.
 pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+# The desktop face; GIO also serves the file manager and URI calls.
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0 x11)
 
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_library(FREEIMAGE_LIBRARY freeimage REQUIRED)

@@ -109,13 +109,21 @@ HeaderResult ReadJpegHeader(ByteSource& source) noexcept
     PictureInfo info;
     info.format = PictureFormat::Jpeg;
     bool sawFrame = false;
+    constexpr unsigned kMaxStrayBytes = 65536;
+    unsigned strayBytes = 0;
     std::uint64_t pos = 2;
     for (;;) {
         unsigned char mark[2];
         if (!source.Read(pos, mark, 2))
             return PictureFault::Truncated;
-        if (mark[0] != 0xFF)
-            return PictureFault::Malformed;
+        if (mark[0] != 0xFF) {
+            // Stray bytes between segments: the decoder skips them with a
+            // warning, and so do we, within reason.
+            if (++strayBytes > kMaxStrayBytes)
+                return PictureFault::Malformed;
+            ++pos;
+            continue;
+        }
         const unsigned marker = mark[1];
         if (marker == 0xFF) {  // fill byte
             ++pos;

@@ -1,6 +1,7 @@
 #include "imaging/TextureFiles.h"
 
 #include "imaging/ArgbBitmap.h"
+#include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
 #include "imaging/ImageResampler.h"
@@ -82,10 +83,9 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
         CImageColorizer colorizer;
         colorizer.SetDuotone(0x000000, colour);
         colorizer.Apply(bitmap);
-        EncoderId png{};
-        if (FindEncoderClsid("png", &png) < 0)
-            return textureFile;
-        if (SaveBitmap(bitmap, tinted, png, 0) != ImageStatus::Ok)
+        // A tinted grayscale image has at most 256 colours: as a palette PNG
+        // it stays near the size of its source instead of several times it.
+        if (!SaveCompactPng(bitmap, tinted))
             return textureFile;
         return tinted;
     } catch (const std::exception&) {

@@ -131,6 +131,18 @@ INSTANTIATE_TEST_SUITE_P(
                     PictureFault::TooLarge}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Probe, JpegWithStrayBytesBetweenSegmentsIsRead)
+{
+    auto bytes = Encode(FIF_JPEG, 9, 7, 0);
+    ASSERT_EQ(bytes[3], 0xE0);  // APP0 right after the start marker
+    const std::size_t next = 4 + (bytes[4] << 8 | bytes[5]);
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(next), {0x00, 0x12, 0x34});
+    const auto info = ProbePicture(bytes);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 9);
+    EXPECT_EQ(info->height, 7);
+}
+
 TEST(Probe, GifFramesAndMissingFiles)
 {
     const auto one = TinyGif(4, 4, 3, 3);
