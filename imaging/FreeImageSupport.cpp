@@ -1,7 +1,5 @@
 #include "imaging/FreeImageSupport.h"
 
-#include <array>
-
 #include "imaging/PictureHeaders.h"
 #include "imaging/PictureProbe.h"
 
@@ -170,57 +168,6 @@ FreeImagePtr ToFreeImage(const ArgbBitmap& bitmap) noexcept
             line[FI_RGBA_ALPHA] = static_cast<BYTE>(p >> 24);
         }
     }
-    return dib;
-}
-
-// An 8-bit palette bitmap of the same pixels (alpha in the transparency
-// table), or null when the bitmap has more than 256 colours.
-FreeImagePtr ToIndexedFreeImage(const ArgbBitmap& bitmap) noexcept
-{
-    if (bitmap.IsEmpty())
-        return nullptr;
-    std::array<std::uint32_t, 512> keys{};
-    std::array<int, 512> slots;
-    slots.fill(-1);
-    std::array<std::uint32_t, 256> colours{};
-    int count = 0;
-    const int width = bitmap.Width();
-    const int height = bitmap.Height();
-    FreeImagePtr dib(FreeImage_Allocate(width, height, 8));
-    if (!dib)
-        return nullptr;
-    const std::uint32_t* pixels = bitmap.Pixels().data();
-    for (int y = 0; y < height; ++y) {
-        BYTE* line = FreeImage_GetScanLine(dib.get(), height - 1 - y);
-        const std::uint32_t* row = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = row[x];
-            std::size_t h = (p * 2654435761u) >> 23;
-            while (slots[h] >= 0 && keys[h] != p)
-                h = (h + 1) & 511;
-            if (slots[h] < 0) {
-                if (count == 256)
-                    return nullptr;
-                keys[h] = p;
-                slots[h] = count;
-                colours[static_cast<std::size_t>(count++)] = p;
-            }
-            line[x] = static_cast<BYTE>(slots[h]);
-        }
-    }
-    RGBQUAD* palette = FreeImage_GetPalette(dib.get());
-    std::array<BYTE, 256> alpha{};
-    bool opaque = true;
-    for (int i = 0; i < count; ++i) {
-        const std::uint32_t p = colours[static_cast<std::size_t>(i)];
-        palette[i].rgbBlue = static_cast<BYTE>(p);
-        palette[i].rgbGreen = static_cast<BYTE>(p >> 8);
-        palette[i].rgbRed = static_cast<BYTE>(p >> 16);
-        alpha[static_cast<std::size_t>(i)] = static_cast<BYTE>(p >> 24);
-        opaque = opaque && alpha[static_cast<std::size_t>(i)] == 0xFF;
-    }
-    if (!opaque)
-        FreeImage_SetTransparencyTable(dib.get(), alpha.data(), count);
     return dib;
 }
 

@@ -42,8 +42,4 @@ ArgbBitmap DecodeImage(std::span<const unsigned char> bytes) noexcept;
 // The bitmap as a 32-bit FreeImage bitmap (bottom-up scan lines), or null.
 FreeImagePtr ToFreeImage(const ArgbBitmap& bitmap) noexcept;
 
-// The bitmap as an 8-bit palette bitmap, alpha in its transparency table;
-// null when it has more than 256 colours.
-FreeImagePtr ToIndexedFreeImage(const ArgbBitmap& bitmap) noexcept;
-
 }  // namespace imaging::detail

@@ -83,17 +83,10 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
     if (bitmap.IsEmpty())
         return ImageStatus::InvalidParameter;
     try {
-        // A PNG of few colours (a tinted grey texture) is written with a
-        // palette: a third of the bytes to compress, the same pixels.
-        detail::FreeImagePtr prepared;
-        if (encoder == EncoderId::Png)
-            prepared = detail::ToIndexedFreeImage(bitmap);
-        if (!prepared) {
-            detail::FreeImagePtr dib32 = detail::ToFreeImage(bitmap);
-            if (!dib32)
-                return ImageStatus::OutOfMemory;
-            prepared = PrepareForEncoder(dib32.get(), encoder);
-        }
+        detail::FreeImagePtr dib32 = detail::ToFreeImage(bitmap);
+        if (!dib32)
+            return ImageStatus::OutOfMemory;
+        detail::FreeImagePtr prepared = PrepareForEncoder(dib32.get(), encoder);
         if (!prepared)
             return ImageStatus::OutOfMemory;
         FREE_IMAGE_FORMAT format = FIF_PNG;

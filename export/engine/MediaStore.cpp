@@ -2,7 +2,7 @@
 
 #include "export/engine/ComError.h"
 #include "imaging/ArgbBitmap.h"
-#include "imaging/ImageCodecs.h"
+#include "imaging/CompactPng.h"
 #include "imaging/PictureProbe.h"
 
 #include <xxhash.h>
@@ -88,15 +88,10 @@ std::filesystem::path ConvertToPng(const std::filesystem::path& source) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path target =
             source.parent_path() / (".~" + source.stem().string() + "-" + std::to_string(random()) + ".png");
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return {};
-        }
-        ::close(fd);
-        if (imaging::SaveBitmap(bitmap, target, imaging::EncoderId::Png, 0) == imaging::ImageStatus::Ok) return target;
-        ::unlink(target.c_str());
-        return {};
+        // Created exclusively; a photo is not worth a slow zlib level.
+        if (imaging::SaveCompactPng(bitmap, target, 1)) return target;
+        std::error_code ec;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return {};
     }
     return {};
 }
