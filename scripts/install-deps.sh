@@ -15,7 +15,7 @@ esac
 # The program, and the example book that `make run` converts.
 run_packages=(
   build-essential cmake pkg-config
-  zlib1g-dev libminizip-dev
+  zlib1g-dev libminizip-dev libxxhash-dev
   libxerces-c-dev xsdcxx
   libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
   libgtk-3-dev adwaita-icon-theme

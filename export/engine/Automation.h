@@ -197,6 +197,11 @@ public:
     virtual void SetSlideHeight(float points) = 0;
 };
 
+// Removes the temporary files of saves still being written, so that an
+// interrupted program leaves no partial output. Safe to call from another
+// thread while the saving one is stopped.
+void DiscardUnfinishedSaves() noexcept;
+
 class IPresentation {
 public:
     virtual ~IPresentation() = default;
@@ -209,6 +214,8 @@ public:
     // user chose and confirmed to overwrite.
     virtual bool SaveAsReplacing(const std::filesystem::path& file,
                                  int fileFormat = ppSaveAsOpenXMLPresentation) noexcept = 0;
+    // The document title of the file (its core properties).
+    virtual void SetTitle(const std::string& title) = 0;
     // Afterwards every object of the presentation throws E_POINTER.
     virtual void Close() = 0;
 };
