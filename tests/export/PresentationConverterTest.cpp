@@ -26,7 +26,7 @@ public:
         folder = ::mkdtemp(p.data());
         fs::create_directories(folder / "book-files");
         std::ofstream(folder / "book-files" / "book")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\">" << pages << "</book>";
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\" title=\"Lesson &amp; more\">" << pages << "</book>";
     }
     ~Scratch() { fs::remove_all(folder); }
     fs::path folder;
@@ -57,7 +57,7 @@ TEST(Convert, CallsInOrder)
     EXPECT_EQ(c.recorder.log,
               (Log{"application.Version()", "application.Build()",
                    "application.Presentations() = presentations1", "presentations1.Add(0) = presentation1",
-                   "presentation1.PageSetup() = pageSetup1", "pageSetup1.SetSlideWidth(424)",
+                   "presentation1.SetTitle(\"Lesson & more\")", "presentation1.PageSetup() = pageSetup1", "pageSetup1.SetSlideWidth(424)",
                    "pageSetup1.SetSlideHeight(600)", "presentation1.Slides() = slides1",
                    "slides1.Add(1, 12) = slide1", "slide1.SetFollowMasterBackground(0)",
                    "slide1.BackgroundFill() = background1", "background1.Solid()",

@@ -276,6 +276,7 @@ public:
     {
         return r.Succeeds(n, "SaveAsReplacing", Args(file.string(), format));
     }
+    void SetTitle(const std::string& title) override { Call("SetTitle", Arg(title)); }
     void Close() override { Call("Close"); }
 };
 
