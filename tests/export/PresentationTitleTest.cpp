@@ -30,6 +30,8 @@ struct TitleCase {
     const char* expected;  // in docProps/core.xml, or nothing when empty
 };
 
+void PrintTo(const TitleCase& c, std::ostream* os) { *os << c.name; }
+
 class BookTitle : public ::testing::TestWithParam<TitleCase> {};
 
 TEST_P(BookTitle, BecomesTheDocumentTitle) {

@@ -368,7 +368,8 @@ TEST_P(NoResolution, IsTakenAt96Dpi) {
     EXPECT_FLOAT_EQ(a->Height(), 36);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, NoResolution, ::testing::Values("bmp", "png", "jpg", "gif"));
+INSTANTIATE_TEST_SUITE_P(Formats, NoResolution, ::testing::Values("bmp", "png", "jpg", "gif"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(Engine, NativeSizeFollowsResolution) {
     const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
@@ -430,6 +431,7 @@ TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt) {
 
 // A WebP states no resolution: 96 dpi.
 struct PngCase { FREE_IMAGE_FORMAT format; float width; };
+void PrintTo(const PngCase& c, std::ostream* os) { *os << (c.format == FIF_TIFF ? "TIFF" : "WebP"); }
 class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
 
 TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {

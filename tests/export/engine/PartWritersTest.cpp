@@ -29,6 +29,8 @@ struct PartCase {
     std::string expected; // without the declaration
 };
 
+void PrintTo(const PartCase& c, std::ostream* os) { *os << c.name; }
+
 class PartText : public ::testing::TestWithParam<PartCase> {};
 
 TEST_P(PartText, IsExactly) { EXPECT_EQ(Body(GetParam().write()), GetParam().expected); }
@@ -117,6 +119,8 @@ struct TextCase {
     std::function<void(TextBody&)> build;
     std::string paragraphs; // the a:p elements
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
 class TextBodyText : public ::testing::TestWithParam<TextCase> {};
 
