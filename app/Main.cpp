@@ -1,3 +1,4 @@
+#include "app/Interruption.h"
 #include "app/RunModes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/EngineDescription.h"
@@ -23,6 +24,8 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Before any other thread exists, so that every thread inherits it.
+    InstallInterruptionCleanup();
     LoadMessageCatalogue();
     // The support link describes the engine when the failure did not.
     SetInstalledEngineDescriber([] { return DescribeInstalledPowerPoint(); });

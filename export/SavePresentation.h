@@ -11,8 +11,20 @@ using SaveDialog = std::function<std::optional<std::filesystem::path>(const std:
 // Without a desktop there is nobody to ask: the dialog counts as cancelled.
 std::optional<std::filesystem::path> HeadlessSaveDialog(const std::filesystem::path& proposed);
 
+// Conversions running at the same time take turns where their results could
+// meet: choosing a name, and the dialog. Empty members do nothing.
+struct SaveTurns {
+    std::function<void()> beforeNaming;  // returns when this book may choose a name
+    std::function<void()> enterDialog;   // returns when no other dialog is shown
+    std::function<void()> leaveDialog;
+};
+
+// For the rest of this process's conversions.
+void SetSaveTurns(SaveTurns turns);
+
 // Saves next to the source (or in the output folder when one is given) under
-// a free name; when that fails, asks for another place, starting in the
+// a free name (a name taken meanwhile by someone else makes it take the next
+// one); when that fails, asks for another place, starting in the
 // documents folder, until a save succeeds. Throws UserCancelledError when
 // the user gives up.
 std::filesystem::path SavePresentation(engine::IPresentation& presentation, const std::filesystem::path& source,

@@ -197,6 +197,11 @@ public:
     virtual void SetSlideHeight(float points) = 0;
 };
 
+// Removes the temporary files of saves still being written, so that an
+// interrupted program leaves no partial output. Safe to call from another
+// thread while the saving one is stopped.
+void DiscardUnfinishedSaves() noexcept;
+
 class IPresentation {
 public:
     virtual ~IPresentation() = default;

@@ -3,10 +3,13 @@
 #include <FreeImage.h>
 #include <minizip/zip.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
@@ -508,12 +511,32 @@ bool WriteZip(int fd, const std::vector<Part>& parts) {
     return ok;
 }
 
+// Names of the temporary save files being written, for DiscardUnfinishedSaves
+// on another thread. Lock-free: that thread runs while the saving one is
+// stopped wherever it happens to be.
+std::array<std::atomic<char*>, 64> g_unfinished {};
+
 struct TempFile {
     std::string path;
     int fd = -1;
+    std::atomic<char*>* slot = nullptr;
+    char* name = nullptr;
+    // Announced before mkstemp fills it in, so no moment exists at which the
+    // file is on disk but unknown.
+    char* Announce(const std::string& pattern) {
+        name = strdup(pattern.c_str());
+        if (!name) return nullptr;
+        for (auto& s : g_unfinished) {
+            char* expected = nullptr;
+            if (s.compare_exchange_strong(expected, name)) { slot = &s; break; }
+        }
+        return name;
+    }
     ~TempFile() {
         if (fd >= 0) close(fd);
         if (!path.empty()) unlink(path.c_str());
+        if (slot) slot->store(nullptr);
+        free(name);
     }
 };
 
@@ -525,9 +548,11 @@ bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool 
         std::filesystem::path folder = file.parent_path();
         if (folder.empty()) folder = ".";
         TempFile temp;
-        temp.path = (folder / ".~tralvex-XXXXXX").string();
-        temp.fd = mkstemp(temp.path.data());
-        if (temp.fd < 0) { temp.path.clear(); return false; }
+        char* name = temp.Announce((folder / ".~tralvex-XXXXXX").string());
+        if (!name) return false;
+        temp.fd = mkstemp(name);
+        if (temp.fd < 0) return false;
+        temp.path = name;
         if (!WriteZip(temp.fd, parts)) return false;
         if (replaceExisting) {
             if (std::rename(temp.path.c_str(), file.c_str()) != 0) return false;
@@ -546,6 +571,19 @@ bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool 
         return false;
     }
 }
+
+} // namespace engine::detail
+
+namespace engine {
+
+void DiscardUnfinishedSaves() noexcept {
+    for (auto& s : detail::g_unfinished)
+        if (const char* name = s.load()) unlink(name);
+}
+
+} // namespace engine
+
+namespace engine::detail {
 
 int AddMedia(Presentation& p, const std::filesystem::path& file, float* nativeWidth, float* nativeHeight) {
     std::error_code ec;
