@@ -175,6 +175,11 @@ void RestartInterruptionCleanupInChild()
         g_folders.clear();
         g_children.clear();
     }
+    // The fork happened inside a deferral, whose mask the child inherited.
+    sigset_t park;
+    sigemptyset(&park);
+    sigaddset(&park, ParkSignal());
+    ::pthread_sigmask(SIG_UNBLOCK, &park, nullptr);
     StartWaiter();
 }
 
