@@ -144,8 +144,12 @@ struct Child {
     }
 };
 
+// othersFds: the parent's ends of the pipes to the other children. A child
+// must not keep them, or children left behind by a parent that was killed
+// would wait for each other's grants forever.
 std::unique_ptr<Child> StartChild(std::size_t index, const BatchJob& job, const fs::path& source,
-                                  const fs::path& batchFolder, const fs::path& outputFolder)
+                                  const fs::path& batchFolder, const fs::path& outputFolder,
+                                  const std::vector<int>& othersFds)
 {
     auto child = std::make_unique<Child>();
     child->index = index;
@@ -168,6 +172,8 @@ std::unique_ptr<Child> StartChild(std::size_t index, const BatchJob& job, const 
         if (child->pid == 0) {
             child->fromChild.Close();
             child->toChild.Close();
+            for (int fd : othersFds)
+                ::close(fd);
             RunChild(job, source, child->folder->GetPath(), outputFolder, upWrite.Get(), downRead.Get());
         }
         if (child->pid > 0)
@@ -282,7 +288,12 @@ void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const
         while (next < files.size() && busy < jobs && running.size() < 2 * jobs) {
             const std::size_t index = next++;
             try {
-                running.push_back(StartChild(index, job, files[index], batchFolder, outputFolder));
+                std::vector<int> othersFds;
+                for (const auto& other : running) {
+                    othersFds.push_back(other->fromChild.Get());
+                    othersFds.push_back(other->toChild.Get());
+                }
+                running.push_back(StartChild(index, job, files[index], batchFolder, outputFolder, othersFds));
                 ++busy;
             } catch (...) {
                 finish(index, DescribeException(std::current_exception(), true));
