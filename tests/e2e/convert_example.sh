@@ -5,6 +5,8 @@
 set -euo pipefail
 tralvex=$1 book=$2 validator=$3 expected_slides=$4 render=${5:-}
 work=$(mktemp -d)
+# Working folders of its own: other runs on this machine are not ours to clean.
+export TMPDIR="$work"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/src"
 cp "$book" "$work/src/"
