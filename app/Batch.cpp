@@ -169,7 +169,8 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
                          log.WriteLine("\tError description: " + failure);
                      }
                      progress.BookFinished(!failure.empty());
-                 });
+                 },
+                 [&] { progress.Tick(); });
     log.WriteLine("Processing finished");
     log.Close();
     progress.Finish();

@@ -27,11 +27,23 @@ void BatchProgress::BookFinished(bool failed)
     ++m_done;
     if (failed)
         ++m_failed;
+    Show();
+}
+
+void BatchProgress::Tick()
+{
+    if (m_enabled && Elapsed() != m_shownElapsed)
+        Show();
+}
+
+void BatchProgress::Show()
+{
     if (!m_enabled)
         return;
+    m_shownElapsed = Elapsed();
     // "\033[K" clears what a longer earlier line left at the end.
-    m_out << '\r' << m_done << " of " << m_total << " books, " << m_failed << " failed, " << Elapsed() << "\033[K"
-          << std::flush;
+    m_out << '\r' << m_done << " of " << m_total << " books, " << m_failed << " failed, " << m_shownElapsed
+          << "\033[K" << std::flush;
 }
 
 void BatchProgress::Finish()

@@ -26,7 +26,8 @@ std::string OutputNameKey(const fs::path& source)
 
 void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const fs::path& batchFolder,
                   const fs::path& outputFolder, const BatchOptions& options,
-                  const std::function<void(std::size_t, const std::string&)>& onResult)
+                  const std::function<void(std::size_t, const std::string&)>& onResult,
+                  const std::function<void()>& onTick)
 {
     const std::size_t jobs = std::max(1u, options.jobs);
     std::vector<std::string> keys;
@@ -97,9 +98,13 @@ void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const
         int waitMs = -1;
         if (wait != Clock::duration::max())
             waitMs = static_cast<int>(std::clamp<long long>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(wait).count() + 1, 0, 60000));
+                std::chrono::duration_cast<std::chrono::milliseconds>(wait).count() + 1, 0, 1000));
+        if (onTick)
+            waitMs = waitMs < 0 ? 1000 : waitMs;
         if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR)
             throw std::runtime_error(std::string("cannot wait for conversions: ") + std::strerror(errno));
+        if (onTick)
+            onTick();
 
         for (std::size_t i = 0; i < running.size();) {
             BatchChild& child = *running[i];

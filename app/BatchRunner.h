@@ -31,4 +31,5 @@ std::string OutputNameKey(const std::filesystem::path& source);
 void RunBatchJobs(const std::vector<std::filesystem::path>& files, const BatchJob& job,
                   const std::filesystem::path& batchFolder, const std::filesystem::path& outputFolder,
                   const BatchOptions& options,
-                  const std::function<void(std::size_t index, const std::string& failure)>& onResult);
+                  const std::function<void(std::size_t index, const std::string& failure)>& onResult,
+                  const std::function<void()>& onTick = {});  // at least once a second
