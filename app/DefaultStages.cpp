@@ -11,10 +11,13 @@ ConversionStages DefaultConversionStages()
     ConversionStages stages;
     stages.openPackage = [](const std::filesystem::path& source, const std::filesystem::path& workingFolder)
         -> std::shared_ptr<const bookparser::Book> {
+        // The package gets a folder of its own, so that none of its files can
+        // stand in for one the program makes in the working folder.
+        const std::filesystem::path packageFolder = workingFolder / "package";
         CUnzipper package(source);
-        if (!package.ExtractAll(workingFolder))
+        if (!package.ExtractAll(packageFolder))
             throw std::runtime_error("Can't unzip book");
-        auto book = std::make_shared<const bookparser::Book>(workingFolder);
+        auto book = std::make_shared<const bookparser::Book>(packageFolder);
         package.Close();
         return book;
     };

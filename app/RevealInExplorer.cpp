@@ -1,13 +1,12 @@
 #include "app/RevealInExplorer.h"
 
-#include <cstdio>
+#include <gio/gio.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <iostream>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
+#include <memory>
+#include <string>
 
 std::string MakeFileUri(const std::filesystem::path& absolutePath)
 {
@@ -29,27 +28,75 @@ std::string MakeFileUri(const std::filesystem::path& absolutePath)
 
 namespace {
 
-// Runs a program without a shell and waits for it; true on exit status 0.
-bool RunQuietly(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+constexpr int kFileManagerTimeoutMs = 5000;
 
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", 1 /*O_WRONLY*/, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", 1 /*O_WRONLY*/, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    if (rc != 0)
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using Connection = std::unique_ptr<GDBusConnection, ObjectUnref>;
+
+// The session bus, or none; never starts one.
+Connection SessionBus()
+{
+    std::string address;
+    if (const char* env = std::getenv("DBUS_SESSION_BUS_ADDRESS"); env != nullptr && *env != '\0') {
+        address = env;
+    } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+        const std::string socket = std::string(runtime) + "/bus";
+        std::error_code ec;
+        if (!std::filesystem::is_socket(socket, ec))
+            return nullptr;
+        gchar* escaped = g_dbus_address_escape_value(socket.c_str());
+        address = std::string("unix:path=") + escaped;
+        g_free(escaped);
+    } else {
+        return nullptr;
+    }
+    GError* error = nullptr;
+    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                          | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    if (error)
+        g_error_free(error);
+    return Connection(bus);
+}
+
+// The id a launcher gave us, or one of our own, so that the file manager's
+// window may take the focus.
+std::string StartupId()
+{
+    if (const char* id = std::getenv("DESKTOP_STARTUP_ID"); id != nullptr && *id != '\0')
+        return id;
+    return "tralvex-" + std::to_string(::getpid()) + "_TIME" + std::to_string(g_get_real_time() / 1000 % 0xFFFFFFFF);
+}
+
+bool ShowItems(GDBusConnection* bus, const std::string& uri)
+{
+    GVariantBuilder items;
+    g_variant_builder_init(&items, G_VARIANT_TYPE("as"));
+    g_variant_builder_add(&items, "s", uri.c_str());
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                                  "org.freedesktop.FileManager1", "ShowItems",
+                                                  g_variant_new("(ass)", &items, StartupId().c_str()), nullptr,
+                                                  G_DBUS_CALL_FLAGS_NONE, kFileManagerTimeoutMs, nullptr, &error);
+    if (error)
+        g_error_free(error);
+    if (!reply)
         return false;
-    int status = 0;
-    if (waitpid(pid, &status, 0) < 0)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    g_variant_unref(reply);
+    return true;
+}
+
+bool OpenFolder(const std::filesystem::path& folder)
+{
+    GError* error = nullptr;
+    const bool opened = g_app_info_launch_default_for_uri(MakeFileUri(folder).c_str(), nullptr, &error);
+    if (error)
+        g_error_free(error);
+    return opened;
 }
 
 }  // namespace
@@ -62,13 +109,9 @@ void RevealInExplorer(const std::filesystem::path& presentation)
     const auto canonicalFolder = std::filesystem::canonical(folder.empty() ? "." : folder, ec);
     const std::filesystem::path shown = ec ? std::filesystem::absolute(presentation, ec)
                                            : canonicalFolder / presentation.filename();
-
-    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (bus != nullptr && *bus != '\0'
-        && RunQuietly({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.FileManager1",
-                       "--type=method_call", "/org/freedesktop/FileManager1",
-                       "org.freedesktop.FileManager1.ShowItems", "array:string:" + MakeFileUri(shown),
-                       "string:"}))
-        return;
+    if (Connection bus = SessionBus()) {
+        if (ShowItems(bus.get(), MakeFileUri(shown)) || OpenFolder(shown.parent_path()))
+            return;
+    }
     std::cout << shown.string() << std::endl;
 }

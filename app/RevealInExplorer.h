@@ -3,8 +3,10 @@
 #include <string>
 
 // Shows the written presentation to the user: the desktop's file manager
-// opens its folder with the file selected. Without a session bus the path is
-// printed on standard output instead. Failures are silent.
+// opens its folder with the file selected (FileManager1.ShowItems on the
+// session bus, a few seconds' wait at most); when no file manager answers,
+// the folder is opened with the default one. Without a session bus, or when
+// neither works, the path is printed on standard output.
 void RevealInExplorer(const std::filesystem::path& presentation);
 
 // "file://" URI of an absolute path, every byte outside the unreserved set

@@ -56,8 +56,10 @@ public:
         for (char& c : portable) {
             if (c == '\\') c = '/';
         }
-        const bool driveLetter = portable.size() >= 2 && portable[1] == ':';
-        if (portable.front() == '/' || driveLetter) return {};
+        // Folder and path are joined as plain strings: a leading separator
+        // still names a file of the package.
+        portable.erase(0, portable.find_first_not_of('/'));
+        if (portable.empty()) return {};
 
         const fs::path relative = fs::path(portable).lexically_normal();
         if (relative.empty() || *relative.begin() == "..") return {};

@@ -1,4 +1,5 @@
 #include "book/BookReader.h"
+#include "book/NumberAttributes.h"
 
 #include <fstream>
 #include <new>
@@ -93,6 +94,7 @@ private:
 };
 
 struct EntityTextTooLarge {};
+struct NestingTooDeep {};
 
 // The expansion limit counts expansions, not their size: one large entity
 // referenced many times would still blow up. Bound the declared replacement
@@ -107,8 +109,25 @@ public:
         DOMLSParserImpl::entityDecl(decl, isPEDecl, isIgnored);
     }
 
+    // The base class ends an empty element through endElement as well, so the
+    // depth stays balanced.
+    void startElement(const XMLElementDecl& decl, const unsigned int urlId, const XMLCh* const prefix,
+                      const RefVectorOf<XMLAttr>& attributes, const XMLSize_t attributeCount, const bool isEmpty,
+                      const bool isRoot) override {
+        if (++depth_ > kMaxBookNesting) {
+            throw NestingTooDeep();
+        }
+        DOMLSParserImpl::startElement(decl, urlId, prefix, attributes, attributeCount, isEmpty, isRoot);
+    }
+    void endElement(const XMLElementDecl& decl, const unsigned int urlId, const bool isRoot,
+                    const XMLCh* const prefix) override {
+        --depth_;
+        DOMLSParserImpl::endElement(decl, urlId, isRoot, prefix);
+    }
+
 private:
     std::size_t declaredText_ = 0;
+    unsigned depth_ = 0;
 };
 
 struct ParserRelease {
@@ -192,6 +211,8 @@ std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& fil
         throw std::bad_alloc();
     } catch (const EntityTextTooLarge&) {
         diagnostics.Fail("entity declarations too large");
+    } catch (const NestingTooDeep&) {
+        diagnostics.Fail("elements nested too deeply");
     } catch (const XMLException& e) {
         diagnostics.Fail(DiagnosticsCollector::Transcode(e.getMessage()));
     } catch (const DOMLSException& e) {
@@ -206,6 +227,7 @@ std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& fil
         throw xml_schema::parsing(diagnostics.Diagnostics());
     }
 
+    FixMalformedNumbers(*document);
     // The tree copies everything it needs; the DOM goes right after.
     return xmlbook::book(*document, xml_schema::flags::dont_initialize | xml_schema::flags::dont_validate);
 }

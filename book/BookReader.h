@@ -22,6 +22,11 @@ inline constexpr unsigned kEntityExpansionLimit = 1000;
 // text that entity expansion can produce (quadratic blow-up).
 inline constexpr std::size_t kMaxDeclaredEntityText = 64u * 1024u;
 
+// Deepest element nesting accepted. A real book nests fewer than ten levels;
+// the parser's cost grows with the square of the depth, so a deeper document
+// is refused as soon as it gets there.
+inline constexpr unsigned kMaxBookNesting = 256;
+
 // Reads the book description file into the xmlbook tree without validating.
 // The parser never loads external DTDs, external entities or schemas.
 // Throws xml_schema::parsing (with diagnostics) when the file cannot be read

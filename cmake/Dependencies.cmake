@@ -4,6 +4,10 @@ find_package(Threads REQUIRED)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
+# FreeImage decodes TIFF through it; the program only silences its messages.
+pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+# The desktop face; GIO also serves the file manager and URI calls.
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0 x11)
 
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_library(FREEIMAGE_LIBRARY freeimage REQUIRED)

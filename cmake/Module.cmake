@@ -35,5 +35,7 @@ function(tralvex_add_tests name)
     TRALVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TRALVEX_BINARY_DIR="${PROJECT_BINARY_DIR}")
   include(GoogleTest)
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  # The desktop libraries keep some memory until the process ends.
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

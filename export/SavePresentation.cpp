@@ -3,14 +3,20 @@
 #include "app/ConversionErrors.h"
 #include "export/OutputPath.h"
 
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
-std::optional<fs::path> HeadlessSaveDialog(const fs::path&)
-{
-    return std::nullopt;
-}
-
 namespace {
+
+SaveDialog& InstalledDialog()
+{
+    static SaveDialog dialog = HeadlessSaveDialog;
+    return dialog;
+}
 
 SaveTurns g_turns;
 
@@ -25,6 +31,24 @@ bool Taken(const fs::path& path)
 
 }  // namespace
 
+void SetSaveDialog(SaveDialog dialog) { InstalledDialog() = dialog ? std::move(dialog) : HeadlessSaveDialog; }
+
+std::string DescribeUnwritableFolder(const fs::path& folder)
+{
+    const fs::path probe = folder.empty() ? fs::path(".") : folder;
+    if (::access(probe.c_str(), W_OK | X_OK) != 0)
+        return std::strerror(errno);
+    return "the presentation could not be written there";
+}
+
+std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const fs::path& failed)
+{
+    const fs::path folder = failed.parent_path();
+    std::cerr << "The presentation could not be saved in \"" << (folder.empty() ? "." : folder.string())
+              << "\": " << DescribeUnwritableFolder(folder) << std::endl;
+    return std::nullopt;
+}
+
 void SetSaveTurns(SaveTurns turns)
 {
     g_turns = std::move(turns);
@@ -33,6 +57,7 @@ void SetSaveTurns(SaveTurns turns)
 fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& source,
                           const fs::path& outputFolder, const SaveDialog& dialog)
 {
+    const SaveDialog& ask = dialog ? dialog : InstalledDialog();
     const fs::path folder = outputFolder.empty() ? source.parent_path() : outputFolder;
     const std::string stem = source.stem().string();
     if (g_turns.beforeNaming)
@@ -46,10 +71,11 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
         proposed = MakeUniqueOutputPath(folder, stem);
     }
     for (;;) {
+        const fs::path failed = proposed;
         const fs::path documents = GetDocumentsFolder();
         if (!documents.empty())
             proposed = MakeUniqueOutputPath(documents, stem);
-        std::optional<fs::path> chosen;
+        std::optional<fs::path> choice;
         {
             if (g_turns.enterDialog)
                 g_turns.enterDialog();
@@ -60,12 +86,13 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
                         g_turns.leaveDialog();
                 }
             } leave;
-            chosen = dialog(proposed);
+            choice = ask(proposed, failed);
         }
-        if (!chosen)
+        if (!choice)
             throw UserCancelledError();
-        proposed = *chosen;
-        if (presentation.SaveAs(proposed, 24, 0))
+        proposed = *choice;
+        // The user confirmed replacing a path of their own choice.
+        if (presentation.SaveAsReplacing(proposed, 24))
             return proposed;
     }
 }

@@ -55,14 +55,14 @@ void SlideBuilder::BuildSlide(const bookparser::Page& page, ISlide& slide) const
     }
 }
 
-void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShapes& shapes)
+void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShapes& shapes) const
 {
     const auto& rect = picture.GetRect();
     const float x = static_cast<float>(rect.left);
     const float y = static_cast<float>(rect.top);
     const float w = static_cast<float>(rect.width);
     const float h = static_cast<float>(rect.height);
-    const std::string file = PrepareStillPicture(picture.GetPath()).string();
+    const std::string file = PrepareStillPicture(picture.GetPath(), m_textureFolder).string();
 
     const auto& crop = picture.GetCrop();
     if (!crop) {

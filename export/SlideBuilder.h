@@ -15,7 +15,8 @@ public:
     // object, skips only that item; other errors pass through.
     void BuildSlide(const bookparser::Page& page, engine::ISlide& slide) const;
 
-    static void PlacePicture(const bookparser::PictureObject& picture, engine::IShapes& shapes);
+    // Stills of animated pictures are made in the texture folder too.
+    void PlacePicture(const bookparser::PictureObject& picture, engine::IShapes& shapes) const;
 
 private:
     std::filesystem::path m_textureFolder;

@@ -1,6 +1,7 @@
 #include "imaging/ArgbBitmap.h"
 
 #include "imaging/FreeImageSupport.h"
+#include "imaging/PictureProbe.h"
 
 #include <algorithm>
 #include <utility>
@@ -59,6 +60,15 @@ ArgbBitmap& ArgbBitmap::operator=(ArgbBitmap&& other) noexcept
 
 ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path) noexcept
 {
+    // The header first: a refused file is never read whole.
+    PictureFault fault = PictureFault::Unreadable;
+    if (!ProbePicture(path, &fault)) {
+        switch (fault) {
+        case PictureFault::Unreadable: return Empty(ImageStatus::FileNotFound);
+        case PictureFault::TooLarge: return Empty(ImageStatus::ValueOverflow);
+        default: return Empty(ImageStatus::UnknownImageFormat);
+        }
+    }
     ImageStatus status = ImageStatus::Ok;
     const auto bytes = detail::ReadWholeFile(path, status);
     if (!bytes)

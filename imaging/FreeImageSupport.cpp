@@ -1,8 +1,13 @@
 #include "imaging/FreeImageSupport.h"
 
+#include "imaging/PictureHeaders.h"
+#include "imaging/PictureProbe.h"
+
 #include <cstdio>
+#include <tiffio.h>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace imaging::detail {
 
@@ -12,46 +17,30 @@ struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
-std::uint16_t ReadLe16(const unsigned char* p) noexcept
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-// Skips a chain of GIF data sub-blocks starting at pos; returns the offset just
-// past the terminating empty block, or nothing when the data ends first.
-std::optional<std::size_t> SkipSubBlocks(std::span<const unsigned char> bytes, std::size_t pos) noexcept
-{
-    while (pos < bytes.size()) {
-        const std::size_t length = bytes[pos];
-        ++pos;
-        if (length == 0)
-            return pos;
-        if (bytes.size() - pos < length)
-            return std::nullopt;
-        pos += length;
-    }
-    return std::nullopt;
-}
-
-bool SizeAllowed(std::int64_t width, std::int64_t height) noexcept
-{
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           width * height <= kMaxImagePixels;
-}
-
-bool FormatAllowed(FREE_IMAGE_FORMAT format) noexcept
+FREE_IMAGE_FORMAT DecoderFor(PictureFormat format) noexcept
 {
     switch (format) {
-    case FIF_BMP:
-    case FIF_ICO:
-    case FIF_JPEG:
-    case FIF_GIF:
-    case FIF_PNG:
-    case FIF_TIFF:
-        return true;
-    default:
-        return false;
+    case PictureFormat::Png: return FIF_PNG;
+    case PictureFormat::Jpeg: return FIF_JPEG;
+    case PictureFormat::Gif: return FIF_GIF;
+    case PictureFormat::Bmp: return FIF_BMP;
+    case PictureFormat::Tiff: return FIF_TIFF;
+    case PictureFormat::WebP: return FIF_WEBP;
     }
+    return FIF_UNKNOWN;
+}
+
+// FreeImage reports decoder complaints through one global callback, and the
+// TIFF library it decodes with prints its own to standard error (also about
+// tags it merely does not know). Neither is of use to a user.
+void SilenceFreeImage() noexcept
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FreeImage_SetOutputMessage([](FREE_IMAGE_FORMAT, const char*) {});
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
 }
 
 ArgbBitmap Failed(ImageStatus status) noexcept
@@ -120,121 +109,27 @@ std::optional<std::vector<unsigned char>> ReadWholeFile(const std::filesystem::p
     }
 }
 
-GifLayout WalkGif(std::span<const unsigned char> bytes) noexcept
+ArgbBitmap DecodeImage(std::span<const unsigned char> bytes) noexcept
 {
-    GifLayout layout;
-    if (bytes.size() < 13 || (std::memcmp(bytes.data(), "GIF87a", 6) != 0 && std::memcmp(bytes.data(), "GIF89a", 6) != 0))
-        return layout;
-    layout.screenWidth = ReadLe16(bytes.data() + 6);
-    layout.screenHeight = ReadLe16(bytes.data() + 8);
-    std::size_t pos = 13;
-    const unsigned packed = bytes[10];
-    if (packed & 0x80u)
-        pos += 3u * (2u << (packed & 7u));
-    while (pos < bytes.size()) {
-        const unsigned char introducer = bytes[pos];
-        if (introducer == 0x3B) {
-            layout.complete = true;
-            break;
-        }
-        if (introducer == 0x21) {
-            if (bytes.size() - pos < 2)
-                break;
-            const auto next = SkipSubBlocks(bytes, pos + 2);
-            if (!next)
-                break;
-            pos = *next;
-            continue;
-        }
-        if (introducer != 0x2C || bytes.size() - pos < 10)
-            break;
-        const unsigned char* descriptor = bytes.data() + pos + 1;
-        const int left = ReadLe16(descriptor);
-        const int top = ReadLe16(descriptor + 2);
-        const int width = ReadLe16(descriptor + 4);
-        const int height = ReadLe16(descriptor + 6);
-        const unsigned localPacked = descriptor[8];
-        std::size_t data = pos + 10;
-        if (localPacked & 0x80u)
-            data += 3u * (2u << (localPacked & 7u));
-        // The LZW minimum code size byte, then the image data sub-blocks.
-        if (data >= bytes.size())
-            break;
-        const auto next = SkipSubBlocks(bytes, data + 1);
-        if (!next)
-            break;
-        if (width == 0 || height == 0 || left + width > layout.screenWidth || top + height > layout.screenHeight)
-            layout.framesInsideScreen = false;
-        ++layout.completeFrames;
-        layout.endOfLastFrame = *next;
-        pos = *next;
-    }
-    layout.valid = layout.completeFrames > 0;
-    return layout;
-}
-
-bool ProbeImage(std::span<const unsigned char> bytes) noexcept
-{
-    if (WalkGif(bytes).valid)
-        return !DecodeImage(bytes).IsEmpty();
-    return !DecodeImage(bytes, true).IsEmpty();
-}
-
-ArgbBitmap DecodeImage(std::span<const unsigned char> input, bool headerOnly) noexcept
-{
-    if (input.empty() || input.size() > 0xFFFFFFFFu)
-        return Failed(ImageStatus::UnknownImageFormat);
+    PictureFault fault = PictureFault::UnknownFormat;
+    const auto info = ProbePicture(bytes, &fault);
+    if (!info)
+        return Failed(fault == PictureFault::TooLarge ? ImageStatus::ValueOverflow : ImageStatus::UnknownImageFormat);
+    if (bytes.size() > 0xFFFFFFFFu)
+        return Failed(ImageStatus::ValueOverflow);
+    SilenceFreeImage();
     try {
-        std::span<const unsigned char> bytes = input;
-        std::vector<unsigned char> repaired;
         // FreeImage's memory stream takes a non-const pointer but only reads.
-        auto open = [](std::span<const unsigned char> data) {
-            return FreeImageMemoryPtr(FreeImage_OpenMemory(const_cast<BYTE*>(data.data()), static_cast<DWORD>(data.size())));
-        };
-        FreeImageMemoryPtr memory = open(bytes);
+        FreeImageMemoryPtr memory(FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())));
         if (!memory)
             return Failed(ImageStatus::OutOfMemory);
-        const FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(memory.get(), 0);
-        if (!FormatAllowed(format))
-            return Failed(ImageStatus::UnknownImageFormat);
-
-        int flags = 0;
-        if (format == FIF_GIF) {
-            // The decoder is only ever given a well-formed block structure: a
-            // truncated file is cut after its last complete image and closed
-            // with a trailer, so that no decoder reads past the data.
-            const GifLayout layout = WalkGif(bytes);
-            if (!layout.valid || !layout.framesInsideScreen || !SizeAllowed(layout.screenWidth, layout.screenHeight))
-                return Failed(ImageStatus::UnknownImageFormat);
-            if (!layout.complete || layout.endOfLastFrame + 1 != bytes.size()) {
-                repaired.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(layout.endOfLastFrame));
-                repaired.push_back(0x3B);
-                bytes = repaired;
-                memory = open(bytes);
-                if (!memory)
-                    return Failed(ImageStatus::OutOfMemory);
-            }
-            // The first frame drawn on the logical screen, as a viewer shows it.
-            flags = GIF_PLAYBACK;
-            if (headerOnly)
-                return Failed(ImageStatus::UnknownImageFormat);
-        } else {
-            if (!FreeImage_FIFSupportsNoPixels(format))
-                return Failed(ImageStatus::UnknownImageFormat);
-            FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
-            FreeImagePtr header(FreeImage_LoadFromMemory(format, memory.get(), FIF_LOAD_NOPIXELS));
-            if (!header)
-                return Failed(ImageStatus::UnknownImageFormat);
-            if (!SizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get())))
-                return Failed(ImageStatus::ValueOverflow);
-            if (headerOnly)
-                return ArgbBitmap(1, 1);
-        }
-        FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
+        const FREE_IMAGE_FORMAT format = DecoderFor(info->format);
+        // A GIF's first frame drawn on the logical screen, as a viewer shows it.
+        const int flags = format == FIF_GIF ? GIF_PLAYBACK : 0;
         FreeImagePtr decoded(FreeImage_LoadFromMemory(format, memory.get(), flags));
         if (!decoded || !FreeImage_HasPixels(decoded.get()))
             return Failed(ImageStatus::UnknownImageFormat);
-        if (!SizeAllowed(FreeImage_GetWidth(decoded.get()), FreeImage_GetHeight(decoded.get())))
+        if (!PixelCountAllowed(FreeImage_GetWidth(decoded.get()), FreeImage_GetHeight(decoded.get())))
             return Failed(ImageStatus::ValueOverflow);
         if (FreeImage_GetImageType(decoded.get()) != FIT_BITMAP) {
             decoded.reset(FreeImage_ConvertToStandardType(decoded.get(), TRUE));

@@ -1,6 +1,7 @@
 #include "imaging/ImageCodecs.h"
 
 #include "imaging/FreeImageSupport.h"
+#include "imaging/PictureProbe.h"
 
 #include <algorithm>
 #include <array>
@@ -130,17 +131,10 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
 
 int GetTimeFrameCount(const std::filesystem::path& path) noexcept
 {
-    ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(path, status);
-    if (!bytes)
-        return 0;
-    // Only GIF frames are frames in time; pages of other formats are not.
-    const detail::GifLayout layout = detail::WalkGif(*bytes);
-    if (!layout.valid)
-        return detail::ProbeImage(*bytes) ? 1 : 0;
-    if (detail::DecodeImage(*bytes).IsEmpty())
-        return 0;
-    return layout.completeFrames;
+    // The probe's verdict is the one the presentation engine uses too: a
+    // picture it refuses has no frames here either.
+    const auto info = ProbePicture(path);
+    return info ? info->frameCount : 0;
 }
 
 bool IsAnimatedImage(const std::filesystem::path& path) noexcept

@@ -35,7 +35,7 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
                        EncoderId encoder, long quality) noexcept;
 
 // Number of frames of an image in time: more than one only for an animated
-// GIF; 0 when the file cannot be loaded.
+// GIF or WebP; 0 when ProbePicture refuses the file.
 int GetTimeFrameCount(const std::filesystem::path& path) noexcept;
 
 // True when the image has more than one frame in time; false also when the

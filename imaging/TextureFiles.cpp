@@ -1,6 +1,7 @@
 #include "imaging/TextureFiles.h"
 
 #include "imaging/ArgbBitmap.h"
+#include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
 #include "imaging/ImageResampler.h"
@@ -22,6 +23,18 @@ bool EntryExists(const std::filesystem::path& path) noexcept
 {
     std::error_code error;
     return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
+}
+
+// FNV-1a of the path: stable from run to run, unlike a pointer or a counter
+// that depends on the order of the pages.
+std::uint64_t PathTag(const std::filesystem::path& path) noexcept
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : path.native()) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -70,10 +83,9 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
         CImageColorizer colorizer;
         colorizer.SetDuotone(0x000000, colour);
         colorizer.Apply(bitmap);
-        EncoderId png{};
-        if (FindEncoderClsid("png", &png) < 0)
-            return textureFile;
-        if (SaveBitmap(bitmap, tinted, png, 0) != ImageStatus::Ok)
+        // A tinted grayscale image has at most 256 colours: as a palette PNG
+        // it stays near the size of its source instead of several times it.
+        if (!SaveCompactPng(bitmap, tinted))
             return textureFile;
         return tinted;
     } catch (const std::exception&) {
@@ -81,13 +93,20 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
     }
 }
 
-std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture) noexcept
+std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
+                                          const std::filesystem::path& stillFolder) noexcept
 {
     try {
         if (!IsAnimatedImage(picture))
             return picture;
-        std::filesystem::path still = picture;
-        still.replace_extension("_fixed.png");
+        std::filesystem::path name = picture.filename();
+        name.replace_extension("_fixed.png");
+        char tag[17];
+        std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(PathTag(picture)));
+        const std::filesystem::path still = stillFolder / (std::string(tag) + "_" + name.string());
+        if (EntryExists(still))
+            return still;
+        std::filesystem::create_directories(stillFolder);
         if (CImageResampler().Resample(still, picture, 0, 0, 80, std::nullopt, {}))
             return still;
         return picture;

@@ -18,9 +18,13 @@ std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::
 std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureFile, std::uint32_t colour,
                                            const std::filesystem::path& textureFolder) noexcept;
 
-// For an animated picture, a still PNG of its first frame written next to it
-// (the extension replaced: "photo.gif" gives "photo._fixed.png"); otherwise,
-// or when that cannot be made, picture itself.
-std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture) noexcept;
+// For an animated picture, a still PNG of its first frame in stillFolder
+// (created when missing), named after the picture with its extension replaced
+// ("photo.gif" gives "<tag>_photo._fixed.png", the tag standing for the
+// picture's full path so that pictures of the same name in different folders
+// stay apart). A still made earlier in the same folder is reused. Otherwise,
+// or when the still cannot be made, picture itself.
+std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
+                                          const std::filesystem::path& stillFolder) noexcept;
 
 }  // namespace imaging

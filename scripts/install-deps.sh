@@ -7,10 +7,13 @@ packages=(
   build-essential cmake pkg-config
   zlib1g-dev libminizip-dev
   libxerces-c-dev xsdcxx
-  libfreeimage-dev libboost-dev librapidxml-dev libutfcpp-dev
+  libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 libxml2-utils
   libreoffice-impress-nogui poppler-utils imagemagick
+  libgtk-3-dev adwaita-icon-theme fonts-dejavu-core xvfb xauth dbus-daemon
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
+  dpkg-dev lintian
 )
 
 missing=()

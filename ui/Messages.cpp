@@ -1,5 +1,7 @@
 #include "ui/Messages.h"
 
+#include "ui/CustomMessageBox.h"
+#include "ui/Desktop.h"
 #include "ui/MessageCatalogue.h"
 
 #include <iostream>
@@ -29,6 +31,17 @@ std::size_t DisplayLength(const std::string& text)
 
 void Show(const MessageContent& message)
 {
+    if (OpenDesktop()) {
+        auto box = CreateMessageBox(static_cast<unsigned>(message.icon));
+        box->SetTitle(message.title);
+        box->SetText(message.text);
+        if (!message.linkCaption.empty()) {
+            const std::string& address = message.linkAddress;
+            box->SetHyperlink(message.linkCaption, [&address] { OpenUrl(address); }, address);
+        }
+        box->DoModal();
+        return;
+    }
     WriteMessage(std::cerr, message);
     std::cerr.flush();
 }

@@ -2,8 +2,8 @@
 #include <iosfwd>
 #include <string>
 
-// The four messages of single-file mode. Without a display they are printed
-// on standard error.
+// The four messages of single-file mode, each a modal message box; without
+// a display they are printed on standard error.
 void ShowUsageMessage();
 void ShowNotABookMessage();
 void ShowPptNotInstalledMessage();

@@ -138,7 +138,7 @@ TEST(BatchJobs, OneSaveDialogAtATime)
     const fs::path record = dir / "dialogs";
     const BatchJob job = [record](const fs::path& source, const fs::path&, const fs::path& out) {
         UnsavablePresentation presentation;
-        SavePresentation(presentation, source, out, [record](const fs::path&) {
+        SavePresentation(presentation, source, out, [record](const fs::path&, const fs::path&) {
             const int fd = ::open(record.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0600);
             [[maybe_unused]] auto written = ::write(fd, "(", 1);
             std::this_thread::sleep_for(100ms);

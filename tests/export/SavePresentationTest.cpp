@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
+#include <sstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -38,10 +40,15 @@ public:
         std::ofstream(path) << "pptx";
         return true;
     }
-    bool SaveAsReplacing(const fs::path& path, int format) noexcept override { return SaveAs(path, format, 0); }
+    bool SaveAsReplacing(const fs::path& path, int format) noexcept override
+    {
+        replacing.push_back(path.string());
+        return SaveAs(path, format, 0);
+    }
     void Close() override {}
 
     std::vector<std::string> attempts;
+    std::vector<std::string> replacing;
 
 private:
     fs::path m_writable;
@@ -92,7 +99,7 @@ TEST(SavePresentation, FailedSaveAsksUntilCancelled)
     FakePresentation presentation(s.path / "chosen");
     std::vector<fs::path> proposals;
     int asked = 0;
-    const SaveDialog dialog = [&](const fs::path& proposed) -> std::optional<fs::path> {
+    const SaveDialog dialog = [&](const fs::path& proposed, const fs::path&) -> std::optional<fs::path> {
         proposals.push_back(proposed);
         if (++asked == 1)
             return s.path / "also-readonly" / "x.pptx";  // this save fails too
@@ -114,9 +121,40 @@ TEST(SavePresentation, DialogChoiceIsSaved)
     FakePresentation presentation(s.path / "chosen");
     fs::create_directory(s.path / "chosen");
     const auto saved = SavePresentation(presentation, s.path / "ro" / "Lesson.mordx", {},
-                                        [&](const fs::path&) { return s.path / "chosen" / "mine.pptx"; });
+                                        [&](const fs::path&, const fs::path&) { return s.path / "chosen" / "mine.pptx"; });
     EXPECT_EQ(saved, s.path / "chosen" / "mine.pptx");
-    EXPECT_THROW(SavePresentation(presentation, s.path / "ro" / "Lesson.mordx", {}), UserCancelledError);
+    EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
+}
+
+TEST(SavePresentation, OnlyAChosenPathReplaces)
+{
+    Scratch s;
+    HomeOverride home(s.path);
+    fs::create_directory(s.path / "chosen");
+    FakePresentation presentation(s.path / "chosen");
+    std::ofstream(s.path / "chosen" / "Lesson.pptx") << "old";
+    fs::path failed;
+    const auto saved = SavePresentation(presentation, s.path / "chosen" / "Lesson.mordx", s.path / "missing",
+                                        [&](const fs::path&, const fs::path& f) {
+                                            failed = f;
+                                            return s.path / "chosen" / "Lesson.pptx";
+                                        });
+    EXPECT_EQ(failed, s.path / "missing" / "Lesson.pptx");
+    EXPECT_EQ(saved, s.path / "chosen" / "Lesson.pptx");
+    EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
+}
+
+TEST(SavePresentation, WithoutDesktopOneLineNamesTheFolder)
+{
+    Scratch s;
+    HomeOverride home(s.path);
+    FakePresentation presentation(s.path / "nowhere");
+    std::ostringstream captured;
+    std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
+    EXPECT_THROW(SavePresentation(presentation, s.path / "gone" / "Lesson.mordx", {}), UserCancelledError);
+    std::cerr.rdbuf(previous);
+    EXPECT_EQ(captured.str(), "The presentation could not be saved in \"" + (s.path / "gone").string()
+                                  + "\": No such file or directory\n");
 }
 
 // Someone else takes the name just before the save.
@@ -140,7 +178,7 @@ TEST(SavePresentation, NameTakenMeanwhileTakesTheNextOne)
     Scratch s;
     RacedPresentation presentation(s.path);
     bool asked = false;
-    const auto saved = SavePresentation(presentation, s.path / "Lesson.mordx", {}, [&](const fs::path&) {
+    const auto saved = SavePresentation(presentation, s.path / "Lesson.mordx", {}, [&](const fs::path&, const fs::path&) {
         asked = true;
         return std::optional<fs::path>();
     });

@@ -89,23 +89,32 @@ TEST(TintedTexture, EmbeddedGrayscaleTextureTints)
 TEST(StillPicture, AnimatedGifGetsAStillCopy)
 {
     ScratchFolder folder("still");
+    const auto stills = folder / "stills";
     const std::vector<std::uint8_t> a(30 * 20, 1), b(30 * 20, 2);
+    std::filesystem::create_directories(folder / "sub");
     imagingtest::WriteGif(folder / "photo.gif", 30, 20, {a, b});
+    imagingtest::WriteGif(folder / "sub" / "photo.gif", 20, 10, {std::vector<std::uint8_t>(200, 1), std::vector<std::uint8_t>(200, 2)});
     imagingtest::WriteGif(folder / "single.gif", 30, 20, {a});
     imagingtest::WriteGif(folder / "noextension", 30, 20, {a, b});
     imagingtest::WriteImage(folder / "p.png", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_PNG);
     imagingtest::WriteImage(folder / "p.jpg", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_JPEG);
 
-    EXPECT_EQ(PrepareStillPicture(folder / "photo.gif"), folder / "photo._fixed.png");
-    ArgbBitmap still = ArgbBitmap::FromFile(folder / "photo._fixed.png");
-    EXPECT_EQ(still.Width(), 30);
-    EXPECT_EQ(still.Height(), 20);
-    EXPECT_FALSE(IsAnimatedImage(folder / "photo._fixed.png"));
+    const auto still = PrepareStillPicture(folder / "photo.gif", stills);
+    EXPECT_EQ(still.parent_path(), stills);
+    EXPECT_TRUE(still.filename().string().ends_with("_photo._fixed.png")) << still;
+    ArgbBitmap bitmap = ArgbBitmap::FromFile(still);
+    EXPECT_EQ(bitmap.Width(), 30);
+    EXPECT_EQ(bitmap.Height(), 20);
+    EXPECT_FALSE(IsAnimatedImage(still));
+    // Made once per picture; a picture of the same name elsewhere gets its own.
+    EXPECT_EQ(PrepareStillPicture(folder / "photo.gif", stills), still);
+    const auto other = PrepareStillPicture(folder / "sub" / "photo.gif", stills);
+    EXPECT_NE(other, still);
+    EXPECT_EQ(ArgbBitmap::FromFile(other).Width(), 20);
 
-    EXPECT_EQ(PrepareStillPicture(folder / "noextension"), folder / "noextension._fixed.png");
-    EXPECT_TRUE(std::filesystem::exists(folder / "noextension._fixed.png"));
+    EXPECT_TRUE(PrepareStillPicture(folder / "noextension", stills).filename().string().ends_with("_noextension._fixed.png"));
     for (const char* name : {"single.gif", "p.png", "p.jpg", "missing.gif"})
-        EXPECT_EQ(PrepareStillPicture(folder / name), folder / name) << name;
+        EXPECT_EQ(PrepareStillPicture(folder / name, stills), folder / name) << name;
 }
 
 TEST(StillPicture, UnwritableStillFallsBackToTheOriginal)
@@ -113,8 +122,20 @@ TEST(StillPicture, UnwritableStillFallsBackToTheOriginal)
     ScratchFolder folder("stillfail");
     const std::vector<std::uint8_t> a(8 * 8, 1), b(8 * 8, 2);
     imagingtest::WriteGif(folder / "anim.gif", 8, 8, {a, b});
-    std::filesystem::create_directory(folder / "anim._fixed.png");  // a folder where the file should go
-    EXPECT_EQ(PrepareStillPicture(folder / "anim.gif"), folder / "anim.gif");
+    std::ofstream(folder / "stills") << "a file where the folder should go";
+    EXPECT_EQ(PrepareStillPicture(folder / "anim.gif", folder / "stills"), folder / "anim.gif");
+}
+
+// A package cannot bring its own still: it is never written into the package.
+TEST(StillPicture, PlantedStillIsNotUsed)
+{
+    ScratchFolder folder("stillplanted");
+    const std::vector<std::uint8_t> a(8 * 8, 1), b(8 * 8, 2);
+    imagingtest::WriteGif(folder / "anim.gif", 8, 8, {a, b});
+    imagingtest::WriteImage(folder / "anim._fixed.png", 3, 3, std::vector<std::uint32_t>(9, 0xFFFF0000u), FIF_PNG);
+    const auto still = PrepareStillPicture(folder / "anim.gif", folder / "stills");
+    EXPECT_NE(still, folder / "anim._fixed.png");
+    EXPECT_EQ(ArgbBitmap::FromFile(still).Width(), 8);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 
@@ -54,4 +55,30 @@ TEST(TextureLibraryTest, TableUsesEveryResourceNumberOnce) {
     EXPECT_EQ(numbers.size(), 382u);
     EXPECT_EQ(*numbers.begin(), TextureLibrary::kFirstResource);
     EXPECT_EQ(*numbers.rbegin(), TextureLibrary::kLastResource);
+}
+
+// Cells of the published table in every column, against the table the
+// library is generated from.
+TEST(TextureLibraryTest, GeneratedTableMatchesPublishedCells) {
+    struct Cell {
+        const char* id;
+        double ratio;
+        int main, grayscale;
+        TextureLibrary::ImageFormat format;
+    };
+    using F = TextureLibrary::ImageFormat;
+    for (const Cell c : {Cell{"bcover24", 0.7071, 7290, 7291, F::Jpeg},
+                         Cell{"61492AD7-427D-44F9-BC47-40CED8D3523C", 0.8889, 7023, 7022, F::Png},
+                         Cell{"37523D7A-6C50-4257-A928-031A3834A6F2", 1.0, 7045, 7044, F::Jpeg},
+                         Cell{"1B7B6065-9241-4FE7-B810-63366A444B96", 1.4143, 7347, 7346, F::Png},
+                         Cell{"55E2F83B-ED98-4262-A245-D9DB55D39E75", 0.8889, 7360, 7364, F::Jpeg}}) {
+        SCOPED_TRACE(c.id);
+        const TextureLibrary library(c.ratio);
+        EXPECT_EQ(library.Lookup(c.id, false), c.main);
+        EXPECT_EQ(library.Lookup(c.id, true), c.grayscale);
+        const auto textures = TextureLibrary::Textures();
+        const auto row = std::find_if(textures.begin(), textures.end(), [&](const auto& t) { return t.id == c.id; });
+        ASSERT_NE(row, textures.end());
+        EXPECT_EQ(row->format, c.format);
+    }
 }

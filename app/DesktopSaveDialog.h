@@ -1,0 +1,9 @@
+#pragma once
+#include <filesystem>
+#include <optional>
+
+// The Save dialog after a failed save: the desktop's file chooser when a
+// display can be opened (GTK is initialised only then), else the one line
+// on standard error of HeadlessSaveDialog.
+std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::path& proposed,
+                                                       const std::filesystem::path& failed);

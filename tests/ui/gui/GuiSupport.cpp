@@ -1,0 +1,134 @@
+#include "GuiSupport.h"
+
+#include <cstdlib>
+#include <cstdlib>
+
+namespace guitest {
+
+void Pump(int ms)
+{
+    const gint64 end = g_get_monotonic_time() + ms * 1000;
+    while (g_get_monotonic_time() < end) {
+        while (gtk_events_pending())
+            gtk_main_iteration();
+        g_usleep(5000);
+    }
+}
+
+void WhileRunning(std::function<bool()> step)
+{
+    auto* heap = new std::function<bool()>(std::move(step));
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 50,
+        [](gpointer data) -> gboolean { return (*static_cast<std::function<bool()>*>(data))() ? FALSE : TRUE; }, heap,
+        [](gpointer data) { delete static_cast<std::function<bool()>*>(data); });
+}
+
+void SendKey(GtkWidget* window, guint keyval, GdkModifierType modifiers)
+{
+    GdkDisplay* display = gtk_widget_get_display(window);
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    guint16 code = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0)
+        code = static_cast<guint16>(keys[0].keycode);
+    g_free(keys);
+    GdkDevice* keyboard = gdk_seat_get_keyboard(gdk_display_get_default_seat(display));
+    for (const GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent* event = gdk_event_new(type);
+        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+        event->key.send_event = TRUE;
+        event->key.time = GDK_CURRENT_TIME;
+        event->key.keyval = keyval;
+        event->key.state = modifiers;
+        event->key.hardware_keycode = code;
+        gdk_event_set_device(event, keyboard);
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    }
+}
+
+void MovePointer(int x, int y)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
+    gdk_device_warp(pointer, gdk_display_get_default_screen(display), x, y);
+    gdk_display_flush(display);
+}
+
+Screenshot::Screenshot(const std::string& name)
+{
+    GdkWindow* root = gdk_get_default_root_window();
+    m_pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+    if (const char* folder = std::getenv("TRALVEX_SCREENSHOTS"); folder && m_pixbuf)
+        gdk_pixbuf_save(m_pixbuf, (std::string(folder) + "/" + name + ".png").c_str(), "png", nullptr, nullptr);
+}
+
+Screenshot::~Screenshot()
+{
+    if (m_pixbuf)
+        g_object_unref(m_pixbuf);
+}
+
+std::uint32_t Screenshot::At(int x, int y) const
+{
+    if (!m_pixbuf || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(m_pixbuf) || y >= gdk_pixbuf_get_height(m_pixbuf))
+        return 0xFF000000;
+    const guchar* p = gdk_pixbuf_get_pixels(m_pixbuf) + y * gdk_pixbuf_get_rowstride(m_pixbuf)
+                      + x * gdk_pixbuf_get_n_channels(m_pixbuf);
+    return (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+}
+
+namespace {
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    return (a & 0xFF000000) == 0;
+}
+
+}  // namespace
+
+int Screenshot::Count(int left, int top, int right, int bottom, std::uint32_t rgb, int tolerance) const
+{
+    int count = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            count += Near(At(x, y), rgb, tolerance) ? 1 : 0;
+    return count;
+}
+
+int Screenshot::LongestRun(int left, int top, int right, int bottom, std::uint32_t rgb, int tolerance) const
+{
+    int best = 0;
+    for (int y = top; y < bottom; ++y) {
+        int run = 0;
+        for (int x = left; x < right; ++x) {
+            run = Near(At(x, y), rgb, tolerance) ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+    }
+    return best;
+}
+
+GdkPoint ScreenOrigin(GtkWidget* widget)
+{
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(widget, top, 0, 0, &x, &y);
+    int ox = 0;
+    int oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
+    return {ox + x, oy + y};
+}
+
+int ExpectedDpi()
+{
+    const char* dpi = std::getenv("TRALVEX_TEST_DPI");
+    return dpi ? std::atoi(dpi) : 96;
+}
+
+}  // namespace guitest

@@ -1,0 +1,262 @@
+#include "GuiSupport.h"
+
+#include "ui/CustomMessageBox.h"
+#include "ui/Desktop.h"
+#include "ui/MessageCatalogue.h"
+#include "ui/Messages.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+using namespace guitest;
+
+namespace {
+
+constexpr std::uint32_t kTitleRgb = 0x003399;
+constexpr std::uint32_t kBodyRgb = 0x414141;
+constexpr std::uint32_t kLinkRgb = 0x0066CC;
+constexpr std::uint32_t kPanelRgb = 0xF0F0F0;
+
+struct MessageCase {
+    const char* name;
+    std::function<void()> show;
+    bool link;
+    std::string title;
+};
+
+class MessageBoxGui : public ::testing::TestWithParam<MessageCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(OpenDesktop()) << "no display";
+        LoadMessageCatalogue();
+    }
+};
+
+CustomMessageBox* FindShownBox()
+{
+    CustomMessageBox* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (auto* box = static_cast<CustomMessageBox*>(g_object_get_data(G_OBJECT(w->data), "tralvex-message-box")))
+            if (gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+                found = box;
+    g_list_free(windows);
+    return found;
+}
+
+struct Rect {
+    int left, top, right, bottom;
+};
+Rect ScreenRect(GtkWidget* widget)
+{
+    const GdkPoint o = ScreenOrigin(widget);
+    return {o.x, o.y, o.x + gtk_widget_get_allocated_width(widget), o.y + gtk_widget_get_allocated_height(widget)};
+}
+
+// Everything the box must show, checked while it is up; then Escape, the
+// window manager's close and Enter.
+void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarly)
+{
+    const ui::Dpi& dpi = ui::ScreenDpi();
+    EXPECT_EQ(dpi.y, ExpectedDpi());
+    GtkWidget* window = box.Window();
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Veltrana Tralvex");
+    EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(window)));
+
+    // One "Close" button, in the rightmost slot.
+    EXPECT_TRUE(gtk_widget_get_visible(box.Slot(0)));
+    EXPECT_FALSE(gtk_widget_get_visible(box.Slot(1)));
+    EXPECT_FALSE(gtk_widget_get_visible(box.Slot(2)));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(box.Slot(0))), "Close");
+    // In the title's font.
+    int labelWidth = 0;
+    int labelHeight = 0;
+    pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(gtk_bin_get_child(GTK_BIN(box.Slot(0))))), &labelWidth,
+                                &labelHeight);
+    EXPECT_GE(labelHeight, dpi.ScaleY(16));
+    const Rect close = ScreenRect(box.Slot(0));
+    const Rect panel = ScreenRect(box.Panel());
+    const ui::MessageBoxTemplate slots = ui::MessageBoxTemplateAt(dpi);
+    EXPECT_EQ(panel.right - close.right, slots.clientWidth - slots.slots[0].right);
+
+    // Fonts and icon follow the resolution: 16 px title, 32 px icon at 96 dpi.
+    EXPECT_EQ(box.TitleLabel().GetPixelHeight(), dpi.ScaleY(16));
+    EXPECT_EQ(box.IconSize(), ui::MulDiv(32, ExpectedDpi(), 96));
+    EXPECT_EQ(gtk_widget_get_allocated_width(box.IconArea()), box.IconSize());
+    EXPECT_TRUE(box.HasIconImage());
+    EXPECT_EQ(box.TitleLabel().GetTextColour(), 0x993300u);
+    EXPECT_EQ(box.TitleLabel().GetText(), c.title);
+
+    // The body is fitted to its text: its height is the laid out text's.
+    GtkTextView* view = GTK_TEXT_VIEW(box.Body().Widget());
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(gtk_text_view_get_buffer(view), &end);
+    int y = 0;
+    int height = 0;
+    gtk_text_view_get_line_yrange(view, &end, &y, &height);
+    EXPECT_EQ(gtk_widget_get_allocated_height(box.Body().Widget()), y + height);
+    const Rect body = ScreenRect(box.Body().Widget());
+    const ui::MessageBoxTemplate t = ui::MessageBoxTemplateAt(dpi);
+    EXPECT_EQ(panel.top - body.bottom, t.panel.top - t.body.bottom);
+
+    // Centred on the work area.
+    GdkRectangle area;
+    gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()), &area);
+    int wx = 0;
+    int wy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
+    const ui::Point centre = ui::CentreInWorkArea({area.x, area.y, area.x + area.width, area.y + area.height},
+                                                  gtk_widget_get_allocated_width(window),
+                                                  gtk_widget_get_allocated_height(window));
+    EXPECT_EQ(wx, centre.x);
+    EXPECT_EQ(wy, centre.y);
+
+    {
+        Screenshot shot(std::string(c.name) + "-" + std::to_string(ExpectedDpi()));
+        const Rect title = ScreenRect(box.TitleLabel().Widget());
+        const Rect icon = ScreenRect(box.IconArea());
+        EXPECT_GT(shot.Count(title.left, title.top, title.right, title.bottom, kTitleRgb, 12), 20);
+        EXPECT_GT(shot.Count(body.left, body.top, body.right, body.bottom, kBodyRgb, 12), 50);
+        EXPECT_EQ(shot.At(panel.left + 2, panel.top + 2), kPanelRgb);
+        EXPECT_EQ(shot.At(panel.right - 2, panel.bottom - 2), kPanelRgb);
+        EXPECT_EQ(shot.At(body.right + 2, wy + 2), 0xFFFFFFu);
+        // The icon is drawn at its size, not beyond it.
+        EXPECT_GT(box.IconSize() * box.IconSize() - shot.Count(icon.left, icon.top, icon.right, icon.bottom, 0xFFFFFF),
+                  box.IconSize() * box.IconSize() / 4);
+        EXPECT_EQ(shot.Count(icon.right, icon.top, icon.right + 4, icon.bottom, 0xFFFFFF), 4 * box.IconSize());
+    }
+
+    EXPECT_EQ(gtk_widget_get_visible(box.LinkButton().Widget()), c.link);
+    if (c.link) {
+        const Rect link = ScreenRect(box.LinkButton().Widget());
+        EXPECT_EQ(link.right - link.left, box.LinkButton().TextWidth());
+        EXPECT_GE(close.left - link.right, ui::DialogUnitsY(5, dpi));
+        EXPECT_EQ(link.left - panel.left, t.link.left);
+        int underline = 0;
+        {
+            Screenshot shot(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-plain");
+            EXPECT_GT(shot.Count(link.left, link.top, link.right, link.bottom, kLinkRgb, 12), 20);
+            underline = shot.LongestRun(link.left, link.top, link.right, link.bottom, kLinkRgb, 12);
+        }
+        MovePointer((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+        Pump(300);
+        EXPECT_TRUE(box.LinkButton().UsesHoverFont());
+        GdkCursor* cursor = gdk_window_get_cursor(gtk_widget_get_window(box.LinkButton().Widget()));
+        ASSERT_NE(cursor, nullptr);
+        EXPECT_EQ(gdk_cursor_get_cursor_type(cursor), GDK_HAND2);
+        {
+            Screenshot shot(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-hover");
+            // The underline: a run of link colour nearly as long as the text.
+            const int hovered = shot.LongestRun(link.left, link.top, link.right, link.bottom, kLinkRgb, 12);
+            EXPECT_GT(hovered, (link.right - link.left) * 8 / 10);
+            EXPECT_LT(underline, (link.right - link.left) / 2);
+        }
+        MovePointer(wx + 2, wy + 2);
+        Pump(300);
+        EXPECT_FALSE(box.LinkButton().UsesHoverFont());
+        EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(box.LinkButton().Widget())), nullptr);
+    }
+
+    // Ctrl+C copies the message as text and as RTF.
+    SendKey(window, GDK_KEY_c, GDK_CONTROL_MASK);
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    gchar* text = gtk_clipboard_wait_for_text(clipboard);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), box.ClipboardText());
+    EXPECT_EQ(std::string(text).rfind(c.title + "\n\n", 0), 0u);
+    g_free(text);
+    GtkSelectionData* rtf = gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("text/rtf"));
+    ASSERT_NE(rtf, nullptr);
+    const std::string document(reinterpret_cast<const char*>(gtk_selection_data_get_data(rtf)),
+                               static_cast<std::size_t>(gtk_selection_data_get_length(rtf)));
+    gtk_selection_data_free(rtf);
+    EXPECT_EQ(document, box.ClipboardRtf());
+    EXPECT_EQ(document.rfind("{\\rtf1{\\colortbl;\\red0\\green51\\blue153;", 0), 0u);
+    EXPECT_EQ(document.find("HYPERLINK") != std::string::npos, c.link);
+
+    // Escape and the window manager's close do nothing.
+    SendKey(window, GDK_KEY_Escape);
+    GdkEvent* del = gdk_event_new(GDK_DELETE);
+    del->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    gtk_main_do_event(del);
+    gdk_event_free(del);
+    Pump(100);
+    closedEarly = FindShownBox() == nullptr;
+    if (!closedEarly)
+        SendKey(window, GDK_KEY_Return);
+}
+
+TEST_P(MessageBoxGui, ShowsAndClosesOnlyWithItsButton)
+{
+    bool checked = false;
+    bool closedEarly = false;
+    const gint64 deadline = g_get_monotonic_time() + 20 * G_USEC_PER_SEC;
+    int shownFor = 0;
+    WhileRunning([&] {
+        if (g_get_monotonic_time() > deadline) {
+            if (CustomMessageBox* box = FindShownBox())
+                box->Command(1);
+            return true;
+        }
+        CustomMessageBox* box = FindShownBox();
+        if (!box || ++shownFor < 6)  // let it be drawn
+            return false;
+        CheckShownBox(*box, GetParam(), closedEarly);
+        checked = true;
+        return true;
+    });
+    GetParam().show();  // returns when the box is closed
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(closedEarly);
+    EXPECT_EQ(FindShownBox(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, MessageBoxGui,
+    ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction"},
+                      MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book"},
+                      MessageCase{"PptNotInstalled", ShowPptNotInstalledMessage, false,
+                                  "Microsoft PowerPoint is not installed"},
+                      MessageCase{"FileCorrupted", [] { ShowFileCorruptedMessage("https://example.invalid/help"); },
+                                  true, "File is corrupt"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
+{
+    ASSERT_TRUE(OpenDesktop());
+    LoadMessageCatalogue();
+    auto box = CreateMessageBox(0x20);
+    box->SetTitle("Replace the file?");
+    box->SetText("Short.");
+    box->SetButtons({{6, "Yes"}, {7, "No/Never"}, {2, "Cancel"}});
+    bool checked = false;
+    WhileRunning([&, ticks = 0]() mutable {
+        if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
+            return false;
+        const char* expected[3] = {"Cancel", "No/Never", "Yes"};
+        int previousLeft = 1 << 20;
+        for (int position = 0; position < 3; ++position) {
+            EXPECT_TRUE(gtk_widget_get_visible(box->Slot(position)));
+            EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(box->Slot(position))), expected[position]);
+            const GdkPoint o = ScreenOrigin(box->Slot(position));
+            EXPECT_LT(o.x + gtk_widget_get_allocated_width(box->Slot(position)), previousLeft);
+            previousLeft = o.x;
+        }
+        EXPECT_TRUE(gtk_window_get_deletable(GTK_WINDOW(box->Window())));
+        SendKey(box->Window(), GDK_KEY_Escape);
+        checked = true;
+        return true;
+    });
+    EXPECT_EQ(box->DoModal(), 2);
+    EXPECT_TRUE(checked);
+}
+
+}  // namespace

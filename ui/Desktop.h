@@ -1,0 +1,24 @@
+#pragma once
+#include "ui/Geometry.h"
+
+#include <string>
+
+// The desktop is opened only where a window may be shown, and only once:
+// GTK is initialised on the first call when a display can be opened.
+// Without one every later call answers false as well, and the console
+// texts stand in for the windows.
+bool OpenDesktop();
+
+namespace ui {
+
+// The screen's logical resolution, read once after the desktop is open:
+// the desktop's Xft.dpi setting, else the Xft.dpi resource or the X screen's
+// own resolution divided by the monitor's scale factor (GTK's pixels are
+// already scaled by it), else 96.
+const Dpi& ScreenDpi();
+
+// "Segoe UI" when that family is installed, else "Arial", else the
+// desktop's own font family.
+const std::string& UiFontFace();
+
+}  // namespace ui
