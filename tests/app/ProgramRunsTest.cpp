@@ -149,7 +149,7 @@ bool ReachPoint(pid_t pid, const std::string& point, const fs::path& base, const
             return true;
         if (::waitpid(pid, nullptr, WNOHANG) == pid)
             return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::yield();
     }
     return false;
 }
@@ -159,7 +159,7 @@ TEST_P(Interrupted, SingleFileLeavesNothingBehind)
     const InterruptCase& c = GetParam();
     ScratchDir dir;
     fs::create_directories(dir / "books");
-    WriteTestBook(dir / "books" / "big.mordx", 4, 2000);
+    WriteTestBook(dir / "books" / "big.mordx", 4, 1600, true);
     const pid_t pid = Start({{(dir / "books" / "big.mordx").string()}, dir / "tmp"});
     ASSERT_TRUE(ReachPoint(pid, c.point, WorkingFolderBase(dir / "tmp"), dir / "books")) << "point not reached";
     ::kill(pid, c.signal);

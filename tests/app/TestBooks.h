@@ -40,23 +40,29 @@ inline std::string NoiseBmp(unsigned width, unsigned height, unsigned seed)
 }
 
 // A book of `pages` pages in distinct colours; with a picture, every page
-// shows the same noise picture of that many pixels.
-inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned picturePixels = 0)
+// shows a noise picture of that many pixels, its own one when
+// picturePerPage (more to unpack and to save).
+inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned picturePixels = 0,
+                          bool picturePerPage = false)
 {
+    auto pictureName = [&](int page) {
+        return std::string("images/noise").append(std::to_string(picturePerPage ? page : 0)).append(".bmp");
+    };
     std::string xml = "<book pageAspectRatio=\"1.4143\">";
     for (int page = 0; page < pages; ++page) {
         xml += "<page pageType=\"whiteSheet\"><background><fillColor color=\"" + std::to_string(page * 40000 + 5)
              + "\"/></background><content>";
         if (picturePixels != 0)
-            xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.5\" height=\"0.5\" path=\"images/noise.bmp\"/>";
+            xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.5\" height=\"0.5\" path=\"" + pictureName(page)
+                 + "\"/>";
         xml += "<textObject x=\"0.1\" y=\"0.7\" width=\"0.8\" height=\"0.2\"><htmlText>&lt;p&gt;&lt;font "
                "size=\"20\"&gt;page "
              + std::to_string(page + 1) + "&lt;/font&gt;&lt;/p&gt;</htmlText></textObject></content></page>";
     }
     xml += "</book>";
     std::vector<std::pair<std::string, std::string>> entries {{"book", xml}};
-    if (picturePixels != 0)
-        entries.emplace_back("images/noise.bmp", NoiseBmp(picturePixels, picturePixels, picturePixels));
+    for (int page = 0; picturePixels != 0 && page < (picturePerPage ? pages : 1); ++page)
+        entries.emplace_back(pictureName(page), NoiseBmp(picturePixels, picturePixels, picturePixels + page));
 
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     if (zip == nullptr)
