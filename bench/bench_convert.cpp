@@ -1,36 +1,54 @@
-// Converts a generated 200-page book (textured and tinted backgrounds in 20
-// colours, 5 text boxes of about 10 runs and 2 pictures per page, one of them
-// cropped) and prints pages per second, where the time goes and peak memory.
+// Converts generated books and prints, per book, the wall time, the peak
+// memory and the I/O floor measured in the same run (unzipping the written
+// presentation and writing its bytes into a zip without compression).
+//   book N    the benchmark book of N pages (textured and tinted backgrounds in
+//             20 colours, 5 text boxes of 10 runs and 2 of 20 pictures a page)
+//   photos N  N pages, each with its own 2 MB picture
+//   runs N    one text box of N one-letter bold runs
+// Without arguments every case runs in a process of its own, so that each
+// peak is its own.
 #include "book/Book.h"
 #include "export/PresentationConverter.h"
 
 #include <FreeImage.h>
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
+#include <map>
+#include <random>
 #include <sstream>
+#include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-void WriteImage(const fs::path& path, unsigned w, unsigned h, BYTE shade, FREE_IMAGE_FORMAT format)
+double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+
+void WriteImage(const fs::path& path, unsigned w, unsigned h, BYTE shade, FREE_IMAGE_FORMAT format, bool noise = false)
 {
     FIBITMAP* bitmap = FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 24);
+    std::minstd_rand random(shade);
     for (unsigned y = 0; y < h; ++y) {
         BYTE* line = FreeImage_GetScanLine(bitmap, static_cast<int>(y));
         for (unsigned x = 0; x < w; ++x) {
-            line[3 * x + FI_RGBA_RED] = static_cast<BYTE>(x * 255 / w);
-            line[3 * x + FI_RGBA_GREEN] = shade;
-            line[3 * x + FI_RGBA_BLUE] = static_cast<BYTE>(y * 255 / h);
+            line[3 * x + FI_RGBA_RED] = noise ? BYTE(random()) : BYTE(x * 255 / w);
+            line[3 * x + FI_RGBA_GREEN] = noise ? BYTE(random()) : shade;
+            line[3 * x + FI_RGBA_BLUE] = noise ? BYTE(random()) : BYTE(y * 255 / h);
         }
     }
-    FreeImage_Save(format, bitmap, path.c_str(), format == FIF_JPEG ? 85 : 0);
+    FreeImage_Save(format, bitmap, path.c_str(), format == FIF_JPEG ? 85 : format == FIF_PNG && noise ? PNG_Z_BEST_SPEED : 0);
     FreeImage_Unload(bitmap);
 }
 
@@ -49,29 +67,17 @@ std::string TextObject(int page, int box)
     return o.str();
 }
 
-long PeakRssMb()
+void MakeBook(const fs::path& folder, int pages)
 {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-}  // namespace
-
-int main()
-{
-    FreeImage_Initialise(TRUE);
-    std::string pattern = (fs::temp_directory_path() / "tralvex-bench-XXXXXX").string();
-    const fs::path root = ::mkdtemp(pattern.data());
-    const fs::path bookFolder = root / "book";
-    fs::create_directories(bookFolder / "images");
+    fs::create_directories(folder / "images");
     for (int i = 0; i < 10; ++i) {
-        WriteImage(bookFolder / "images" / std::string("p").append(std::to_string(i)).append(".png"), 400, 300, BYTE(i * 20), FIF_PNG);
-        WriteImage(bookFolder / "images" / std::string("j").append(std::to_string(i)).append(".jpg"), 640, 480, BYTE(i * 20), FIF_JPEG);
+        const std::string n = std::to_string(i);
+        WriteImage(folder / "images" / ("p" + n).append(".png"), 400, 300, BYTE(i * 20), FIF_PNG);
+        WriteImage(folder / "images" / ("j" + n).append(".jpg"), 640, 480, BYTE(i * 20), FIF_JPEG);
     }
-    std::ofstream xml(bookFolder / "book");
-    xml << "<book pageAspectRatio=\"1.4143\">";
-    for (int page = 0; page < 200; ++page) {
+    std::ofstream xml(folder / "book");
+    xml << "<book pageAspectRatio=\"1.4143\" title=\"Bench\">";
+    for (int page = 0; page < pages; ++page) {
         xml << "<page pageType=\"whiteSheet\"><background><fillColor color=\"" << (page % 20) * 655 + 1000
             << "\"/><texture id=\"bpage" << page % 5 + 1 << "\"/></background><content>"
             << "<pictureObject x=\"0.05\" y=\"0.05\" width=\"0.4\" height=\"0.4\" path=\"images/p" << page % 10
@@ -82,23 +88,129 @@ int main()
         xml << "</content></page>";
     }
     xml << "</book>";
-    xml.close();
+}
 
+// Random pixels at best-speed compression: about 2 MB a picture.
+void MakePhotoBook(const fs::path& folder, int pages)
+{
+    fs::create_directories(folder / "images");
+    std::ofstream xml(folder / "book");
+    xml << "<book pageAspectRatio=\"1.4143\">";
+    for (int page = 0; page < pages; ++page) {
+        WriteImage(folder / "images" / ("photo" + std::to_string(page)).append(".png"), 816, 816, BYTE(page), FIF_PNG, true);
+        xml << "<page pageType=\"whiteSheet\"><background><fillColor color=\"16777215\"/></background><content>"
+            << "<pictureObject x=\"0.05\" y=\"0.05\" width=\"0.9\" height=\"0.6\" path=\"images/photo" << page
+            << ".png\"/></content></page>";
+    }
+    xml << "</book>";
+}
+
+void MakeRunsBook(const fs::path& folder, int runs)
+{
+    fs::create_directories(folder);
+    std::ofstream xml(folder / "book");
+    xml << "<book pageAspectRatio=\"1.4143\"><page pageType=\"whiteSheet\"><background><fillColor color=\"16777215\"/>"
+        << "</background><content><textObject x=\"0.05\" y=\"0.05\" width=\"0.9\" height=\"0.9\"><htmlText><![CDATA[<p>";
+    for (int i = 0; i < runs; ++i)
+        xml << "<b>" << char('a' + i % 26) << "</b>";
+    xml << "</p>]]></htmlText></textObject></content></page></book>";
+}
+
+// Reads every entry of the package and writes its bytes into a stored zip.
+double IoFloorMs(const fs::path& package, const fs::path& copy)
+{
+    const auto start = Clock::now();
+    unzFile in = unzOpen64(package.c_str());
+    zipFile out = zipOpen64(copy.c_str(), APPEND_STATUS_CREATE);
+    std::vector<char> buffer(1 << 16);
+    for (int rc = unzGoToFirstFile(in); rc == UNZ_OK; rc = unzGoToNextFile(in)) {
+        char name[512];
+        unz_file_info64 info;
+        unzGetCurrentFileInfo64(in, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        zip_fileinfo zi {};
+        zipOpenNewFileInZip64(out, name, &zi, nullptr, 0, nullptr, 0, nullptr, 0, 0, info.uncompressed_size >= 0xFFFFFFFFu);
+        unzOpenCurrentFile(in);
+        for (int n; (n = unzReadCurrentFile(in, buffer.data(), unsigned(buffer.size()))) > 0;)
+            zipWriteInFileInZip(out, buffer.data(), unsigned(n));
+        unzCloseCurrentFile(in);
+        zipCloseFileInZip(out);
+    }
+    zipClose(out, nullptr);
+    unzClose(in);
+    return Ms(start, Clock::now());
+}
+
+// One conversion in this process; prints one line.
+int RunCase(const std::string& kind, int count, const fs::path& bookFolder, const fs::path& root)
+{
     const auto start = Clock::now();
     const bookparser::Book book(bookFolder);
     const auto modelBuilt = Clock::now();
-    fs::create_directory(root / "out");
-    PresentationConverter converter(root / "work", root / "out");
+    const fs::path out = root / ("out-" + kind + std::to_string(count));
+    fs::create_directories(out);
+    PresentationConverter converter(root / ("work-" + kind + std::to_string(count)), out);
     const fs::path written = converter.Convert(book, root / "bench.mordx");
     const auto done = Clock::now();
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const double floorMs = IoFloorMs(written, root / ("floor-" + kind + std::to_string(count) + ".zip"));
+    const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    std::printf("%-6s %7d: %8.1f ms (book model %.1f, slides and saving %.1f; CPU %.1f), peak %5ld MB, "
+                "I/O floor %6.1f ms, %.2f MB written\n",
+                kind.c_str(), count, Ms(start, done), Ms(start, modelBuilt), Ms(modelBuilt, done), cpuMs,
+                usage.ru_maxrss / 1024, floorMs, double(fs::file_size(written)) / 1e6);
+    std::fflush(stdout);
+    std::ofstream(root / "results", std::ios::app) << kind << ' ' << count << ' ' << Ms(start, done) << '\n';
+    return 0;
+}
 
-    const double modelMs = std::chrono::duration<double, std::milli>(modelBuilt - start).count();
-    const double convertMs = std::chrono::duration<double, std::milli>(done - modelBuilt).count();
-    const double totalS = (modelMs + convertMs) / 1000.0;
-    std::printf("bench_convert: 200 pages, %.1f ms book model, %.1f ms slides and saving, %.0f pages/s, "
-                "%.2f MB written, peak memory %ld MB\n",
-                modelMs, convertMs, 200.0 / totalS, double(fs::file_size(written)) / 1e6, PeakRssMb());
-    fs::remove_all(root);
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The allocator settings of the program (app/Main.cpp).
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    FreeImage_Initialise(TRUE);
+    if (argc == 5) {
+        const int rc = RunCase(argv[1], std::atoi(argv[2]), argv[3], argv[4]);
+        FreeImage_DeInitialise();
+        return rc;
+    }
+    std::string pattern = (fs::temp_directory_path() / "tralvex-bench-XXXXXX").string();
+    const fs::path root = ::mkdtemp(pattern.data());
+    struct Case { std::string kind; int count; };
+    std::vector<Case> cases;
+    if (argc == 3)
+        cases.push_back({argv[1], std::atoi(argv[2])});
+    else
+        cases = {{"book", 200}, {"book", 800}, {"photos", 150}, {"runs", 640000}};
+    for (const Case& c : cases) {
+        const fs::path folder = root / (c.kind + std::to_string(c.count));
+        if (c.kind == "book") MakeBook(folder, c.count);
+        else if (c.kind == "photos") MakePhotoBook(folder, c.count);
+        else MakeRunsBook(folder, c.count);
+        // A fresh process per case: its peak memory is its own.
+        const std::string count = std::to_string(c.count);
+        const pid_t child = fork();
+        if (child == 0) {
+            execl("/proc/self/exe", argv[0], c.kind.c_str(), count.c_str(), folder.c_str(), root.c_str(), nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        std::error_code ignored;
+        if (!std::getenv("TRALVEX_BENCH_KEEP")) fs::remove_all(folder, ignored);
+    }
+    std::map<std::string, double> ms;
+    std::ifstream results(root / "results");
+    for (std::string kind, count, value; results >> kind >> count >> value;)
+        ms[kind + count] = std::stod(value);
+    if (ms.count("book200") && ms.count("book800"))
+        std::printf("each page beyond 200: %.3f ms\n", (ms["book800"] - ms["book200"]) / 600.0);
+    if (std::getenv("TRALVEX_BENCH_KEEP")) std::printf("kept: %s\n", root.c_str());
+    else fs::remove_all(root);
     FreeImage_DeInitialise();
     return 0;
 }

@@ -148,6 +148,9 @@ Book::Book(const fs::path& unpackedFolder) : folder_(unpackedFolder) {
         throw std::runtime_error("invalid book format");
     }
 
+    if (xml->title()) {
+        title_ = *xml->title();
+    }
     double ratio = static_cast<float>(xml->pageAspectRatio());
     if (ratio <= 0.0) {
         ratio = kDefaultAspectRatio;

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
     // Throws std::out_of_range for an index at or beyond the count.
     const Page& GetPage(std::size_t index) const { return *pages_.at(index); }
     const std::filesystem::path& GetFolder() const { return folder_; }
+    // The book's title attribute, UTF-8; empty when it has none.
+    const std::string& GetTitle() const { return title_; }
 
     // Page width and height for a page proportion (width / height): the area
     // stays close to 254400 square points.
@@ -35,6 +38,7 @@ public:
 
 private:
     std::filesystem::path folder_;
+    std::string title_;
     std::pair<int, int> pageSize_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::unique_ptr<imaging::TextureLibrary> textures_;

@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
+pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
 # FreeImage decodes TIFF through it; the program only silences its messages.
 pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
 # The desktop face; GIO also serves the file manager and URI calls.

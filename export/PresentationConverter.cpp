@@ -55,6 +55,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
         description = DescribePowerPoint(*application);
         const auto presentation = Require(Require(application->Presentations())->Add(0));
         CloseGuard guard(*presentation);
+        presentation->SetTitle(book.GetTitle());
         {
             const auto pageSetup = Require(presentation->PageSetup());
             const auto [width, height] = book.GetPageSize();

@@ -22,12 +22,9 @@ void SlideBuilder::BuildSlide(const bookparser::Page& page, ISlide& slide) const
     const auto fill = Require(slide.BackgroundFill());
     if (const auto texture = page.GetTexture()) {
         try {
-            std::filesystem::path file = GetTextureFile(*texture, m_textureFolder);
-            if (!file.empty()) {
-                if (const auto color = page.GetFillColor())
-                    file = GetTintedTextureFile(file, BookColorToColorref(*color), m_textureFolder);
+            const std::filesystem::path& file = BackgroundFile(*texture, page.GetFillColor());
+            if (!file.empty())
                 fill->UserPicture(file.string());
-            }
         } catch (const ComError&) {
             // The slide keeps the background it has.
         }
@@ -55,6 +52,27 @@ void SlideBuilder::BuildSlide(const bookparser::Page& page, ISlide& slide) const
     }
 }
 
+const std::filesystem::path& SlideBuilder::BackgroundFile(int texture, std::optional<std::uint32_t> bookColor) const
+{
+    const auto key = std::make_pair(texture, bookColor);
+    auto it = m_backgrounds.find(key);
+    if (it == m_backgrounds.end()) {
+        std::filesystem::path file = GetTextureFile(texture, m_textureFolder);
+        if (!file.empty() && bookColor)
+            file = GetTintedTextureFile(file, BookColorToColorref(*bookColor), m_textureFolder);
+        it = m_backgrounds.emplace(key, std::move(file)).first;
+    }
+    return it->second;
+}
+
+const std::filesystem::path& SlideBuilder::StillFile(const std::filesystem::path& picture) const
+{
+    auto it = m_stills.find(picture);
+    if (it == m_stills.end())
+        it = m_stills.emplace(picture, PrepareStillPicture(picture, m_textureFolder)).first;
+    return it->second;
+}
+
 void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShapes& shapes) const
 {
     const auto& rect = picture.GetRect();
@@ -62,7 +80,7 @@ void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShape
     const float y = static_cast<float>(rect.top);
     const float w = static_cast<float>(rect.width);
     const float h = static_cast<float>(rect.height);
-    const std::string file = PrepareStillPicture(picture.GetPath(), m_textureFolder).string();
+    const std::string file = StillFile(picture.GetPath()).string();
 
     const auto& crop = picture.GetCrop();
     if (!crop) {

@@ -1,7 +1,11 @@
 #pragma once
 #include "export/engine/Automation.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <utility>
 
 namespace bookparser { class Page; class PictureObject; }
 
@@ -19,5 +23,12 @@ public:
     void PlacePicture(const bookparser::PictureObject& picture, engine::IShapes& shapes) const;
 
 private:
+    // Texture, tinted texture and still files are made once per job for each
+    // distinct input.
+    const std::filesystem::path& BackgroundFile(int texture, std::optional<std::uint32_t> bookColor) const;
+    const std::filesystem::path& StillFile(const std::filesystem::path& picture) const;
+
     std::filesystem::path m_textureFolder;
+    mutable std::map<std::pair<int, std::optional<std::uint32_t>>, std::filesystem::path> m_backgrounds;
+    mutable std::map<std::filesystem::path, std::filesystem::path> m_stills;
 };

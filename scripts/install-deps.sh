@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  zlib1g-dev libminizip-dev
+  zlib1g-dev libminizip-dev libxxhash-dev
   libxerces-c-dev xsdcxx
   libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev

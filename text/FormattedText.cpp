@@ -165,16 +165,32 @@ IAttribute* CAttributes::Get(const std::string& name) {
     return const_cast<IAttribute*>(static_cast<const CAttributes&>(*this).Get(name));
 }
 
+CFontStyle::Link& CFontStyle::EditLink() {
+    auto copy = m_link ? std::make_shared<Link>(*m_link) : std::make_shared<Link>();
+    Link& link = *copy;
+    m_link = std::move(copy);
+    return link;
+}
+
 void CFontStyle::SetLink(const std::string& link) {
-    m_url.clear();
-    m_mailLink.clear();
-    m_eventLink.clear();
+    if (link.empty() && !m_link)
+        return;  // copies of link-less styles stay without one
+    Link& l = EditLink();
+    l.url.clear();
+    l.mailLink.clear();
+    l.eventLink.clear();
     if (StartsWith(link, "event:"))
-        m_eventLink = link;
+        l.eventLink = link;
     else if (StartsWith(link, "mailto:"))
-        m_mailLink = link;
+        l.mailLink = link;
     else
-        m_url = link;
+        l.url = link;
+}
+
+void CFontStyle::SetTarget(const std::string& target) {
+    if (target.empty() && !m_link)
+        return;
+    EditLink().target = target;
 }
 
 ITextRange* CTextRanges::Add(const std::string& text) {

@@ -80,6 +80,8 @@ private:
     std::map<std::string, CAttribute*> m_index;
 };
 
+// Links are rare and runs are many: a run without one carries a null
+// pointer, not four empty strings.
 class CFontStyle : public IFontStyle {
 public:
     bool IsBold() const override { return m_bold; }
@@ -88,21 +90,24 @@ public:
     void SetItalic(bool italic) override { m_italic = italic; }
     bool IsUnderline() const override { return m_underline; }
     void SetUnderline(bool underline) override { m_underline = underline; }
-    std::string GetUrl() const override { return m_url; }
-    std::string GetEventLink() const override { return m_eventLink; }
-    std::string GetMailLink() const override { return m_mailLink; }
+    std::string GetUrl() const override { return m_link ? m_link->url : std::string(); }
+    std::string GetEventLink() const override { return m_link ? m_link->eventLink : std::string(); }
+    std::string GetMailLink() const override { return m_link ? m_link->mailLink : std::string(); }
     void SetLink(const std::string& link) override;
-    std::string GetTarget() const override { return m_target; }
-    void SetTarget(const std::string& target) override { m_target = target; }
+    std::string GetTarget() const override { return m_link ? m_link->target : std::string(); }
+    void SetTarget(const std::string& target) override;
 
 private:
+    struct Link {
+        std::string url, mailLink, eventLink, target;
+    };
+    // Copy on write: copies of a style share their link.
+    Link& EditLink();
+
     bool m_bold = false;
     bool m_italic = false;
     bool m_underline = false;
-    std::string m_url;
-    std::string m_mailLink;
-    std::string m_eventLink;
-    std::string m_target;
+    std::shared_ptr<const Link> m_link;
 };
 
 class CTextRange : public ITextRange {

@@ -214,6 +214,8 @@ public:
     // user chose and confirmed to overwrite.
     virtual bool SaveAsReplacing(const std::filesystem::path& file,
                                  int fileFormat = ppSaveAsOpenXMLPresentation) noexcept = 0;
+    // The document title of the file (its core properties).
+    virtual void SetTitle(const std::string& title) = 0;
     // Afterwards every object of the presentation throws E_POINTER.
     virtual void Close() = 0;
 };

@@ -1,82 +1,79 @@
 #pragma once
-// The in-memory presentation behind the automation objects.
-#include "export/engine/Automation.h"
+// The in-memory presentation behind the automation objects: plain typed data
+// that the part writers read.
+#include "export/engine/MediaStore.h"
+#include "export/engine/TextBody.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace engine::detail {
 
-struct Media {
-    std::string bytes;
-    std::string extension;
-    std::string contentType;
-};
-
 struct Fill {
     enum class Kind { Unset, Solid, Picture } kind = Kind::Unset;
     ColorRef color = 0;
-    int media = -1;
-    bool visible = true;
-    bool visibleSet = false;
+    MediaId media = kNoMedia;
+    std::optional<bool> visible; // set only by a call
 };
 
-struct CharProps {
-    std::optional<bool> bold, italic;
-    std::optional<int> underline;
-    std::optional<float> kerning, spacing, size;
-    std::optional<ColorRef> color;
-    std::optional<std::string> name;
-    bool operator==(const CharProps&) const = default;
+struct Rect {
+    float left = 0, top = 0, width = 0, height = 0;
 };
 
-struct ParaProps {
-    std::optional<int> alignment;
-    std::optional<float> spaceWithin;
+struct Insets {
+    float left = 7.2f, right = 7.2f, top = 3.6f, bottom = 3.6f;
 };
 
-// Text as UTF-16 units; '\r' ends a paragraph, so paras has one entry more
-// than there are marks.
-struct Text {
-    std::u16string chars;
-    std::vector<CharProps> props;
-    std::vector<ParaProps> paras{1};
+// Points of the picture's native size cut from each side.
+struct Crop {
+    float left = 0, right = 0, top = 0, bottom = 0;
+    bool Any() const { return left != 0 || right != 0 || top != 0 || bottom != 0; }
+};
+
+enum class AutoSize { None = ppAutoSizeNone, ShapeToFitText = ppAutoSizeShapeToFitText };
+
+struct TextBox {
+    TextBody text;
+    Insets insets;
+    AutoSize autoSize = AutoSize::ShapeToFitText;
+};
+
+struct Picture {
+    MediaId media = kNoMedia;
+    float nativeWidth = 0, nativeHeight = 0;
+    Crop crop;
 };
 
 struct Shape {
-    bool picture = false;
     int id = 0;
-    float left = 0, top = 0, width = 0, height = 0;
+    Rect frame;
     Fill fill;
     std::optional<bool> lineVisible;
-    Text text;
-    float margin[4] = {7.2f, 7.2f, 3.6f, 3.6f}; // left, right, top, bottom
-    int autoSize = ppAutoSizeShapeToFitText;
-    int media = -1;
-    float nativeWidth = 0, nativeHeight = 0;
-    float crop[4] = {0, 0, 0, 0}; // left, right, top, bottom
+    std::variant<TextBox, Picture> content;
+
+    TextBox* AsTextBox() { return std::get_if<TextBox>(&content); }
+    Picture* AsPicture() { return std::get_if<Picture>(&content); }
+    const TextBox* AsTextBox() const { return std::get_if<TextBox>(&content); }
+    const Picture* AsPicture() const { return std::get_if<Picture>(&content); }
 };
 
 struct Slide {
     bool followMaster = true;
     Fill background;
     std::vector<std::shared_ptr<Shape>> shapes;
-    int nextId = 2;
+    int nextId = 2; // 1 is the shape tree
 };
 
 struct Presentation {
     bool closed = false;
     float width = 720, height = 540;
+    std::string title;
     std::vector<std::shared_ptr<Slide>> slides;
-    std::vector<Media> media;
-    std::map<std::string, int> mediaByContent;
+    MediaStore media;
 };
-
-// Reads an image (header only for its size) and stores its bytes once.
-int AddMedia(Presentation& p, const std::filesystem::path& file, float* nativeWidth, float* nativeHeight);
 
 // Writes the package; false on any failure, leaving no file behind.
 // replaceExisting: rename over an existing file instead of refusing it.

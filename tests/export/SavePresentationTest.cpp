@@ -45,6 +45,7 @@ public:
         replacing.push_back(path.string());
         return SaveAs(path, format, 0);
     }
+    void SetTitle(const std::string&) override {}
     void Close() override {}
 
     std::vector<std::string> attempts;

@@ -81,6 +81,20 @@ INSTANTIATE_TEST_SUITE_P(Prefixes, SetLink, ::testing::Values(
     LinkCase{"", "", "", ""},
     LinkCase{"http://x", "http://x", "", ""}));
 
+// Copies of a style share its link until one of them changes it.
+TEST(FontStyle, CopiesKeepTheirOwnLinks) {
+    CFontStyle original;
+    original.SetLink("http://x");
+    CFontStyle copy = original;
+    copy.SetTarget("_blank");
+    copy.SetLink("mailto:a@b");
+    EXPECT_EQ(original.GetUrl(), "http://x");
+    EXPECT_EQ(original.GetTarget(), "");
+    EXPECT_EQ(copy.GetUrl(), "");
+    EXPECT_EQ(copy.GetMailLink(), "mailto:a@b");
+    EXPECT_EQ(copy.GetTarget(), "_blank");
+}
+
 TEST(FontTags, AddCopyCopiesAttributesOnly) {
     CFontTags tags;
     IFontTag* source = tags.Add();

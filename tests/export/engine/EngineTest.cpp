@@ -5,11 +5,13 @@
 #include <minizip/unzip.h>
 #include <rapidxml/rapidxml.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstring>
 #include <filesystem>
@@ -160,7 +162,7 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     EXPECT_EQ(Attr(rpr, "sz"), "1250");
     EXPECT_EQ(Attr(rpr->first_node("a:latin"), "typeface"), "Arial");
     EXPECT_EQ(Attr(rpr->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF8000");
-    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), ""); // never set, so inherited
+    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), "1"); // taken from the text before it
     EXPECT_EQ(All(d, "a:br").size(), 1u);
     auto* body = All(d, "a:bodyPr").at(0);
     EXPECT_EQ(Attr(body, "wrap"), "square");
@@ -173,6 +175,34 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     Doc pd(parts.at("ppt/presentation.xml"));
     EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cx"), "5384800");
     EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cy"), "7620000");
+}
+
+TEST_F(Engine, InsertedTextAndMarksTakeThePropertiesBeforeThem) {
+    auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
+    auto first = r->InsertAfter("big");
+    first->Font()->SetSize(30);
+    first->Font()->SetName("Arial");
+    first->ParagraphFormat()->SetAlignment(ppAlignRight);
+    r->InsertAfter(" ");               // a run whose tag sets nothing
+    r->InsertAfter("\r\n");             // splits the paragraph
+    r->InsertAfter("\r\n");             // an empty paragraph
+    r->InsertAfter("small")->Font()->SetSize(10);
+    EXPECT_EQ(r->Characters(4, 1)->Font()->Size(), 30.0f);
+    EXPECT_EQ(r->Characters(5, 1)->Font()->Name(), "Arial");
+    auto parts = Save();
+    Doc d(parts.at("ppt/slides/slide1.xml"));
+    auto ps = All(d, "a:p");
+    ASSERT_EQ(ps.size(), 3u);
+    std::vector<std::string> ends, aligns;
+    for (auto* p : ps) {
+        ends.push_back(Attr(p->first_node("a:endParaRPr"), "sz"));
+        aligns.push_back(Attr(p->first_node("a:pPr"), "algn"));
+    }
+    EXPECT_EQ(ends, (std::vector<std::string>{"3000", "3000", "1000"}));
+    EXPECT_EQ(aligns, (std::vector<std::string>{"r", "r", "r"}));
+    auto runs = All(d, "a:r");
+    ASSERT_EQ(runs.size(), 2u); // "big " is one run
+    EXPECT_STREQ(runs[0]->first_node("a:t")->value(), "big ");
 }
 
 struct RangeCase {
@@ -311,13 +341,37 @@ TEST_F(Engine, CroppedPictureKeepsItsScale) {
     EXPECT_EQ(Attr(All(d, "a:off").at(1), "x"), std::to_string(std::llround(160 * 12700.0)));
 }
 
-TEST_F(Engine, NativeSizeFollowsResolution) {
-    const fs::path noDpi = WriteImage(dir / "a.bmp", 96, 48, 0, FIF_BMP);
-    const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
-    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
-    auto a = shapes->AddPicture(noDpi, 0, -1, 0, 0);
+// A GIF has no resolution; a PNG without pHYs or a JPEG with density unit 0
+// has none either.
+fs::path WriteWithoutResolution(const fs::path& dir, const char* kind) {
+    const std::string k = kind;
+    const fs::path file = dir / ("nodpi." + k);
+    if (k == "bmp") return WriteImage(file, 96, 48, 0, FIF_BMP);
+    if (k == "png") return WriteImage(file, 96, 48, 0, FIF_PNG);
+    if (k == "jpg") return WriteImage(file, 96, 48, 0, FIF_JPEG);
+    FIBITMAP* b = FreeImage_Allocate(96, 48, 8);
+    FreeImage_Save(FIF_GIF, b, file.c_str());
+    FreeImage_Unload(b);
+    return file;
+}
+
+class NoResolution : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NoResolution, IsTakenAt96Dpi) {
+    const fs::path dir = fs::temp_directory_path() / ("engine-dpi-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto pres = StartApplication()->Presentations()->Add();
+    auto a = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(WriteWithoutResolution(dir, GetParam()), 0, -1, 0, 0);
+    fs::remove_all(dir);
     EXPECT_FLOAT_EQ(a->Width(), 72);
     EXPECT_FLOAT_EQ(a->Height(), 36);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, NoResolution, ::testing::Values("bmp", "png", "jpg", "gif"));
+
+TEST_F(Engine, NativeSizeFollowsResolution) {
+    const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
     auto b = shapes->AddPicture(dpi72, 0, -1, 0, 0, 144, -1);
     EXPECT_FLOAT_EQ(b->Height(), 72);
     Save();
@@ -350,6 +404,58 @@ TEST_F(Engine, BackgroundsAndSharedMedia) {
     for (auto* def : All(ct, "Default")) EXPECT_NE(Attr(def, "Extension"), "jpeg");
 }
 
+int MediaParts(const std::map<std::string, std::string>& parts) {
+    int media = 0;
+    for (auto& [name, data] : parts) media += name.rfind("ppt/media/", 0) == 0;
+    return media;
+}
+
+TEST_F(Engine, AFileRewrittenBetweenPlacementsIsReadAgain) {
+    const fs::path file = dir / "p.png";
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+    WriteImage(file, 16, 16, 0, FIF_PNG, 1);
+    shapes->AddPicture(file, 0, -1, 0, 0);
+    WriteImage(file, 32, 16, 0, FIF_PNG, 2);
+    EXPECT_FLOAT_EQ(shapes->AddPicture(file, 0, -1, 0, 0)->Width(), 24);
+}
+
+TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt) {
+    const fs::path file = WriteImage(dir / "p.png", 16, 16, 0, FIF_PNG, 1);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(file, 0, -1, 0, 0);
+    WriteImage(file, 16, 16, 0, FIF_PNG, 2); // the bytes it was added with are gone
+    EXPECT_FALSE(pres->SaveAs(dir / "out.pptx"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+// A WebP states no resolution: 96 dpi.
+struct PngCase { FREE_IMAGE_FORMAT format; float width; };
+class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
+
+TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
+    const fs::path dir = fs::temp_directory_path() / ("engine-png-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path file = WriteImage(dir / "picture", 40, 20, 2835, GetParam().format, 3);
+    {
+        auto pres = StartApplication()->Presentations()->Add();
+        auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+        EXPECT_FLOAT_EQ(shapes->AddPicture(file, 0, -1, 0, 0)->Width(), GetParam().width);
+        shapes->AddPicture(file, 0, -1, 0, 0);
+        ASSERT_TRUE(pres->SaveAs(dir / "out.pptx"));
+    }
+    const auto parts = ReadZip(dir / "out.pptx");
+    EXPECT_EQ(MediaParts(parts), 1);
+    ASSERT_EQ(parts.count("ppt/media/image1.png"), 1u);
+    EXPECT_EQ(parts.at("ppt/media/image1.png").substr(0, 8), "\x89PNG\r\n\x1A\n");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    fs::remove_all(dir);
+    EXPECT_EQ(left, (std::vector<std::string>{"out.pptx", "picture"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{FIF_TIFF, 40}, PngCase{FIF_WEBP, 30}),
+                         [](const auto& info) { return std::string(info.param.format == FIF_TIFF ? "Tiff" : "WebP"); });
+
 TEST_F(Engine, NoSlidesStillSaves) {
     auto parts = Save();
     EXPECT_EQ(parts.count("ppt/slides/slide1.xml"), 0u);
@@ -377,6 +483,18 @@ TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
     EXPECT_EQ(ReadZip(existing).count("ppt/presentation.xml"), 1u);
     EXPECT_FALSE(pres->SaveAsReplacing(dir / "missing" / "x.pptx"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(Engine, SavedFileModeFollowsTheUmask) {
+    const std::pair<mode_t, fs::perms> cases[] = {{022, fs::perms(0644)}, {077, fs::perms(0600)}, {002, fs::perms(0664)}};
+    for (const auto& [mask, expected] : cases) {
+        const mode_t old = ::umask(mask);
+        const fs::path file = dir / ("mode" + std::to_string(mask) + ".pptx");
+        const bool saved = pres->SaveAs(file);
+        ::umask(old);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(fs::status(file).permissions(), expected) << std::oct << mask;
+    }
 }
 
 TEST_F(Engine, FullDiskLeavesNothing) {

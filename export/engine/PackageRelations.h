@@ -1,0 +1,46 @@
+#pragma once
+// The package's bookkeeping parts: the relationships of one part and the
+// content types of the whole package.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace engine::detail {
+
+namespace rel {
+inline constexpr const char* kOfficeDocument = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
+inline constexpr const char* kCoreProperties = "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
+inline constexpr const char* kExtendedProperties = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties";
+inline constexpr const char* kSlideMaster = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slideMaster";
+inline constexpr const char* kSlideLayout = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slideLayout";
+inline constexpr const char* kSlide = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide";
+inline constexpr const char* kTheme = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/theme";
+inline constexpr const char* kPresProps = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/presProps";
+inline constexpr const char* kViewProps = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/viewProps";
+inline constexpr const char* kTableStyles = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/tableStyles";
+inline constexpr const char* kImage = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+} // namespace rel
+
+// The relationships of one part; ids are unique within it and handed to
+// whoever adds a relationship.
+class Relationships {
+public:
+    std::string Add(const std::string& type, const std::string& target);
+    std::string Write() const;
+private:
+    struct Entry { std::string id, type, target; };
+    std::vector<Entry> m_entries;
+};
+
+// Content types derived from the parts actually written.
+class ContentTypes {
+public:
+    void AddDefault(const std::string& extension, const std::string& type) { m_defaults[extension] = type; }
+    void AddOverride(const std::string& partName, const std::string& type) { m_overrides.push_back({partName, type}); }
+    std::string Write() const;
+private:
+    std::map<std::string, std::string> m_defaults;
+    std::vector<std::pair<std::string, std::string>> m_overrides;
+};
+
+} // namespace engine::detail

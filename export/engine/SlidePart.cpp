@@ -1,0 +1,123 @@
+// ppt/slides/slideN.xml: background, pictures and text boxes.
+#include "export/engine/PartWriters.h"
+
+#include <cstdio>
+
+namespace engine::detail {
+
+const std::string& MediaParts::Name(MediaId id) {
+    auto it = m_names.find(id);
+    if (it == m_names.end()) {
+        const std::string name = "image" + std::to_string(m_names.size() + 1) + "." + m_store.Item(id).extension;
+        it = m_names.emplace(id, name).first;
+        m_order.push_back(id);
+    }
+    return it->second;
+}
+
+void StartRoot(XmlWriter& x, const char* name) {
+    x.Start(name).Attr("xmlns:a", ns::kA).Attr("xmlns:r", ns::kR).Attr("xmlns:p", ns::kP);
+}
+
+void SolidFill(XmlWriter& x, ColorRef c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    x.Start("a:solidFill").Start("a:srgbClr").Attr("val", hex).End("a:srgbClr").End("a:solidFill");
+}
+
+void ShapeTreeStart(XmlWriter& x) {
+    x.Start("p:nvGrpSpPr").Start("p:cNvPr").Attr("id", 1).Attr("name", "").End("p:cNvPr").Empty("p:cNvGrpSpPr").Empty("p:nvPr").End("p:nvGrpSpPr");
+    x.Start("p:grpSpPr").Start("a:xfrm");
+    x.Start("a:off").Attr("x", 0).Attr("y", 0).End("a:off").Start("a:ext").Attr("cx", 0).Attr("cy", 0).End("a:ext");
+    x.Start("a:chOff").Attr("x", 0).Attr("y", 0).End("a:chOff").Start("a:chExt").Attr("cx", 0).Attr("cy", 0).End("a:chExt");
+    x.End("a:xfrm").End("p:grpSpPr");
+}
+
+namespace {
+
+void ShapeProperties(XmlWriter& x, const Shape& s) {
+    x.Start("p:spPr").Start("a:xfrm");
+    x.Start("a:off").Attr("x", Emu(s.frame.left)).Attr("y", Emu(s.frame.top)).End("a:off");
+    x.Start("a:ext").Attr("cx", Emu(s.frame.width)).Attr("cy", Emu(s.frame.height)).End("a:ext");
+    x.End("a:xfrm");
+    x.Start("a:prstGeom").Attr("prst", "rect").Empty("a:avLst").End("a:prstGeom");
+    if (s.fill.visible == false) x.Empty("a:noFill");
+    else if (s.fill.kind == Fill::Kind::Solid) SolidFill(x, s.fill.color);
+    if (s.lineVisible) {
+        x.Start("a:ln");
+        if (*s.lineVisible) SolidFill(x, 0); else x.Empty("a:noFill");
+        x.End("a:ln");
+    }
+    x.End("p:spPr");
+}
+
+void Background(XmlWriter& x, const Fill& f, Relationships& rels, MediaParts& media) {
+    x.Start("p:bg").Start("p:bgPr");
+    if (f.visible == false) {
+        x.Empty("a:noFill");
+    } else if (f.kind == Fill::Kind::Picture) {
+        const std::string id = rels.Add(rel::kImage, "../media/" + media.Name(f.media));
+        x.Start("a:blipFill").Attr("dpi", 0).Attr("rotWithShape", "1");
+        x.Start("a:blip").Attr("r:embed", id).End("a:blip");
+        x.Empty("a:srcRect");
+        x.Start("a:stretch").Empty("a:fillRect").End("a:stretch");
+        x.End("a:blipFill");
+    } else {
+        SolidFill(x, f.kind == Fill::Kind::Solid ? f.color : 0xFFFFFF);
+    }
+    x.Empty("a:effectLst");
+    x.End("p:bgPr").End("p:bg");
+}
+
+void WritePicture(XmlWriter& x, const Shape& s, const Picture& pic, const std::string& relId) {
+    x.Start("p:pic");
+    x.Start("p:nvPicPr").Start("p:cNvPr").Attr("id", s.id).Attr("name", "Picture " + std::to_string(s.id - 1)).End("p:cNvPr");
+    x.Start("p:cNvPicPr").Start("a:picLocks").Attr("noChangeAspect", "1").End("a:picLocks").End("p:cNvPicPr");
+    x.Empty("p:nvPr").End("p:nvPicPr");
+    x.Start("p:blipFill").Start("a:blip").Attr("r:embed", relId).End("a:blip");
+    if (pic.crop.Any()) {
+        auto pct = [](double c, double n) { return std::llround(c / n * 100000.0); };
+        x.Start("a:srcRect").Attr("l", pct(pic.crop.left, pic.nativeWidth)).Attr("t", pct(pic.crop.top, pic.nativeHeight))
+            .Attr("r", pct(pic.crop.right, pic.nativeWidth)).Attr("b", pct(pic.crop.bottom, pic.nativeHeight)).End("a:srcRect");
+    }
+    x.Start("a:stretch").Empty("a:fillRect").End("a:stretch").End("p:blipFill");
+    ShapeProperties(x, s);
+    x.End("p:pic");
+}
+
+void WriteTextBox(XmlWriter& x, const Shape& s, const TextBox& box) {
+    x.Start("p:sp");
+    x.Start("p:nvSpPr").Start("p:cNvPr").Attr("id", s.id).Attr("name", "TextBox " + std::to_string(s.id - 1)).End("p:cNvPr");
+    x.Start("p:cNvSpPr").Attr("txBox", "1").End("p:cNvSpPr").Empty("p:nvPr").End("p:nvSpPr");
+    ShapeProperties(x, s);
+    WriteTextBody(x, box);
+    x.End("p:sp");
+}
+
+} // namespace
+
+std::string WriteSlide(const Slide& slide, Relationships& rels, MediaParts& media) {
+    std::string out;
+    XmlWriter x(out);
+    StartRoot(x, "p:sld");
+    x.Start("p:cSld");
+    if (!slide.followMaster) Background(x, slide.background, rels, media);
+    x.Start("p:spTree");
+    ShapeTreeStart(x);
+    std::map<MediaId, std::string> relOf; // one relationship per picture of the slide
+    for (const auto& shape : slide.shapes) {
+        if (const Picture* pic = shape->AsPicture()) {
+            auto it = relOf.find(pic->media);
+            if (it == relOf.end()) it = relOf.emplace(pic->media, rels.Add(rel::kImage, "../media/" + media.Name(pic->media))).first;
+            WritePicture(x, *shape, *pic, it->second);
+        } else {
+            WriteTextBox(x, *shape, *shape->AsTextBox());
+        }
+    }
+    x.End("p:spTree").End("p:cSld");
+    x.Start("p:clrMapOvr").Empty("a:masterClrMapping").End("p:clrMapOvr");
+    x.End("p:sld").Finish();
+    return out;
+}
+
+} // namespace engine::detail

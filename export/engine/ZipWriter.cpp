@@ -1,0 +1,100 @@
+#include "export/engine/ZipWriter.h"
+
+#include <minizip/zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace engine::detail {
+namespace {
+
+// minizip writes through these, on a duplicate of the descriptor.
+voidpf ZOpen(voidpf opaque, const void*, int) {
+    const int copy = dup(*static_cast<int*>(opaque));
+    if (copy < 0) return nullptr;
+    FILE* f = fdopen(copy, "wb");
+    if (!f) close(copy);
+    return f;
+}
+uLong ZRead(voidpf, voidpf s, void* buf, uLong n) { return uLong(std::fread(buf, 1, n, static_cast<FILE*>(s))); }
+uLong ZWrite(voidpf, voidpf s, const void* buf, uLong n) { return uLong(std::fwrite(buf, 1, n, static_cast<FILE*>(s))); }
+ZPOS64_T ZTell(voidpf, voidpf s) { return ZPOS64_T(ftello(static_cast<FILE*>(s))); }
+long ZSeek(voidpf, voidpf s, ZPOS64_T off, int origin) {
+    const int whence = origin == ZLIB_FILEFUNC_SEEK_CUR ? SEEK_CUR : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END : SEEK_SET;
+    return fseeko(static_cast<FILE*>(s), off_t(off), whence) == 0 ? 0 : -1;
+}
+int ZClose(voidpf, voidpf s) {
+    FILE* f = static_cast<FILE*>(s);
+    int rc = std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
+    if (std::fclose(f) != 0) rc = -1;
+    return rc;
+}
+int ZError(voidpf, voidpf s) { return std::ferror(static_cast<FILE*>(s)); }
+
+constexpr unsigned kMaxWrite = 1u << 30;
+
+} // namespace
+
+ZipWriter::ZipWriter(int fd) : m_fd(fd) {
+    zlib_filefunc64_def ff{};
+    ff.zopen64_file = ZOpen;
+    ff.zread_file = ZRead;
+    ff.zwrite_file = ZWrite;
+    ff.ztell64_file = ZTell;
+    ff.zseek64_file = ZSeek;
+    ff.zclose_file = ZClose;
+    ff.zerror_file = ZError;
+    ff.opaque = &m_fd;
+    m_zip = zipOpen2_64("package", APPEND_STATUS_CREATE, nullptr, &ff);
+    m_ok = m_zip != nullptr;
+}
+
+ZipWriter::~ZipWriter() {
+    if (m_zip) zipClose(m_zip, nullptr);
+}
+
+bool ZipWriter::Open(const std::string& name, bool deflate, bool large) {
+    if (!m_ok) return false;
+    zip_fileinfo info{};
+    info.tmz_date.tm_year = 1980; // fixed times make identical books give identical files
+    info.tmz_date.tm_mday = 1;
+    m_ok = zipOpenNewFileInZip64(m_zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, deflate ? Z_DEFLATED : 0,
+                                 deflate ? Z_DEFAULT_COMPRESSION : 0, large ? 1 : 0) == ZIP_OK;
+    return m_ok;
+}
+
+bool ZipWriter::Add(const std::string& name, std::string_view data) {
+    if (!Open(name, true, data.size() >= 0xFFFFFFFFull)) return false;
+    for (std::size_t done = 0; m_ok && done < data.size();) {
+        const unsigned chunk = unsigned(std::min<std::size_t>(data.size() - done, kMaxWrite));
+        m_ok = zipWriteInFileInZip(m_zip, data.data() + done, chunk) == ZIP_OK;
+        done += chunk;
+    }
+    if (zipCloseFileInZip(m_zip) != ZIP_OK) m_ok = false;
+    return m_ok;
+}
+
+bool ZipWriter::AddStored(const std::string& name, std::uint64_t size, const std::function<bool(const ChunkSink&)>& produce) {
+    if (!Open(name, false, size >= 0xFFFFFFFFull)) return false;
+    const ChunkSink sink = [this](const char* data, std::size_t n) {
+        for (std::size_t done = 0; m_ok && done < n;) {
+            const unsigned chunk = unsigned(std::min<std::size_t>(n - done, kMaxWrite));
+            m_ok = zipWriteInFileInZip(m_zip, data + done, chunk) == ZIP_OK;
+            done += chunk;
+        }
+        return m_ok;
+    };
+    if (!produce(sink)) m_ok = false;
+    if (zipCloseFileInZip(m_zip) != ZIP_OK) m_ok = false;
+    return m_ok;
+}
+
+bool ZipWriter::Close() {
+    if (!m_zip) return false;
+    if (zipClose(m_zip, nullptr) != ZIP_OK) m_ok = false;
+    m_zip = nullptr;
+    return m_ok;
+}
+
+} // namespace engine::detail

@@ -1,0 +1,58 @@
+#include "book/Book.h"
+#include "export/PresentationConverter.h"
+
+#include <gtest/gtest.h>
+#include <minizip/unzip.h>
+
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadEntry(const fs::path& zip, const char* name) {
+    std::string data;
+    unzFile z = unzOpen64(zip.c_str());
+    if (z && unzLocateFile(z, name, 1) == UNZ_OK && unzOpenCurrentFile(z) == UNZ_OK) {
+        char buf[4096];
+        for (int n; (n = unzReadCurrentFile(z, buf, sizeof buf)) > 0;) data.append(buf, std::size_t(n));
+        unzCloseCurrentFile(z);
+    }
+    if (z) unzClose(z);
+    return data;
+}
+
+struct TitleCase {
+    const char* name;
+    const char* attribute; // the book element's attributes
+    const char* expected;  // in docProps/core.xml, or nothing when empty
+};
+
+class BookTitle : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(BookTitle, BecomesTheDocumentTitle) {
+    const fs::path root = fs::temp_directory_path() / ("title-test-" + std::to_string(::getpid()) + GetParam().name);
+    fs::remove_all(root);
+    fs::create_directories(root / "book");
+    std::ofstream(root / "book" / "book") << "<book pageAspectRatio=\"1.4143\"" << GetParam().attribute
+                                          << "><page pageType=\"whiteSheet\"><background/></page></book>";
+    const bookparser::Book book(root / "book");
+    const fs::path written = PresentationConverter(root / "work", root).Convert(book, root / "b.mordx");
+    const std::string core = ReadEntry(written, "docProps/core.xml");
+    fs::remove_all(root);
+    ASSERT_FALSE(core.empty());
+    if (*GetParam().expected)
+        EXPECT_NE(core.find(GetParam().expected), std::string::npos) << core;
+    else
+        EXPECT_EQ(core.find("dc:title"), std::string::npos) << core;
+}
+
+INSTANTIATE_TEST_SUITE_P(Books, BookTitle, ::testing::Values(
+    TitleCase{"Plain", " title=\"Holiday 2024\"", "<dc:title>Holiday 2024</dc:title>"},
+    TitleCase{"Escaped", " title=\"Tom &amp; J\xC3\xBCrgen &lt;3\"", "<dc:title>Tom &amp; J\xC3\xBCrgen &lt;3</dc:title>"},
+    TitleCase{"None", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

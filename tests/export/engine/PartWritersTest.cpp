@@ -1,0 +1,197 @@
+// Exact text of the package parts, from model data in.
+#include "export/engine/PartWriters.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace engine;
+using namespace engine::detail;
+
+namespace {
+
+constexpr std::string_view kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+const std::string kRoot = "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+                          "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"";
+const std::string kTreeStart =
+    "<p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/><p:cNvGrpSpPr/><p:nvPr/></p:nvGrpSpPr><p:grpSpPr><a:xfrm><a:off x=\"0\" y=\"0\"/>"
+    "<a:ext cx=\"0\" cy=\"0\"/><a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"0\" cy=\"0\"/></a:xfrm></p:grpSpPr>";
+
+std::string Body(const std::string& part) {
+    EXPECT_EQ(part.substr(0, kDecl.size()), kDecl);
+    return part.substr(kDecl.size());
+}
+
+struct PartCase {
+    const char* name;
+    std::function<std::string()> write;
+    std::string expected; // without the declaration
+};
+
+class PartText : public ::testing::TestWithParam<PartCase> {};
+
+TEST_P(PartText, IsExactly) { EXPECT_EQ(Body(GetParam().write()), GetParam().expected); }
+
+std::string CaseName(const ::testing::TestParamInfo<PartCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Parts, PartText, ::testing::Values(
+    PartCase{"Relationships", [] {
+        Relationships r;
+        EXPECT_EQ(r.Add(rel::kSlideLayout, "../slideLayouts/slideLayout1.xml"), "rId1");
+        EXPECT_EQ(r.Add(rel::kImage, "../media/a&b.png"), "rId2");
+        return r.Write();
+    }, "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/slideLayout\" Target=\"../slideLayouts/slideLayout1.xml\"/>"
+       "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" Target=\"../media/a&amp;b.png\"/>"
+       "</Relationships>"},
+    PartCase{"ContentTypesDefaultsSortedOverridesInOrder", [] {
+        ContentTypes t;
+        t.AddDefault("xml", "application/xml");
+        t.AddDefault("png", "image/png");
+        t.AddOverride("/b.xml", "type/b");
+        t.AddOverride("/a.xml", "type/a");
+        return t.Write();
+    }, "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"png\" ContentType=\"image/png\"/><Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Override PartName=\"/b.xml\" ContentType=\"type/b\"/><Override PartName=\"/a.xml\" ContentType=\"type/a\"/></Types>"},
+    PartCase{"CorePropertiesWithTitle", [] { return WriteCoreProperties({"Tom & \"Jerry\"\x01", "2023-11-14T22:13:20Z"}); },
+        "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><dc:title>Tom &amp; \"Jerry\"</dc:title>"
+        "<dc:creator>Tralvex</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">2023-11-14T22:13:20Z</dcterms:created>"
+        "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">2023-11-14T22:13:20Z</dcterms:modified></cp:coreProperties>"},
+    PartCase{"CorePropertiesWithoutTitle", [] { return WriteCoreProperties({"", "2000-01-01T00:00:00Z"}); },
+        "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+        "<dc:creator>Tralvex</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">2000-01-01T00:00:00Z</dcterms:created>"
+        "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">2000-01-01T00:00:00Z</dcterms:modified></cp:coreProperties>"},
+    PartCase{"AppProperties", [] { return WriteAppProperties(3); },
+        "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
+        "<Application>Tralvex</Application><Slides>3</Slides></Properties>"},
+    PartCase{"PresentationWithSlides", [] {
+        std::string part = WritePresentation({424, 600, "rId1", {"rId2", "rId3"}});
+        const auto styles = part.find("<p:defaultTextStyle>"), end = part.find("</p:presentation>");
+        return part.erase(styles, end - styles); // the text style levels are the master's
+    },
+        "<p:presentation " + kRoot + " saveSubsetFonts=\"1\"><p:sldMasterIdLst><p:sldMasterId id=\"2147483648\" r:id=\"rId1\"/>"
+        "</p:sldMasterIdLst><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId2\"/><p:sldId id=\"257\" r:id=\"rId3\"/></p:sldIdLst>"
+        "<p:sldSz cx=\"5384800\" cy=\"7620000\"/><p:notesSz cx=\"6858000\" cy=\"9144000\"/></p:presentation>"},
+    PartCase{"SlideFollowingTheMaster", [] {
+        Relationships rels;
+        MediaStore store;
+        MediaParts media(store);
+        return WriteSlide(Slide{}, rels, media);
+    }, "<p:sld " + kRoot + "><p:cSld><p:spTree>" + kTreeStart + "</p:spTree></p:cSld>"
+       "<p:clrMapOvr><a:masterClrMapping/></p:clrMapOvr></p:sld>"},
+    PartCase{"SlideWithColourAndAnEmptyTextBox", [] {
+        Slide slide;
+        slide.followMaster = false;
+        slide.background.kind = Fill::Kind::Solid;
+        slide.background.color = 0x0000FF; // COLORREF red
+        auto box = std::make_shared<Shape>();
+        box->id = 2;
+        box->frame = {1, 2, 3, 4};
+        box->fill.visible = false;
+        box->lineVisible = false;
+        box->content = TextBox{};
+        slide.shapes.push_back(box);
+        Relationships rels;
+        MediaStore store;
+        MediaParts media(store);
+        return WriteSlide(slide, rels, media);
+    }, "<p:sld " + kRoot + "><p:cSld><p:bg><p:bgPr><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill><a:effectLst/>"
+       "</p:bgPr></p:bg><p:spTree>" + kTreeStart +
+       "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"TextBox 1\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr>"
+       "<p:spPr><a:xfrm><a:off x=\"12700\" y=\"25400\"/><a:ext cx=\"38100\" cy=\"50800\"/></a:xfrm>"
+       "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom><a:noFill/><a:ln><a:noFill/></a:ln></p:spPr>"
+       "<p:txBody><a:bodyPr wrap=\"square\" lIns=\"91440\" tIns=\"45720\" rIns=\"91440\" bIns=\"45720\" rtlCol=\"0\">"
+       "<a:spAutoFit/></a:bodyPr><a:lstStyle/><a:p><a:endParaRPr lang=\"en-US\" dirty=\"0\"/></a:p></p:txBody></p:sp>"
+       "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/></p:clrMapOvr></p:sld>"}),
+    CaseName);
+
+// Text bodies: runs, line breaks, paragraph properties and the end marks.
+struct TextCase {
+    const char* name;
+    std::function<void(TextBody&)> build;
+    std::string paragraphs; // the a:p elements
+};
+
+class TextBodyText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(TextBodyText, IsExactly) {
+    TextBox box;
+    box.autoSize = AutoSize::None;
+    box.insets = {4, 3, 3, 3};
+    GetParam().build(box.text);
+    std::string out;
+    XmlWriter x(out);
+    WriteTextBody(x, box);
+    EXPECT_EQ(Body(out), "<p:txBody><a:bodyPr wrap=\"square\" lIns=\"50800\" tIns=\"38100\" rIns=\"38100\" bIns=\"38100\" "
+                         "rtlCol=\"0\"><a:noAutofit/></a:bodyPr><a:lstStyle/>" + GetParam().paragraphs + "</p:txBody>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, TextBodyText, ::testing::Values(
+    TextCase{"RunsSplitWhereTheirPropertiesDiffer", [](TextBody& t) {
+        t.Insert(0, u"ab<c");
+        t.ApplyRuns(1, 2, [](RunProps& p) { p.bold = true; p.size = 12.5f; p.color = 0x112233; p.name = "Arial"; });
+    }, "<a:p><a:r><a:rPr lang=\"en-US\" dirty=\"0\"/><a:t>a</a:t></a:r>"
+       "<a:r><a:rPr lang=\"en-US\" sz=\"1250\" b=\"1\" dirty=\"0\"><a:solidFill><a:srgbClr val=\"332211\"/></a:solidFill>"
+       "<a:latin typeface=\"Arial\"/></a:rPr><a:t>b&lt;</a:t></a:r>"
+       "<a:r><a:rPr lang=\"en-US\" dirty=\"0\"/><a:t>c</a:t></a:r><a:endParaRPr lang=\"en-US\" dirty=\"0\"/></a:p>"},
+    TextCase{"LineBreakAndParagraphProperties", [](TextBody& t) {
+        t.Insert(0, u"x\u000By\r");
+        t.ApplyRuns(0, 4, [](RunProps& p) { p.italic = false; p.underline = Underline::Single; p.kerning = 0; p.spacing = 1.5f; });
+        t.Paragraph(0).alignment = Alignment::Justify;
+        t.Paragraph(1).spaceWithin = 1.02f;
+    }, "<a:p><a:pPr algn=\"just\"/><a:r><a:rPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/><a:t>x</a:t></a:r>"
+       "<a:br><a:rPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/></a:br>"
+       "<a:r><a:rPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/><a:t>y</a:t></a:r>"
+       "<a:endParaRPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/></a:p>"
+       "<a:p><a:pPr><a:lnSpc><a:spcPct val=\"102000\"/></a:lnSpc></a:pPr>"
+       "<a:endParaRPr lang=\"en-US\" i=\"0\" u=\"sng\" kern=\"0\" spc=\"150\" dirty=\"0\"/></a:p>"},
+    TextCase{"ForbiddenCharactersDroppedLoneSurrogateReplaced", [](TextBody& t) {
+        t.Insert(0, std::u16string(u"a\u0001b") + char16_t(0xD800) + u"\uFFFE");
+    }, "<a:p><a:r><a:rPr lang=\"en-US\" dirty=\"0\"/><a:t>ab\xEF\xBF\xBD\xEF\xBF\xBD</a:t></a:r>"
+       "<a:endParaRPr lang=\"en-US\" dirty=\"0\"/></a:p>"}),
+    [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+TEST(MasterAndLayout, UseTheRelationshipIdsTheyAreGiven) {
+    EXPECT_NE(WriteMaster("rId7").find("<p:sldLayoutId id=\"2147483649\" r:id=\"rId7\"/>"), std::string::npos);
+    EXPECT_NE(WriteLayout().find("type=\"blank\""), std::string::npos);
+}
+
+// Runs: appending and formatting touch only the runs at the range's ends.
+TEST(TextRuns, FormattingARangeSplitsAtMostTwoRuns) {
+    TextBody t;
+    t.Insert(0, u"abcdef");
+    ASSERT_EQ(t.Runs().size(), 1u);
+    t.ApplyRuns(2, 2, [](RunProps& p) { p.bold = true; });
+    ASSERT_EQ(t.Runs().size(), 3u);
+    EXPECT_EQ(t.Runs()[1].start, 2u);
+    EXPECT_EQ(t.Runs()[1].length, 2u);
+    t.ApplyRuns(2, 2, [](RunProps& p) { p.bold.reset(); }); // equal again: joined
+    EXPECT_EQ(t.Runs().size(), 1u);
+    t.Insert(6, u"g\rh");
+    t.ApplyRuns(0, 9, [](RunProps& p) { p.size = 9; });
+    EXPECT_EQ(t.Runs().size(), 1u);
+    EXPECT_EQ(t.Paragraphs().size(), 2u);
+    EXPECT_EQ(t.ParagraphOf(7), 0u); // the mark belongs to the paragraph it ends
+    EXPECT_EQ(t.ParagraphOf(8), 1u);
+    t.Erase(5, 3); // "f", "g" and the mark
+    EXPECT_EQ(t.Paragraphs().size(), 1u);
+    EXPECT_EQ(t.Chars(), u"abcdeh");
+}
+
+#ifndef NDEBUG
+TEST(XmlWriterDeathTest, EndTagMustMatchItsStartTag) {
+    EXPECT_DEATH({
+        std::string out;
+        XmlWriter x(out);
+        x.Start("a").Start("b").End("a");
+    }, "end tag");
+}
+#endif
+
+} // namespace
