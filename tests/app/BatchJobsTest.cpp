@@ -126,6 +126,7 @@ public:
     std::unique_ptr<engine::ISlides> Slides() override { return nullptr; }
     bool SaveAs(const fs::path&, int, engine::MsoTriState) noexcept override { return false; }
     bool SaveAsReplacing(const fs::path&, int) noexcept override { return false; }
+    void SetTitle(const std::string&) override {}
     void Close() override {}
 };
 
