@@ -1,24 +1,20 @@
 #include "app/Batch.h"
 
+#include "app/BatchProgress.h"
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
+#include "app/FolderLock.h"
 #include "app/TempFolder.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A book that keeps the converter busy this long is given up.
-constexpr int kPerFileTimeoutMs = 10 * 60 * 1000;
 
 bool WriteAll(int fd, const std::string& data)
 {
@@ -46,75 +42,6 @@ bool IsWithin(const fs::path& path, const fs::path& folder)
             return false;
     }
     return true;
-}
-
-// Runs the job in a child process. Returns an empty string on success, else
-// the description of what went wrong.
-std::string RunIsolated(const BatchJob& job, const fs::path& source, const fs::path& workingFolder,
-                        const fs::path& outputFolder)
-{
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        throw std::runtime_error(std::string("cannot create pipe: ") + std::strerror(errno));
-    std::cout.flush();
-    std::cerr.flush();
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        throw std::runtime_error(std::string("cannot start conversion process: ") + std::strerror(errno));
-    }
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        std::string report = "ok";
-        try {
-            job(source, workingFolder, outputFolder);
-        } catch (...) {
-            report = "E" + DescribeException(std::current_exception(), true);
-        }
-        WriteAll(pipeFds[1], report);
-        ::close(pipeFds[1]);
-        // No destructors of the parent's objects may run here: the working
-        // folder belongs to the parent, which deletes it.
-        std::cout.flush();
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string report;
-    bool timedOut = false;
-    char buffer[4096];
-    for (;;) {
-        pollfd pfd {pipeFds[0], POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, kPerFileTimeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
-            timedOut = true;
-            ::kill(child, SIGKILL);
-            break;
-        }
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        report.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (timedOut)
-        return "(timeout) the conversion did not finish within " + std::to_string(kPerFileTimeoutMs / 60000)
-             + " minutes";
-    if (report == "ok")
-        return {};
-    if (!report.empty() && report[0] == 'E')
-        return report.substr(1);
-    if (WIFSIGNALED(status))
-        return "(crash) the conversion ended with signal " + std::to_string(WTERMSIG(status)) + " ("
-             + strsignal(WTERMSIG(status)) + ")";
-    return "(crash) the conversion ended without a result";
 }
 
 }  // namespace
@@ -182,15 +109,17 @@ void ProcessingLog::Close()
     }
 }
 
-void RunBatch(std::string sourceFolder, std::string outputFolder)
+void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options)
 {
     RunBatch(sourceFolder, outputFolder,
              [](const fs::path& source, const fs::path& workingFolder, const fs::path& output) {
                  RunConversionJob(source, workingFolder, output);
-             });
+             },
+             options, BatchProgress::StderrIsTerminal());
 }
 
-void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job)
+void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job,
+              const BatchOptions& options, bool showProgress)
 {
     std::error_code ec;
     if (!fs::is_directory(sourceFolder, ec) || ec)
@@ -200,41 +129,49 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
         return;
     fs::create_directories(outputFolder, ec);
 
+    // The list is taken before anything is written, so this run never
+    // converts its own results. An output folder strictly inside the source
+    // holds earlier results and logs, not books.
     std::vector<fs::path> files = FindFilesRecursive(sourceFolder, true);
-    // An output folder inside the source folder holds earlier results and
-    // logs, not books.
+    const fs::path sourceResolved = fs::weakly_canonical(fs::absolute(sourceFolder, ec), ec);
     const fs::path outputResolved = fs::weakly_canonical(fs::absolute(outputFolder, ec), ec);
-    std::erase_if(files, [&](const fs::path& file) {
-        std::error_code e;
-        return IsWithin(fs::weakly_canonical(file, e), outputResolved);
-    });
+    if (outputResolved != sourceResolved && IsWithin(outputResolved, sourceResolved)) {
+        std::erase_if(files, [&](const fs::path& file) {
+            std::error_code e;
+            return IsWithin(fs::weakly_canonical(file, e), outputResolved);
+        });
+    }
     if (files.empty())
         return;
 
     TempFolder batchFolder;
     try {
-        batchFolder.Create(GetTempFolderBase(), "ravelo", "", 10000);
+        const std::string base = GetTempFolderBase();
+        RemoveStaleWorkingFolders(base);
+        batchFolder.Create(base, "ravelo", "", 10000);
     } catch (const std::exception& e) {
         std::cerr << "Cannot create the working folder: " << e.what() << std::endl;
         return;
     }
 
+    BatchOptions effective = options;
+    if (effective.jobs == 0) {
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        effective.jobs = online > 0 ? static_cast<unsigned>(online) : 1u;
+    }
     ProcessingLog log;
     log.Open(outputFolder, files.size());
-    for (const fs::path& file : files) {
-        std::string failure;
-        try {
-            TempFolder fileFolder;
-            fileFolder.Create(batchFolder.GetPath(), "", "", 10000);
-            failure = RunIsolated(job, file, fileFolder.GetPath(), outputFolder);
-        } catch (...) {
-            failure = DescribeException(std::current_exception(), true);
-        }
-        if (!failure.empty()) {
-            log.WriteLine("Error during processing file - " + file.string());
-            log.WriteLine("\tError description: " + failure);
-        }
-    }
+    BatchProgress progress(std::cerr, showProgress, files.size());
+    RunBatchJobs(files, job, batchFolder.GetPath(), outputFolder, effective,
+                 [&](std::size_t index, const std::string& failure) {
+                     if (!failure.empty()) {
+                         log.WriteLine("Error during processing file - " + files[index].string());
+                         log.WriteLine("\tError description: " + failure);
+                     }
+                     progress.BookFinished(!failure.empty());
+                 },
+                 [&] { progress.Tick(); });
     log.WriteLine("Processing finished");
     log.Close();
+    progress.Finish();
 }

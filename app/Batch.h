@@ -1,20 +1,20 @@
 #pragma once
+#include "app/BatchRunner.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-// Converts one file of a batch: source, its own working folder, output folder.
-using BatchJob = std::function<void(const std::filesystem::path& source, const std::filesystem::path& workingFolder,
-                                    const std::filesystem::path& outputFolder)>;
-
 // Converts every file below the source folder into the output folder without
 // messages, and logs the failures in "log<N>.txt" there. Each file runs in a
 // child process of its own, so a book that crashes or hangs the converter is
-// logged as a failure and the run goes on.
-void RunBatch(std::string sourceFolder, std::string outputFolder);
-void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job);
+// logged as a failure and the run goes on; several run at once with the same
+// result as one after the other (BatchRunner.h).
+void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options = {});
+void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job,
+              const BatchOptions& options = {}, bool showProgress = false);
 
 // Every regular file below folder at any depth (symbolic links to folders are
 // not entered), as full paths or relative to the folder.

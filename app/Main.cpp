@@ -1,5 +1,6 @@
 #include "app/DesktopSaveDialog.h"
 #include "app/InformationOptions.h"
+#include "app/Interruption.h"
 #include "app/RunModes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/EngineDescription.h"
@@ -35,6 +36,8 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Before any other thread exists, so that every thread inherits it.
+    InstallInterruptionCleanup();
     LoadMessageCatalogue();
     // The support link describes the engine when the failure did not.
     SetInstalledEngineDescriber([] { return DescribeInstalledPowerPoint(); });

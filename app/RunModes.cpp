@@ -2,11 +2,15 @@
 
 #include "app/Batch.h"
 #include "app/ConversionJob.h"
+#include "app/FolderLock.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"
 #include "diagnostics/SupportLink.h"
 #include "export/ConversionErrors.h"
 #include "ui/Messages.h"
+
+#include <algorithm>
+#include <charconv>
 
 RunMode SelectRunMode(const std::vector<std::string>& arguments)
 {
@@ -39,8 +43,10 @@ void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actio
     if (!std::filesystem::exists(sourcePath, ec) || ec)
         return;
     try {
+        const std::string base = actions.workingFolderBase();
+        RemoveStaleWorkingFolders(base);
         TempFolder workingFolder;
-        workingFolder.Create(actions.workingFolderBase(), "ravelo", "", 10000);
+        workingFolder.Create(base, "ravelo", "", 10000);
         const auto presentation = actions.convert(sourcePath, workingFolder.GetPath());
         actions.reveal(presentation);
     } catch (const PptNotInstalledError&) {
@@ -55,11 +61,24 @@ void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actio
     }
 }
 
+unsigned ParseJobs(const std::vector<std::string>& arguments)
+{
+    constexpr unsigned kMostJobs = 128;  // each costs descriptors and a book in memory
+    if (arguments.size() < 5 || arguments[3] != "--jobs")
+        return 0;
+    const std::string& text = arguments[4];
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    if (error != std::errc() || end != text.data() + text.size() || jobs == 0)
+        return 0;
+    return std::min(jobs, kMostJobs);
+}
+
 void RunApplication(const std::vector<std::string>& arguments)
 {
     switch (SelectRunMode(arguments)) {
     case RunMode::Batch:
-        RunBatch(arguments[1], arguments[2]);
+        RunBatch(arguments[1], arguments[2], BatchOptions {ParseJobs(arguments)});
         break;
     case RunMode::SingleFile:
         RunSingleFile(arguments[0]);

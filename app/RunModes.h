@@ -10,6 +10,10 @@ enum class RunMode { Usage, SingleFile, Batch };
 // non-empty argument list is single-file mode with argument 0.
 RunMode SelectRunMode(const std::vector<std::string>& arguments);
 
+// "--jobs N" after the two folders of batch mode: N (at most 128), or 0 for
+// the default when it is missing or not a positive number.
+unsigned ParseJobs(const std::vector<std::string>& arguments);
+
 // What single-file mode calls; tests replace the parts they observe.
 struct SingleFileActions {
     std::function<std::filesystem::path(const std::filesystem::path& source,

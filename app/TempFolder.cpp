@@ -1,5 +1,7 @@
 #include "app/TempFolder.h"
 
+#include "app/FolderLock.h"
+#include "app/Interruption.h"
 #include "app/UtilityError.h"
 
 #include <cerrno>
@@ -247,9 +249,13 @@ std::string ResolvePath(const std::string& path)
 TempFolder::~TempFolder()
 {
     if (!m_path.empty()) {
+        CleanupDeferral deferral;
         DeleteFolderTree(m_path, true);
+        UnregisterWorkingFolder(m_path);
         m_path.clear();
     }
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 void TempFolder::CreateAt(const std::string& path)
@@ -261,9 +267,20 @@ void TempFolder::CreateAt(const std::string& path)
     std::string absolute = ResolvePath(path);
     if (absolute.size() > 1 && EndsWithSeparator(absolute))
         absolute.pop_back();
-    if (!CreateFolderPath(absolute))
+    // The folder itself must be new: one that exists belongs to someone else,
+    // maybe to a run that created it a moment ago.
+    const auto slash = absolute.find_last_of('/');
+    CleanupDeferral deferral;
+    int lockFd = -1;
+    if (slash == std::string::npos || slash == 0 || CreateFolderPath(absolute.substr(0, slash))) {
+        if (::mkdir(absolute.c_str(), S_IRWXU) == 0)
+            lockFd = LockNewFolder(absolute);
+    }
+    if (lockFd < 0)
         TRALVEX_THROW_ERROR("cannot create temporary folder \"" + absolute + "\"");
+    m_lockFd = lockFd;
     m_path = absolute;
+    RegisterWorkingFolder(m_path);
 }
 
 void TempFolder::Create(const std::string& base, const std::string& prefix, const std::string& suffix,

@@ -22,13 +22,16 @@ public:
     void Create(const std::string& base, const std::string& prefix, const std::string& suffix,
                 unsigned budget, const TickSource& tickCount = {});
 
-    // Creates exactly this folder (with missing parents) and takes ownership.
+    // Creates exactly this folder (with missing parents) and takes ownership;
+    // fails when it exists already. The folder is locked while owned, so a
+    // later run can tell it from one left by a run that died.
     void CreateAt(const std::string& path);
 
     const std::string& GetPath() const noexcept { return m_path; }
 
 private:
     std::string m_path;
+    int m_lockFd = -1;
 };
 
 // Milliseconds since boot (monotonic clock), truncated to 32 bits.

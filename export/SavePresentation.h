@@ -23,8 +23,20 @@ void SetSaveDialog(SaveDialog dialog);
 // Why nothing could be written in folder, as far as can be told.
 std::string DescribeUnwritableFolder(const std::filesystem::path& folder);
 
+// Conversions running at the same time take turns where their results could
+// meet: choosing a name, and the dialog. Empty members do nothing.
+struct SaveTurns {
+    std::function<void()> beforeNaming;  // returns when this book may choose a name
+    std::function<void()> enterDialog;   // returns when no other dialog is shown
+    std::function<void()> leaveDialog;
+};
+
+// For the rest of this process's conversions.
+void SetSaveTurns(SaveTurns turns);
+
 // Saves next to the source (or in the output folder when one is given) under
-// a free name; when that fails, asks for another place, starting in the
+// a free name (a name taken meanwhile by someone else makes it take the next
+// one); when that fails, asks for another place, starting in the
 // documents folder, until a save succeeds. Throws UserCancelledError when
 // the user gives up. The first save never replaces a file; a path the user
 // chose replaces an existing file atomically.

@@ -105,6 +105,24 @@ TEST(Batch, OutputInsideSourceIsNotConvertedAgain)
     EXPECT_EQ(Read(logs[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
 }
 
+// The list is taken before anything is written: an output folder that is
+// the source, or holds it, is no reason to skip the books.
+TEST(Batch, OutputFolderThatIsOrHoldsTheSourceConvertsTheBooks)
+{
+    ScratchDir dir;
+    fs::create_directories(dir / "books");
+    std::ofstream(dir / "books" / "a.mordx") << "x";
+    RunBatch((dir / "books").string(), (dir / "books").string(), FakeJob);
+    EXPECT_TRUE(fs::exists(dir / "books" / "a.out"));
+    ASSERT_EQ(Logs(dir / "books").size(), 1u);
+    EXPECT_EQ(Read(Logs(dir / "books")[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
+
+    fs::create_directories(dir / "out" / "in");
+    std::ofstream(dir / "out" / "in" / "b.mordx") << "x";
+    RunBatch((dir / "out" / "in").string(), (dir / "out").string(), FakeJob);
+    EXPECT_TRUE(fs::exists(dir / "out" / "b.out"));
+}
+
 TEST(Batch, NonAsciiNamesAreLoggedInUtf8)
 {
     ScratchDir dir;

@@ -1,10 +1,14 @@
+#include "app/FolderLock.h"
 #include "app/TempFolder.h"
 #include "app/UtilityError.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
@@ -281,6 +285,39 @@ TEST(CreateFolderPath, CreatesParentsAndFailsOnFile)
     Touch(dir / "f");
     EXPECT_FALSE(CreateFolderPath((dir / "f" / "x").string()));
     EXPECT_FALSE(CreateFolderPath((dir / "f").string()));
+}
+
+TEST(TempFolderErrors, ExistingFolderIsNeverShared)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "ravelo");
+    TempFolder folder;
+    EXPECT_THROW(folder.CreateAt((dir / "ravelo").string()), util::error);
+    EXPECT_TRUE(folder.GetPath().empty());
+}
+
+TEST(StaleWorkingFolders, OnlyFoldersNobodyHoldsAreRemoved)
+{
+    ScratchDir dir;
+    TempFolder live;
+    live.Create(dir.path().string(), "ravelo", "", 10);
+    // A run that died without cleaning up.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto* dead = new TempFolder;
+        dead->Create(dir.path().string(), "ravelo", "", 10);
+        Touch(fs::path(dead->GetPath()) / "unpacked");
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    fs::create_directory(dir / "unlocked");
+    Touch(dir / "file");
+    RemoveStaleWorkingFolders(dir.path().string());
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string> {"file", "ravelo"}));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@ set -euo pipefail
 tralvex=$1 book=$2 checker=$3 expected_slides=$4 render=${5:-}
 [ -f "$checker" ] || { echo "skipped: no checker at $checker"; exit 77; }
 work=$(mktemp -d)
+# Working folders of its own: other runs on this machine are not ours to clean.
+export TMPDIR="$work"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/src"
 cp "$book" "$work/src/"

@@ -158,6 +158,35 @@ TEST(SavePresentation, WithoutDesktopOneLineNamesTheFolder)
                                   + "\": No such file or directory\n");
 }
 
+// Someone else takes the name just before the save.
+class RacedPresentation : public FakePresentation {
+public:
+    using FakePresentation::FakePresentation;
+    bool SaveAs(const fs::path& path, int format, int embedFonts) noexcept override
+    {
+        if (races-- > 0) {
+            std::ofstream(path) << "theirs";
+            attempts.push_back(path.string());
+            return false;
+        }
+        return FakePresentation::SaveAs(path, format, embedFonts);
+    }
+    int races = 2;
+};
+
+TEST(SavePresentation, NameTakenMeanwhileTakesTheNextOne)
+{
+    Scratch s;
+    RacedPresentation presentation(s.path);
+    bool asked = false;
+    const auto saved = SavePresentation(presentation, s.path / "Lesson.mordx", {}, [&](const fs::path&, const fs::path&) {
+        asked = true;
+        return std::optional<fs::path>();
+    });
+    EXPECT_EQ(saved, s.path / "Lesson (3).pptx");
+    EXPECT_FALSE(asked);
+}
+
 class FakeApplication : public IApplication {
 public:
     std::string Version() const override { return "16.0"; }

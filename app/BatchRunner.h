@@ -1,0 +1,35 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Converts one file of a batch: source, its own working folder, output folder.
+using BatchJob = std::function<void(const std::filesystem::path& source, const std::filesystem::path& workingFolder,
+                                    const std::filesystem::path& outputFolder)>;
+
+struct BatchOptions {
+    unsigned jobs = 0;  // books converted at once; 0: one per online processor
+    // A book that keeps the converter busy this long is given up. Time spent
+    // waiting for a turn to name the result or to show the dialog is not
+    // counted.
+    std::chrono::milliseconds timeout = std::chrono::minutes(10);
+};
+
+// The books that may compete for one output name: the stem without any
+// " (k)" endings, since "Lesson (2)" is also a name "Lesson" can take.
+std::string OutputNameKey(const std::filesystem::path& source);
+
+// Runs the job for every file in a child process of its own, up to
+// options.jobs at once. The result is that of running them one after the
+// other: a book chooses its output name only when every earlier book that
+// could take the same name is finished, only one book at a time shows the
+// Save dialog, and results are reported in list order (an empty text for a
+// success, else the description of the failure).
+void RunBatchJobs(const std::vector<std::filesystem::path>& files, const BatchJob& job,
+                  const std::filesystem::path& batchFolder, const std::filesystem::path& outputFolder,
+                  const BatchOptions& options,
+                  const std::function<void(std::size_t index, const std::string& failure)>& onResult,
+                  const std::function<void()>& onTick = {});  // at least once a second

@@ -1,0 +1,62 @@
+#include "app/FolderLock.h"
+
+#include "app/TempFolder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int OpenFolder(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+}  // namespace
+
+int LockNewFolder(const std::string& path)
+{
+    const int fd = OpenFolder(path);
+    if (fd < 0)
+        return -1;
+    struct stat held {}, named {};
+    // A cleaner that removed the folder may have released the lock already:
+    // what we hold must still be the folder at that name.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || held.st_nlink == 0
+        || ::lstat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void RemoveStaleWorkingFolders(const std::string& base)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(base.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::string folder = base;
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    for (const std::string& name : names) {
+        const std::string path = folder + name;
+        const int fd = OpenFolder(path);
+        if (fd < 0)
+            continue;
+        // Holding the lock while deleting keeps a new owner from adopting
+        // the name half-way.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            DeleteFolderTree(path, true);
+        ::close(fd);
+    }
+}

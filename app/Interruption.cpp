@@ -1,0 +1,213 @@
+#include "app/Interruption.h"
+
+#include "app/TempFolder.h"
+#include "export/engine/Automation.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <pthread.h>
+#include <semaphore.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::mutex g_mutex;
+std::vector<std::string> g_folders;
+std::vector<pid_t> g_children;
+bool g_installed = false;
+pthread_t g_mainThread {};
+sem_t g_parked;
+
+// Sent to the main thread so that it stops creating files while its folders
+// are removed. It never returns from the handler.
+int ParkSignal()
+{
+    return SIGRTMIN + 1;
+}
+
+void Park(int)
+{
+    sem_post(&g_parked);
+    for (;;)
+        ::pause();
+}
+
+sigset_t InterruptSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+timespec After(int milliseconds)
+{
+    timespec t {};
+    ::clock_gettime(CLOCK_REALTIME, &t);
+    t.tv_sec += milliseconds / 1000;
+    t.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (t.tv_nsec >= 1000000000L) {
+        ++t.tv_sec;
+        t.tv_nsec -= 1000000000L;
+    }
+    return t;
+}
+
+// Children get a moment to clean up after themselves, then are killed.
+void EndChildren(const std::vector<pid_t>& children)
+{
+    for (pid_t child : children)
+        ::kill(child, SIGTERM);
+    const timespec deadline = After(3000);
+    for (pid_t child : children) {
+        for (;;) {
+            const pid_t done = ::waitpid(child, nullptr, WNOHANG);
+            if (done == child || (done < 0 && errno != EINTR))
+                break;
+            timespec now {};
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            if (now.tv_sec > deadline.tv_sec || (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec)) {
+                ::kill(child, SIGKILL);
+                while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+                }
+                break;
+            }
+            ::usleep(5000);
+        }
+    }
+}
+
+void CleanUpAndEnd(int signal)
+{
+    ::pthread_kill(g_mainThread, ParkSignal());
+    const timespec deadline = After(2000);
+    while (::sem_timedwait(&g_parked, &deadline) != 0 && errno == EINTR) {
+    }
+    engine::DiscardUnfinishedSaves();
+    // The main thread holds the lock only with the park signal blocked, so
+    // once it is parked the lock is free.
+    std::unique_lock lock(g_mutex, std::defer_lock);
+    const bool locked = lock.try_lock() || (::usleep(100000), lock.try_lock());
+    if (locked) {
+        EndChildren(g_children);
+        for (const std::string& folder : g_folders)
+            DeleteFolderTree(folder, true);
+    }
+    ::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
+}
+
+void StartWaiter()
+{
+    ::sem_init(&g_parked, 0, 0);
+    g_mainThread = ::pthread_self();
+    struct sigaction action {};
+    action.sa_handler = Park;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(ParkSignal(), &action, nullptr);
+    std::thread([] {
+        // Take this thread's own allocator arena now, not while the main
+        // thread may be parked inside the allocator.
+        std::free(std::malloc(64));
+        const sigset_t set = InterruptSignals();
+        int signal = 0;
+        while (::sigwait(&set, &signal) != 0) {
+        }
+        CleanUpAndEnd(signal);
+    }).detach();
+}
+
+}  // namespace
+
+CleanupDeferral::CleanupDeferral()
+{
+    if (!g_installed)
+        return;
+    sigset_t set, old;
+    sigemptyset(&set);
+    sigaddset(&set, ParkSignal());
+    ::pthread_sigmask(SIG_BLOCK, &set, &old);
+    m_blocked = !sigismember(&old, ParkSignal());
+}
+
+CleanupDeferral::~CleanupDeferral()
+{
+    if (!m_blocked)
+        return;
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, ParkSignal());
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void InstallInterruptionCleanup()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+    if (g_installed)
+        return;
+    const sigset_t set = InterruptSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    g_installed = true;
+    StartWaiter();
+}
+
+void RestartInterruptionCleanupInChild()
+{
+    if (!g_installed)
+        return;
+    {
+        CleanupDeferral deferral;
+        std::lock_guard lock(g_mutex);
+        g_folders.clear();
+        g_children.clear();
+    }
+    // The fork happened inside a deferral, whose mask the child inherited.
+    sigset_t park;
+    sigemptyset(&park);
+    sigaddset(&park, ParkSignal());
+    ::pthread_sigmask(SIG_UNBLOCK, &park, nullptr);
+    StartWaiter();
+}
+
+void RegisterWorkingFolder(const std::string& path)
+{
+    CleanupDeferral deferral;
+    std::lock_guard lock(g_mutex);
+    if (std::find(g_folders.begin(), g_folders.end(), path) == g_folders.end())
+        g_folders.push_back(path);
+}
+
+void UnregisterWorkingFolder(const std::string& path)
+{
+    CleanupDeferral deferral;
+    std::lock_guard lock(g_mutex);
+    std::erase(g_folders, path);
+}
+
+void RegisterChildProcess(pid_t child)
+{
+    CleanupDeferral deferral;
+    std::lock_guard lock(g_mutex);
+    g_children.push_back(child);
+}
+
+void UnregisterChildProcess(pid_t child)
+{
+    CleanupDeferral deferral;
+    std::lock_guard lock(g_mutex);
+    std::erase(g_children, child);
+}

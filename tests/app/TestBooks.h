@@ -1,0 +1,97 @@
+#pragma once
+// Book packages and presentation checks for tests that run whole conversions.
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+// An uncompressed 24-bit BMP of noise: it does not shrink in a zip, so
+// unpacking and saving a book that holds it take a while.
+inline std::string NoiseBmp(unsigned width, unsigned height, unsigned seed)
+{
+    const unsigned row = (width * 3 + 3) / 4 * 4;
+    const std::uint32_t size = 54 + row * height;
+    std::string bmp(size, '\0');
+    auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(2, size, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, row * height, 4);
+    std::mt19937 random(seed);
+    for (std::size_t i = 54; i < bmp.size(); ++i)
+        bmp[i] = static_cast<char>(random());
+    return bmp;
+}
+
+// A book of `pages` pages in distinct colours; with a picture, every page
+// shows a noise picture of that many pixels, its own one when
+// picturePerPage (more to unpack and to save).
+inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned picturePixels = 0,
+                          bool picturePerPage = false)
+{
+    auto pictureName = [&](int page) {
+        return std::string("images/noise").append(std::to_string(picturePerPage ? page : 0)).append(".bmp");
+    };
+    std::string xml = "<book pageAspectRatio=\"1.4143\">";
+    for (int page = 0; page < pages; ++page) {
+        xml += "<page pageType=\"whiteSheet\"><background><fillColor color=\"" + std::to_string(page * 40000 + 5)
+             + "\"/></background><content>";
+        if (picturePixels != 0)
+            xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.5\" height=\"0.5\" path=\"" + pictureName(page)
+                 + "\"/>";
+        xml += "<textObject x=\"0.1\" y=\"0.7\" width=\"0.8\" height=\"0.2\"><htmlText>&lt;p&gt;&lt;font "
+               "size=\"20\"&gt;page "
+             + std::to_string(page + 1) + "&lt;/font&gt;&lt;/p&gt;</htmlText></textObject></content></page>";
+    }
+    xml += "</book>";
+    std::vector<std::pair<std::string, std::string>> entries {{"book", xml}};
+    for (int page = 0; picturePixels != 0 && page < (picturePerPage ? pages : 1); ++page)
+        entries.emplace_back(pictureName(page), NoiseBmp(picturePixels, picturePixels, picturePixels + page));
+
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    if (zip == nullptr)
+        throw std::runtime_error("cannot create " + path.string());
+    for (const auto& [name, data] : entries) {
+        zip_fileinfo info {};
+        info.tmz_date.tm_year = 2020;
+        info.tmz_date.tm_mday = 1;
+        zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 0);
+        zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
+        zipCloseFileInZip(zip);
+    }
+    zipClose(zip, nullptr);
+}
+
+// Slides in a written presentation, or -1 when it is not a readable package.
+inline int SlideCount(const std::filesystem::path& pptx)
+{
+    unzFile zip = unzOpen64(pptx.c_str());
+    if (zip == nullptr)
+        return -1;
+    static const std::regex slide(R"(ppt/slides/slide[0-9]+\.xml)");
+    int slides = 0;
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        char name[512];
+        unzGetCurrentFileInfo64(zip, nullptr, name, sizeof name, nullptr, 0, nullptr, 0);
+        if (std::regex_match(name, slide))
+            ++slides;
+    }
+    unzClose(zip);
+    return slides;
+}
