@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -157,6 +158,8 @@ struct KeyCase {
     const char* key;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << testnames::Name(c.source); }
+
 class OutputNameKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(OutputNameKeyTest, StripsNumberEndings)
@@ -170,12 +173,15 @@ INSTANTIATE_TEST_SUITE_P(Names, OutputNameKeyTest,
                                            KeyCase {"/a/Lesson (2) (13).mordx", "Lesson"},
                                            KeyCase {"/a/Lesson(2).mordx", "Lesson(2)"},
                                            KeyCase {"/a/Lesson (x).mordx", "Lesson (x)"},
-                                           KeyCase {"/a/ (2).b.mordx", " (2).b"}));
+                                           KeyCase {"/a/ (2).b.mordx", " (2).b"}),
+    [](const auto& info) { return testnames::Name(info.param.source, info.index); });
 
 struct JobsCase {
     std::vector<std::string> arguments;
     unsigned jobs;
 };
+
+void PrintTo(const JobsCase& c, std::ostream* os) { *os << testnames::Name([&c] { std::string a; for (const auto& x : c.arguments) a += x + " "; return a; }()); }
 
 class ParseJobsTest : public ::testing::TestWithParam<JobsCase> {};
 
@@ -191,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
                       JobsCase {{"--silent", "s", "o", "--jobs", "-2"}, 0},
                       JobsCase {{"--silent", "s", "o", "--jobs", "3x"}, 0},
                       JobsCase {{"--silent", "s", "o", "-j", "3"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs", "100000"}, 128}));
+                      JobsCase {{"--silent", "s", "o", "--jobs", "100000"}, 128}),
+    [](const auto& info) { const auto& c = info.param; return testnames::Name([&c] { std::string a; for (const auto& x : c.arguments) a += x + " "; return a; }()); });
 
 TEST(BatchProgress, LineInPlaceThenSummaryOnlyWhenEnabled)
 {

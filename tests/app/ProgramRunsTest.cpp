@@ -134,6 +134,8 @@ struct InterruptCase {
     const char* point;  // "unpacking", "saving", or a delay in milliseconds
 };
 
+void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
+
 class Interrupted : public ::testing::TestWithParam<InterruptCase> {};
 
 // Waits until the point is reached; false if the run ended first.
