@@ -3,6 +3,7 @@
 #include "app/BatchProgress.h"
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
+#include "app/FileDescriptor.h"
 #include "app/FolderLock.h"
 #include "app/TempFolder.h"
 
@@ -15,22 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WriteAll(int fd, const std::string& data)
-{
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 bool IsWithin(const fs::path& path, const fs::path& folder)
 {

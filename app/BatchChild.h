@@ -1,5 +1,6 @@
 #pragma once
 #include "app/BatchRunner.h"
+#include "app/FileDescriptor.h"
 #include "app/TempFolder.h"
 
 #include <chrono>
@@ -10,30 +11,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
-
-// An owned file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const noexcept { return m_fd; }
-    void Reset(int fd)
-    {
-        Close();
-        m_fd = fd;
-    }
-    void Close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
 
 // Messages from a child: single request bytes, then 'R' and its report up to
 // the end of the pipe ("ok", or 'E' and the failure's description).
