@@ -22,21 +22,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string Read(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Every file of the folder by name ("log" for the log, whose number varies).
 std::map<std::string, std::string> Tree(const fs::path& folder)
 {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::directory_iterator(folder)) {
         const std::string name = e.path().filename().string();
-        files[name.rfind("log", 0) == 0 ? "log" : name] = Read(e.path());
+        files[name.rfind("log", 0) == 0 ? "log" : name] = ReadFileBytes(e.path());
     }
     return files;
 }
@@ -150,7 +142,7 @@ TEST(BatchJobs, OneSaveDialogAtATime)
         });
     };
     RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {4});
-    EXPECT_EQ(Read(record), "()()()()");
+    EXPECT_EQ(ReadFileBytes(record), "()()()()");
 }
 
 struct KeyCase {

@@ -12,14 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Read(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::vector<fs::path> Logs(const fs::path& folder)
 {
     std::vector<fs::path> logs;
@@ -56,7 +48,7 @@ TEST(Batch, LogsFailuresAndGoesOn)
     EXPECT_TRUE(fs::exists(dir / "out" / "deep" / "c.out"));
     const auto logs = Logs(dir / "out" / "deep");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(Read(logs[0]), "Start processing. 3 files\r\n"
+    EXPECT_EQ(ReadFileBytes(logs[0]), "Start processing. 3 files\r\n"
                              "Error during processing file - " + (dir / "src" / "sub" / "bad.txt").string() + "\r\n"
                              "\tError description: (class UnknownFileTypeError) std::exception\r\n"
                              "Processing finished\r\n");
@@ -70,7 +62,7 @@ TEST(Batch, CrashingBookIsLoggedAndRunContinues)
     RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob);
     const auto logs = Logs(dir / "out");
     ASSERT_EQ(logs.size(), 1u);
-    const std::string log = Read(logs[0]);
+    const std::string log = ReadFileBytes(logs[0]);
     EXPECT_NE(log.find("Error during processing file - " + (dir / "src" / "crash.mordx").string()), std::string::npos);
     EXPECT_NE(log.find("\tError description: (crash) the conversion ended with signal"), std::string::npos);
     EXPECT_NE(log.find("Processing finished\r\n"), std::string::npos);
@@ -90,7 +82,7 @@ TEST(Batch, SilentReturnsWithoutLog)
     fs::create_directories(dir / "src");
     std::ofstream(dir / "src" / "a") << "x";
     RunBatch((dir / "src").string(), (dir / "file").string(), FakeJob);
-    EXPECT_EQ(Read(dir / "file"), "x");
+    EXPECT_EQ(ReadFileBytes(dir / "file"), "x");
 }
 
 TEST(Batch, OutputInsideSourceIsNotConvertedAgain)
@@ -102,7 +94,7 @@ TEST(Batch, OutputInsideSourceIsNotConvertedAgain)
     RunBatch((dir / "src").string(), (dir / "src" / "out").string(), FakeJob);
     const auto logs = Logs(dir / "src" / "out");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(Read(logs[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
+    EXPECT_EQ(ReadFileBytes(logs[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
 }
 
 // The list is taken before anything is written: an output folder that is
@@ -115,7 +107,7 @@ TEST(Batch, OutputFolderThatIsOrHoldsTheSourceConvertsTheBooks)
     RunBatch((dir / "books").string(), (dir / "books").string(), FakeJob);
     EXPECT_TRUE(fs::exists(dir / "books" / "a.out"));
     ASSERT_EQ(Logs(dir / "books").size(), 1u);
-    EXPECT_EQ(Read(Logs(dir / "books")[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
+    EXPECT_EQ(ReadFileBytes(Logs(dir / "books")[0]), "Start processing. 1 files\r\nProcessing finished\r\n");
 
     fs::create_directories(dir / "out" / "in");
     std::ofstream(dir / "out" / "in" / "b.mordx") << "x";
@@ -132,7 +124,7 @@ TEST(Batch, NonAsciiNamesAreLoggedInUtf8)
     RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob);
     const auto logs = Logs(dir / "out");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_NE(Read(logs[0]).find("- " + (dir / "src" / name).string() + "\r\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(logs[0]).find("- " + (dir / "src" / name).string() + "\r\n"), std::string::npos);
 }
 
 TEST(MakeUniqueFileName, CountsUpPastTakenNames)
@@ -156,7 +148,7 @@ TEST(ProcessingLog, TakenNameIsNeverTruncated)
     second.Open(dir.path(), 0);
     EXPECT_NE(second.GetPath(), first);
     second.Close();
-    EXPECT_EQ(Read(first), "Start processing. 2 files\r\nline\r\n");
+    EXPECT_EQ(ReadFileBytes(first), "Start processing. 2 files\r\nline\r\n");
 }
 
 TEST(ProcessingLog, UnopenableFolderDropsLines)

@@ -182,8 +182,9 @@ TEST_P(Interrupted, BatchLeavesNothingBehind)
     const InterruptCase& c = GetParam();
     ScratchDir dir;
     fs::create_directories(dir / "src");
-    for (const char* name : {"a.mordx", "b.mordx", "c.mordx"})
-        WriteTestBook(dir / "src" / name, 2, 1500);
+    // Enough books that the run is still going at every point, also on a fast machine.
+    for (int i = 0; i < 12; ++i)
+        WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
     Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
     launch.ownProcessGroup = true;
     const pid_t pid = Start(launch);

@@ -1,5 +1,7 @@
 #pragma once
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -33,3 +35,12 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// The whole content of a file, as bytes.
+inline std::string ReadFileBytes(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
