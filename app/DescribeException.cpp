@@ -1,6 +1,7 @@
 #include "app/DescribeException.h"
 
 #include "export/engine/ComError.h"
+#include "text/Unicode.h"
 
 using engine::ComError;
 using engine::HRESULT;
@@ -10,7 +11,6 @@ using engine::SystemMessage;
 #include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
-#include <utf8cpp/utf8.h>
 
 namespace {
 
@@ -31,13 +31,8 @@ std::string Hex(std::uint32_t value, bool upper)
 std::string WideToUtf8(const std::wstring& text)
 {
     std::string out;
-    for (const wchar_t c : text) {
-        const auto cp = static_cast<std::uint32_t>(c);
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            utf8::append(0xFFFDu, std::back_inserter(out));
-        else
-            utf8::append(cp, std::back_inserter(out));
-    }
+    for (const wchar_t c : text)
+        unicode::AppendUtf8(out, static_cast<char32_t>(c));
     return out;
 }
 

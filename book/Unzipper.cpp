@@ -1,5 +1,7 @@
 #include "book/Unzipper.h"
 
+#include "text/Unicode.h"
+
 #include <minizip/unzip.h>
 
 #include <fcntl.h>
@@ -18,7 +20,6 @@
 #include <system_error>
 #include <vector>
 
-#include <utf8cpp/utf8.h>
 
 namespace {
 
@@ -153,18 +154,6 @@ voidpf ZCALLBACK OpenRegularFile(voidpf, const void* filename, int mode)
     return file;
 }
 
-std::size_t Utf16Length(std::string_view utf8)
-{
-    std::size_t units = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) != 0x80)
-            ++units;
-        if (c >= 0xF0)
-            ++units;  // a supplementary character takes a surrogate pair
-    }
-    return units;
-}
-
 // The entry name split into the folders and file it names, or nothing when
 // the name could reach outside the destination.
 std::optional<std::vector<std::string>> SplitEntryName(const std::string& name)
@@ -270,7 +259,7 @@ bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawN
 std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag)
 {
     if (utf8Flag) {
-        std::string text = utf8::replace_invalid(std::string(raw));
+        std::string text = unicode::ReplaceInvalidUtf8(raw);
         if (text.rfind("\xEF\xBB\xBF", 0) == 0)
             text.erase(0, 3);
         return text;
@@ -281,7 +270,7 @@ std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag)
         if (c < 0x80)
             text.push_back(static_cast<char>(c));
         else
-            utf8::append(static_cast<char32_t>(kCp437High[c - 0x80]), std::back_inserter(text));
+            unicode::AppendUtf8(text, kCp437High[c - 0x80]);
     }
     return text;
 }
@@ -392,7 +381,7 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
     ZipEntryInfo info;
     if (!GetEntryInfo(info))
         return false;
-    if (info.name.find('\0') != std::string::npos || Utf16Length(info.name) > kMaxEntryNameLength)
+    if (info.name.find('\0') != std::string::npos || unicode::Utf16Length(info.name) > kMaxEntryNameLength)
         return false;
     const auto parts = SplitEntryName(info.name);
     if (!parts)

@@ -2,6 +2,7 @@
 
 #include "text/HtmlParser.h"
 #include "text/HtmlWriter.h"
+#include "text/Unicode.h"
 
 #include <clocale>
 #include <cwctype>
@@ -40,53 +41,6 @@ const FoldingLocale& Folding() {
     return folding;
 }
 
-// Decodes one well-formed UTF-8 sequence at s[i]; returns its length, or 0
-// if the bytes there are not one.
-std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    std::size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2; cp = b0 & 0x1F; min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3; cp = b0 & 0x0F; min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4; cp = b0 & 0x07; min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < len)
-        return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void RequireName(const std::string& name) {
     if (name.empty())
         throw std::invalid_argument("attribute name must be a non-empty string");
@@ -103,22 +57,16 @@ std::string FoldName(const std::string& name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size();) {
-        char32_t cp = 0;
-        const std::size_t len = DecodeUtf8(name, i, cp);
-        if (len == 0) {
-            const auto b = static_cast<unsigned char>(name[i]);
-            if (b < 0x80)
-                EncodeUtf8(folding.Lower(b), out);
-            else
-                out += name[i];
-            ++i;
+        const auto cp = unicode::DecodeUtf8(name, i);
+        if (!cp) {
+            out += name[i++];  // a byte of invalid UTF-8 stays as it is
             continue;
         }
-        char32_t lower = folding.Lower(cp);
+        char32_t lower = folding.Lower(cp->value);
         if (lower > 0x10FFFF || (lower >= 0xD800 && lower <= 0xDFFF))
-            lower = cp;
-        EncodeUtf8(lower, out);
-        i += len;
+            lower = cp->value;
+        unicode::AppendUtf8(out, lower);
+        i += cp->length;
     }
     return out;
 }

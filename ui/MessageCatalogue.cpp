@@ -1,9 +1,9 @@
 #include "ui/MessageCatalogue.h"
 
 #include "resources/Catalogue.h"
+#include "text/Unicode.h"
 
 #include <rapidxml/rapidxml.hpp>
-#include <utf8cpp/utf8.h>
 
 #include <stdexcept>
 #include <utility>
@@ -23,36 +23,14 @@ MessageCatalogue& Table()
     return table;
 }
 
-// Raises the utf-8 library's own exception at the first invalid, truncated
-// or out-of-range sequence.
-void ValidateUtf8(std::string_view text)
-{
-    auto it = text.begin();
-    while (it != text.end())
-        utf8::next(it, text.end());
-}
-
 // A character reference can name a surrogate, which has no UTF-8 form; the
 // table holds valid UTF-8 only.
 std::string CheckedText(const char* data, std::size_t size)
 {
     std::string text(data, size);
-    if (!utf8::is_valid(text.begin(), text.end()))
+    if (!unicode::IsValidUtf8(text))
         throw std::runtime_error("Invalid character reference");
     return text;
-}
-
-// Length of the UTF-8 sequence that starts with lead (1 for anything that is
-// not a valid lead byte, so that scanning always advances).
-std::size_t SequenceLength(unsigned char lead)
-{
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    return 1;
 }
 
 }  // namespace
@@ -82,7 +60,8 @@ std::string UnescapeText(std::string_view text)
         default:
             // An unknown escape vanishes with the character it escapes; a
             // multi-byte character goes as a whole, never half of it.
-            i += SequenceLength(static_cast<unsigned char>(next)) - 1;
+            if (const auto cp = unicode::DecodeUtf8(text, i + 1))
+                i += cp->length - 1;
             break;
         }
         i += 2;
@@ -92,7 +71,7 @@ std::string UnescapeText(std::string_view text)
 
 MessageCatalogue ParseMessageCatalogue(std::string_view document)
 {
-    ValidateUtf8(document);
+    unicode::RequireValidUtf8(document);  // utf8-cpp's exception at the first bad sequence
     if (document.starts_with(kByteOrderMark))
         document.remove_prefix(kByteOrderMark.size());
 

@@ -1,6 +1,6 @@
 #include "ui/RichText.h"
 
-#include <utf8cpp/utf8.h>
+#include "text/Unicode.h"
 
 #include <iterator>
 #include <stdexcept>
@@ -9,11 +9,7 @@ namespace customcontrols::rtf {
 
 void RtfWriter::WriteText(const std::string& text)
 {
-    std::string valid;
-    utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(valid));
-    std::u16string units;
-    utf8::utf8to16(valid.begin(), valid.end(), std::back_inserter(units));
-    for (const char16_t unit : units) {
+    for (const char16_t unit : unicode::ToUtf16(text)) {
         m_body += "\\u";
         m_body += std::to_string(static_cast<std::int16_t>(unit));
         m_body += '?';

@@ -1,7 +1,7 @@
 // The p:txBody of a text box: its runs split into paragraphs and lines.
 #include "export/engine/PartWriters.h"
 
-#include <utf8cpp/utf8.h>
+#include "text/Unicode.h"
 
 namespace engine::detail {
 namespace {
@@ -19,21 +19,6 @@ const char* AlignmentName(Alignment a) {
     case Alignment::Left: break;
     }
     return "l";
-}
-
-// A lone surrogate becomes U+FFFD; the XML writer drops what XML forbids.
-std::string Utf8Of(std::u16string_view t) {
-    std::string out;
-    out.reserve(t.size());
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        char32_t c = t[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (t[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        utf8::unchecked::append(c, std::back_inserter(out));
-    }
-    return out;
 }
 
 void WriteRunProps(XmlWriter& x, const char* tag, const RunProps& p) {
@@ -79,7 +64,7 @@ void WriteRuns(XmlWriter& x, const TextBody& t, std::size_t from, std::size_t to
             while (j < runEnd && chars[j] != 0x0B) ++j;
             x.Start("a:r");
             WriteRunProps(x, "a:rPr", run.props);
-            x.Start("a:t").Text(Utf8Of(std::u16string_view(chars).substr(i, j - i))).End("a:t");
+            x.Start("a:t").Text(unicode::ToUtf8(std::u16string_view(chars).substr(i, j - i))).End("a:t");
             x.End("a:r");
             i = j;
         }

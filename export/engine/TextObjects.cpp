@@ -1,7 +1,7 @@
 // The text frame, text range, font and paragraph format of a text box.
 #include "export/engine/EngineObjects.h"
 
-#include <utf8cpp/utf8.h>
+#include "text/Unicode.h"
 
 #include <algorithm>
 
@@ -10,29 +10,12 @@ namespace {
 
 // "\r\n", "\r" and "\n" become one mark; invalid UTF-8 becomes U+FFFD.
 std::u16string ToUtf16(const std::string& text) {
-    std::string valid;
-    utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(valid));
-    std::u16string raw;
-    utf8::utf8to16(valid.begin(), valid.end(), std::back_inserter(raw));
+    const std::u16string raw = unicode::ToUtf16(text);
     std::u16string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] == u'\r' && i + 1 < raw.size() && raw[i + 1] == u'\n') ++i;
         out.push_back(raw[i] == u'\n' ? u'\r' : raw[i]);
-    }
-    return out;
-}
-
-// A lone surrogate becomes U+FFFD.
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        utf8::append(c, std::back_inserter(out));
     }
     return out;
 }
@@ -102,7 +85,7 @@ public:
     // An empty name leaves the theme's font in force.
     void SetName(const std::string& name) override {
         std::optional<std::string> n;
-        if (!name.empty()) n = ToUtf8(ToUtf16(name));
+        if (!name.empty()) n = unicode::ToUtf8(ToUtf16(name));
         m_r.Apply("Font", [&n](RunProps& p) { p.name = n; });
     }
     float Size() const override { return Float(&RunProps::size); }
@@ -202,7 +185,7 @@ public:
     std::string Text() const override {
         Check(m_r.pres, "TextRange");
         auto [s, n] = m_r.Span();
-        return ToUtf8(std::u16string_view(m_r.Body().Chars()).substr(s, n));
+        return unicode::ToUtf8(std::u16string_view(m_r.Body().Chars()).substr(s, n));
     }
     int Length() const override { Check(m_r.pres, "TextRange"); return int(m_r.Span().second); }
     std::unique_ptr<ITextRange> InsertAfter(const std::string& text) override {

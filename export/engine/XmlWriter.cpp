@@ -1,5 +1,7 @@
 #include "export/engine/XmlWriter.h"
 
+#include "text/Unicode.h"
+
 #include <cassert>
 #include <charconv>
 
@@ -7,26 +9,6 @@ namespace engine::detail {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The length of the well-formed UTF-8 sequence at s[i] (0 when malformed) and
-// whether XML allows the character it encodes.
-std::pair<std::size_t, bool> Sequence(std::string_view s, std::size_t i) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    const unsigned char lead = b(0);
-    std::size_t n;
-    char32_t c;
-    if (lead >= 0xC2 && lead <= 0xDF) { n = 2; c = lead & 0x1F; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { n = 3; c = lead & 0x0F; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { n = 4; c = lead & 0x07; }
-    else return {0, false};
-    if (i + n > s.size()) return {0, false};
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((b(k) & 0xC0) != 0x80) return {0, false};
-        c = (c << 6) | (b(k) & 0x3F);
-    }
-    if ((n == 3 && c < 0x800) || (n == 4 && c < 0x10000) || c > 0x10FFFF) return {0, false};
-    return {n, !((c >= 0xD800 && c < 0xE000) || c == 0xFFFE || c == 0xFFFF)};
-}
 
 } // namespace
 
@@ -47,10 +29,10 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
             ++i;
             continue;
         }
-        const auto [n, allowed] = Sequence(text, i);
-        if (allowed) out.append(text.substr(i, n));
+        const auto cp = unicode::DecodeUtf8(text, i);
+        if (cp && cp->value != 0xFFFE && cp->value != 0xFFFF) out.append(text.substr(i, cp->length));
         else out += kReplacement;
-        i += n ? n : 1;
+        i += cp ? cp->length : 1;
     }
 }
 
