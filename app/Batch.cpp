@@ -3,7 +3,6 @@
 #include "app/BatchProgress.h"
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
-#include "app/FileDescriptor.h"
 #include "app/FolderLock.h"
 #include "app/TempFolder.h"
 
@@ -69,29 +68,26 @@ void ProcessingLog::Open(const fs::path& outputFolder, std::size_t fileCount)
     Close();
     // A name can be taken between the test and the creation; O_EXCL makes
     // sure an existing file is never truncated, and the next number is tried.
-    for (int attempt = 0; attempt < 1000 && m_fd < 0; ++attempt) {
+    for (int attempt = 0; attempt < 1000 && !m_file.Valid(); ++attempt) {
         m_path = MakeUniqueFileName(outputFolder, "log", "txt");
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (m_fd < 0 && errno != EEXIST)
+        m_file.Reset(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (!m_file.Valid() && errno != EEXIST)
             break;
     }
-    if (m_fd < 0)
+    if (!m_file.Valid())
         m_path.clear();
     WriteLine("Start processing. " + std::to_string(fileCount) + " files");
 }
 
 void ProcessingLog::WriteLine(const std::string& line)
 {
-    if (m_fd >= 0)
-        WriteAll(m_fd, line + "\r\n");
+    if (m_file.Valid())
+        files::WriteAll(m_file.Get(), line + "\r\n");
 }
 
 void ProcessingLog::Close()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_file.Close();
 }
 
 void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options)

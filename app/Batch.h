@@ -1,5 +1,6 @@
 #pragma once
 #include "app/BatchRunner.h"
+#include "imaging/FileDescriptor.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -43,6 +44,6 @@ public:
     const std::filesystem::path& GetPath() const noexcept { return m_path; }
 
 private:
-    int m_fd = -1;
+    files::Fd m_file;
     std::filesystem::path m_path;
 };

@@ -26,16 +26,15 @@ constexpr char kGo = 'G';
 {
     RestartInterruptionCleanupInChild();
     const auto ask = [toParent, fromParent](char request) {
-        if (!WriteAll(toParent, std::string(1, request)))
+        if (!files::WriteAll(toParent, std::string(1, request)))
             return;
         char answer = 0;
-        while (::read(fromParent, &answer, 1) < 0 && errno == EINTR) {
-        }
+        files::ReadSome(fromParent, &answer, 1);
     };
     SaveTurns turns;
     turns.beforeNaming = [ask] { ask(kWantsToName); };
     turns.enterDialog = [ask] { ask(kWantsDialog); };
-    turns.leaveDialog = [toParent] { WriteAll(toParent, std::string(1, kLeftDialog)); };
+    turns.leaveDialog = [toParent] { files::WriteAll(toParent, std::string(1, kLeftDialog)); };
     SetSaveTurns(std::move(turns));
     std::string report = std::string(1, kReport) + "ok";
     try {
@@ -43,7 +42,7 @@ constexpr char kGo = 'G';
     } catch (...) {
         report = std::string(1, kReport) + "E" + DescribeException(std::current_exception(), true);
     }
-    WriteAll(toParent, report);
+    files::WriteAll(toParent, report);
     std::cout.flush();
     // No destructors of the parent's objects may run here: the working
     // folder belongs to the parent, which deletes it.
@@ -98,11 +97,11 @@ std::unique_ptr<BatchChild> StartChild(std::size_t index, const BatchJob& job, c
     if (::pipe2(up, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("cannot create pipe: ") + std::strerror(errno));
     child->fromChild.Reset(up[0]);
-    Fd upWrite(up[1]);
+    files::Fd upWrite(up[1]);
     if (::pipe2(down, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("cannot create pipe: ") + std::strerror(errno));
     child->toChild.Reset(down[1]);
-    Fd downRead(down[0]);
+    files::Fd downRead(down[0]);
     std::cout.flush();
     std::cerr.flush();
     {
@@ -147,7 +146,7 @@ void Grant(BatchChild& child)
         child.inDialog = true;
     child.waiting.reset();
     child.busySince = Clock::now();
-    WriteAll(child.toChild.Get(), std::string(1, kGo));
+    files::WriteAll(child.toChild.Get(), std::string(1, kGo));
 }
 
 bool Receive(BatchChild& child)

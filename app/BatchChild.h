@@ -1,7 +1,7 @@
 #pragma once
 #include "app/BatchRunner.h"
-#include "app/FileDescriptor.h"
 #include "app/TempFolder.h"
+#include "imaging/FileDescriptor.h"
 
 #include <chrono>
 #include <filesystem>
@@ -22,7 +22,7 @@ constexpr char kLeftDialog = 'd';
 struct BatchChild {
     std::size_t index = 0;
     pid_t pid = -1;
-    Fd fromChild, toChild;
+    files::Fd fromChild, toChild;
     std::unique_ptr<TempFolder> folder;
     std::string received;
     bool reporting = false;     // the report has begun

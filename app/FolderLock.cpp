@@ -18,19 +18,17 @@ int OpenFolder(const std::string& path)
 
 }  // namespace
 
-int LockNewFolder(const std::string& path)
+files::Fd LockNewFolder(const std::string& path)
 {
-    const int fd = OpenFolder(path);
-    if (fd < 0)
-        return -1;
+    files::Fd fd(OpenFolder(path));
+    if (!fd.Valid())
+        return fd;
     struct stat held {}, named {};
     // A cleaner that removed the folder may have released the lock already:
     // what we hold must still be the folder at that name.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || held.st_nlink == 0
-        || ::lstat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
-        ::close(fd);
-        return -1;
-    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &held) != 0 || held.st_nlink == 0
+        || ::lstat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino)
+        fd.Close();
     return fd;
 }
 
@@ -50,13 +48,10 @@ void RemoveStaleWorkingFolders(const std::string& base)
         folder += '/';
     for (const std::string& name : names) {
         const std::string path = folder + name;
-        const int fd = OpenFolder(path);
-        if (fd < 0)
-            continue;
+        const files::Fd fd(OpenFolder(path));
         // Holding the lock while deleting keeps a new owner from adopting
         // the name half-way.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
             DeleteFolderTree(path, true);
-        ::close(fd);
     }
 }

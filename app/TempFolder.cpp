@@ -208,15 +208,14 @@ void DeleteFolderTree(const std::string& path, bool recursive)
     std::string d = path;
     while (d.size() > 1 && EndsWithSeparator(d))
         d.pop_back();
-    int fd = ::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    const files::Fd fd(::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid()) {
         struct stat st {};
         if (::lstat(d.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             ::unlink(d.c_str());  // the link itself, not what it points to
         return;
     }
-    EmptyDirectory(fd, recursive);
-    ::close(fd);
+    EmptyDirectory(fd.Get(), recursive);
     ::rmdir(d.c_str());
 }
 
@@ -254,8 +253,6 @@ TempFolder::~TempFolder()
         UnregisterWorkingFolder(m_path);
         m_path.clear();
     }
-    if (m_lockFd >= 0)
-        ::close(m_lockFd);
 }
 
 void TempFolder::CreateAt(const std::string& path)
@@ -271,14 +268,14 @@ void TempFolder::CreateAt(const std::string& path)
     // maybe to a run that created it a moment ago.
     const auto slash = absolute.find_last_of('/');
     CleanupDeferral deferral;
-    int lockFd = -1;
+    files::Fd lock;
     if (slash == std::string::npos || slash == 0 || CreateFolderPath(absolute.substr(0, slash))) {
         if (::mkdir(absolute.c_str(), S_IRWXU) == 0)
-            lockFd = LockNewFolder(absolute);
+            lock = LockNewFolder(absolute);
     }
-    if (lockFd < 0)
+    if (!lock.Valid())
         TRALVEX_THROW_ERROR("cannot create temporary folder \"" + absolute + "\"");
-    m_lockFd = lockFd;
+    m_lock = std::move(lock);
     m_path = absolute;
     RegisterWorkingFolder(m_path);
 }

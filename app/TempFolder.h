@@ -1,4 +1,6 @@
 #pragma once
+#include "imaging/FileDescriptor.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -31,7 +33,7 @@ public:
 
 private:
     std::string m_path;
-    int m_lockFd = -1;
+    files::Fd m_lock;
 };
 
 // Milliseconds since boot (monotonic clock), truncated to 32 bits.

@@ -1,5 +1,6 @@
 #include "book/Unzipper.h"
 
+#include "imaging/TemporaryFile.h"
 #include "text/Unicode.h"
 
 #include <minizip/unzip.h>
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -47,48 +47,6 @@ constexpr std::size_t kCopyChunk = 65536;
 
 unzFile Handle(void* archive) { return static_cast<unzFile>(archive); }
 
-// Owns a file descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (delayed write
-    // errors show here).
-    bool Close()
-    {
-        if (fd_ < 0)
-            return true;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0;
-    }
-
-private:
-    void Reset()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_ = -1;
-};
-
 // Closes the archive's current entry unless the caller closed it already.
 class CurrentEntryGuard {
 public:
@@ -112,24 +70,6 @@ private:
     unzFile archive_;
 };
 
-// Removes a temporary file unless it was renamed into place.
-class TempFileGuard {
-public:
-    TempFileGuard(int folder, std::string name) : folder_(folder), name_(std::move(name)) {}
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-    ~TempFileGuard()
-    {
-        if (!name_.empty())
-            ::unlinkat(folder_, name_.c_str(), 0);
-    }
-    void Release() { name_.clear(); }
-
-private:
-    int folder_;
-    std::string name_;
-};
-
 // minizip's file open, restricted to regular files: a FIFO or device would
 // otherwise block or be read without end. Opening non-blocking keeps a FIFO
 // without writer from hanging the open itself.
@@ -137,20 +77,16 @@ voidpf ZCALLBACK OpenRegularFile(voidpf, const void* filename, int mode)
 {
     if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
         return nullptr;
-    int fd = ::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return nullptr;
+    files::Fd fd(::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
     if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    FILE* file = ::fdopen(fd, "rb");
-    if (!file)
-        ::close(fd);
+        ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = ::fdopen(fd.Get(), "rb");
+    if (file)
+        fd.Release();  // the stream owns it now
     return file;
 }
 
@@ -181,25 +117,16 @@ std::optional<std::vector<std::string>> SplitEntryName(const std::string& name)
 
 // Opens (creating when missing) each folder of parts[0, count) below base,
 // never following a symbolic link.
-UniqueFd OpenFolders(int base, const std::vector<std::string>& parts, std::size_t count)
+files::Fd OpenFolders(int base, const std::vector<std::string>& parts, std::size_t count)
 {
-    UniqueFd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    files::Fd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
     for (std::size_t i = 0; i < count && current.Valid(); ++i) {
         const char* part = parts[i].c_str();
         if (::mkdirat(current.Get(), part, 0755) != 0 && errno != EEXIST)
-            return UniqueFd();
-        current = UniqueFd(::openat(current.Get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            return files::Fd();
+        current = files::Fd(::openat(current.Get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     return current;
-}
-
-std::string TempName()
-{
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, ".unzip-%016llx.part",
-                  static_cast<unsigned long long>(generator()));
-    return buffer;
 }
 
 // The entry's DOS date and time, read as local time.
@@ -222,22 +149,6 @@ std::optional<std::time_t> EntryTime(const tm_unz& date)
     return result;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (written == 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawName, std::string& rawComment)
 {
@@ -395,7 +306,7 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
     if (target.size() >= PATH_MAX)
         return false;
 
-    const UniqueFd root(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const files::Fd root(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.Valid())
         return false;
 
@@ -417,7 +328,7 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
     if (info.uncompressedSize > limits_.maxTotalBytes - std::min(totalWritten_, limits_.maxTotalBytes))
         return false;
 
-    const UniqueFd folder = OpenFolders(root.Get(), *parts, parts->size() - 1);
+    const files::Fd folder = OpenFolders(root.Get(), *parts, parts->size() - 1);
     if (!folder.Valid())
         return false;
     const std::string& leaf = parts->back();
@@ -433,18 +344,9 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
 
     // Write under a fresh name and rename into place: no existing file, link
     // or hard link is ever written through, and a failure leaves nothing.
-    std::string tempName;
-    UniqueFd file;
-    for (int attempt = 0; attempt < 16 && !file.Valid(); ++attempt) {
-        tempName = TempName();
-        file = UniqueFd(::openat(folder.Get(), tempName.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (!file.Valid() && errno != EEXIST)
-            return false;
-    }
-    if (!file.Valid())
+    files::TemporaryFile file;
+    if (!file.Create(folder.Get(), ".unzip-", ".part", 0644))
         return false;
-    TempFileGuard tempGuard(folder.Get(), tempName);
 
     if (unzOpenCurrentFile(Handle(archive_)) != UNZ_OK)
         return false;
@@ -463,7 +365,7 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
         // extraction may write.
         if (size > info.uncompressedSize - written || size > limits_.maxTotalBytes - totalWritten_)
             return false;
-        if (!WriteAll(file.Get(), buffer.data(), static_cast<std::size_t>(size)))
+        if (!files::WriteAll(file.Get(), std::string_view(buffer.data(), static_cast<std::size_t>(size))))
             return false;
         written += size;
         totalWritten_ += size;
@@ -481,9 +383,9 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
     }
     if (!file.Close())
         return false;
-    if (::renameat(folder.Get(), tempName.c_str(), folder.Get(), leaf.c_str()) != 0)
+    if (::renameat(folder.Get(), file.Name().c_str(), folder.Get(), leaf.c_str()) != 0)
         return false;
-    tempGuard.Release();
+    file.Keep();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "imaging/CompactPng.h"
 
+#include "imaging/FileDescriptor.h"
 #include "imaging/FreeImageSupport.h"
 
 #include <algorithm>
@@ -9,10 +10,6 @@
 namespace imaging {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
 
 // The distinct colours, sorted, or nothing when there are more than 256.
 std::optional<std::vector<std::uint32_t>> Palette(std::span<const std::uint32_t> pixels)
@@ -95,19 +92,7 @@ bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
         DWORD size = 0;
         if (!FreeImage_AcquireMemory(memory.get(), &data, &size))
             return false;
-        bool written = false;
-        {
-            std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbx"));
-            if (!file)
-                return false;
-            written = std::fwrite(data, 1, size, file.get()) == size;
-            written = std::fclose(file.release()) == 0 && written;
-        }
-        if (!written) {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-        }
-        return written;
+        return files::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size), false);
     } catch (const std::exception&) {
         return false;
     }

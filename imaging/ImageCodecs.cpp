@@ -1,5 +1,6 @@
 #include "imaging/ImageCodecs.h"
 
+#include "imaging/FileDescriptor.h"
 #include "imaging/FreeImageSupport.h"
 #include "imaging/PictureProbe.h"
 
@@ -46,10 +47,6 @@ detail::FreeImagePtr PrepareForEncoder(FIBITMAP* dib32, EncoderId encoder)
         return detail::FreeImagePtr(FreeImage_Clone(dib32));
     }
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -110,20 +107,8 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
         DWORD size = 0;
         if (!FreeImage_AcquireMemory(memory.get(), &data, &size))
             return ImageStatus::Win32Error;
-        bool written = false;
-        {
-            std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-            if (!file)
-                return ImageStatus::Win32Error;
-            written = std::fwrite(data, 1, size, file.get()) == size;
-            written = std::fclose(file.release()) == 0 && written;
-        }
-        if (!written) {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-            return ImageStatus::Win32Error;
-        }
-        return ImageStatus::Ok;
+        const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+        return files::WriteFile(path, bytes, true) ? ImageStatus::Ok : ImageStatus::Win32Error;
     } catch (const std::bad_alloc&) {
         return ImageStatus::OutOfMemory;
     }

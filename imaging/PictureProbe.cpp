@@ -1,6 +1,7 @@
 #include "imaging/PictureProbe.h"
 
 #include "imaging/ArgbBitmap.h"
+#include "imaging/FileDescriptor.h"
 #include "imaging/PictureHeaders.h"
 
 #include <fcntl.h>
@@ -52,22 +53,21 @@ public:
         : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY))
     {
         struct stat st {};
-        if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode))
+        if (fd_.Valid() && ::fstat(fd_.Get(), &st) == 0 && S_ISREG(st.st_mode))
             size_ = static_cast<std::uint64_t>(st.st_size);
         else
-            Close();
+            fd_.Close();
     }
-    ~FileSource() override { Close(); }
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    bool IsOpen() const noexcept { return fd_ >= 0; }
+    bool IsOpen() const noexcept { return fd_.Valid(); }
     bool Failed() const noexcept { return failed_; }
     std::uint64_t Size() const noexcept override { return size_; }
 
     bool Read(std::uint64_t offset, void* out, std::size_t n) noexcept override
     {
-        if (fd_ < 0 || offset > size_ || size_ - offset < n)
+        if (!fd_.Valid() || offset > size_ || size_ - offset < n)
             return false;
         if (offset >= windowStart_ && offset + n <= windowStart_ + windowLength_) {
             std::memcpy(out, window_.data() + (offset - windowStart_), n);
@@ -89,7 +89,7 @@ private:
     bool ReadFully(std::uint64_t offset, unsigned char* out, std::size_t n) noexcept
     {
         while (n > 0) {
-            const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
+            const ssize_t got = ::pread(fd_.Get(), out, n, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0) {
@@ -104,14 +104,7 @@ private:
         return true;
     }
 
-    void Close() noexcept
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-    int fd_ = -1;
+    files::Fd fd_;
     std::uint64_t size_ = 0;
     bool failed_ = false;
     std::array<unsigned char, 65536> window_{};

@@ -2,6 +2,7 @@
 
 #include "imaging/ArgbBitmap.h"
 #include "imaging/CompactPng.h"
+#include "imaging/FileDescriptor.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
 #include "imaging/ImageResampler.h"
@@ -14,10 +15,6 @@
 namespace imaging {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
 
 bool EntryExists(const std::filesystem::path& path) noexcept
 {
@@ -49,22 +46,10 @@ std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::
         std::filesystem::path file = textureFolder / ("texture_" + number);
         if (EntryExists(file))
             return file;
-        bool written = false;
-        {
-            // Exclusive creation: whatever appears at the name meanwhile is
-            // never followed or overwritten.
-            std::unique_ptr<std::FILE, FileCloser> out(std::fopen(file.c_str(), "wbx"));
-            if (!out)
-                return {};
-            written = std::fwrite(bytes->data(), 1, bytes->size(), out.get()) == bytes->size();
-            written = std::fclose(out.release()) == 0 && written;
-        }
-        if (!written) {
-            std::error_code ignored;
-            std::filesystem::remove(file, ignored);
-            return {};
-        }
-        return file;
+        // Exclusive creation: whatever appears at the name meanwhile is never
+        // followed or overwritten.
+        const std::string_view data(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        return files::WriteFile(file, data, false) ? file : std::filesystem::path();
     } catch (const std::exception&) {
         return {};
     }

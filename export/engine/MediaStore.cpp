@@ -3,6 +3,7 @@
 #include "export/engine/ComError.h"
 #include "imaging/ArgbBitmap.h"
 #include "imaging/CompactPng.h"
+#include "imaging/FileDescriptor.h"
 #include "imaging/PictureProbe.h"
 
 #include <xxhash.h>
@@ -21,23 +22,9 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
 
-class Fd {
-public:
-    explicit Fd(const std::filesystem::path& file) : m_fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    // Fills buf; the count read, 0 at the end, -1 on error.
-    ssize_t Read(char* buf, std::size_t n) const {
-        for (;;) {
-            const ssize_t got = ::read(m_fd, buf, n);
-            if (got >= 0 || errno != EINTR) return got;
-        }
-    }
-private:
-    int m_fd;
-};
+files::Fd OpenForReading(const std::filesystem::path& file) {
+    return files::Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+}
 
 struct StateFree {
     void operator()(XXH3_state_t* s) const { XXH3_freeState(s); }
@@ -47,7 +34,7 @@ struct StateFree {
 // everything read.
 bool ReadChunks(const std::filesystem::path& file, Digest& digest, std::uint64_t& size,
                 const std::function<bool(const char*, std::size_t)>* sink) {
-    Fd fd(file);
+    const files::Fd fd = OpenForReading(file);
     struct stat st{};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::unique_ptr<XXH3_state_t, StateFree> state(XXH3_createState());
@@ -55,7 +42,7 @@ bool ReadChunks(const std::filesystem::path& file, Digest& digest, std::uint64_t
     std::unique_ptr<char[]> buf(new char[kChunk]);
     size = 0;
     for (;;) {
-        const ssize_t got = fd.Read(buf.get(), kChunk);
+        const ssize_t got = files::ReadSome(fd.Get(), buf.get(), kChunk);
         if (got < 0) return false;
         if (got == 0) break;
         XXH3_128bits_update(state.get(), buf.get(), std::size_t(got));
@@ -68,11 +55,11 @@ bool ReadChunks(const std::filesystem::path& file, Digest& digest, std::uint64_t
 }
 
 bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
-    Fd fa(a), fb(b);
-    if (fa.Get() < 0 || fb.Get() < 0) return false;
+    const files::Fd fa = OpenForReading(a), fb = OpenForReading(b);
+    if (!fa.Valid() || !fb.Valid()) return false;
     std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
     for (;;) {
-        const ssize_t na = fa.Read(ba.get(), kChunk), nb = fb.Read(bb.get(), kChunk);
+        const ssize_t na = files::ReadSome(fa.Get(), ba.get(), kChunk), nb = files::ReadSome(fb.Get(), bb.get(), kChunk);
         if (na < 0 || na != nb) return false;
         if (na == 0) return true;
         if (std::memcmp(ba.get(), bb.get(), std::size_t(na)) != 0) return false;
