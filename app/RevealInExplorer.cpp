@@ -1,5 +1,7 @@
 #include "app/RevealInExplorer.h"
 
+#include "text/PercentEncoding.h"
+
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -10,20 +12,7 @@
 
 std::string MakeFileUri(const std::filesystem::path& absolutePath)
 {
-    static const char* hex = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (const char ch : absolutePath.string()) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-            || c == '_' || c == '~' || c == '/') {
-            uri += ch;
-        } else {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 0xF];
-        }
-    }
-    return uri;
+    return "file://" + uri::PercentEncode(absolutePath.native(), "/");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "diagnostics/SupportLink.h"
 
 #include "diagnostics/SystemDescription.h"
+#include "text/PercentEncoding.h"
 #include "ui/MessageCatalogue.h"
 
 #include <stdexcept>
@@ -27,12 +28,6 @@ std::string DescribeInstalledEngine()
     }
 }
 
-bool IsUnreserved(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.' || c == '~' || c == ';';
-}
-
 }  // namespace
 
 void SetInstalledEngineDescriber(std::function<std::string()> describer)
@@ -42,20 +37,7 @@ void SetInstalledEngineDescriber(std::function<std::string()> describer)
 
 std::string UrlEncode(const std::string& text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (IsUnreserved(c)) {
-            encoded += ch;
-        } else {
-            encoded += '%';
-            encoded += kHex[c >> 4];
-            encoded += kHex[c & 0x0F];
-        }
-    }
-    return encoded;
+    return uri::PercentEncode(text, ";");
 }
 
 std::string AddQueryParameter(const std::string& url, const std::string& name, const std::string& value)
