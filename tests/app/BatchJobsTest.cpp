@@ -4,7 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/RunModes.h"
 #include "export/SavePresentation.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 #include "TestBooks.h"
 
 #include <csignal>
@@ -18,6 +18,8 @@
 #include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
+using testsupport::ReadFileBytes;
 using namespace std::chrono_literals;
 
 namespace {
@@ -54,7 +56,7 @@ BatchJob SlowFirstJob(const fs::path& src)
 
 TEST(BatchJobs, ParallelRunEqualsSequentialRun)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     ::setenv("SOURCE_DATE_EPOCH", "1600000000", 1);
     const fs::path src = dir / "src";
     for (const char* sub : {"a", "b", "c", "d/e"})
@@ -82,7 +84,7 @@ TEST(BatchJobs, ParallelRunEqualsSequentialRun)
 
 TEST(BatchJobs, HangingBookDoesNotHoldUpTheOthers)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src");
     std::ofstream(dir / "src" / "hang.mordx") << "x";
     for (const char* name : {"a", "b", "c", "d", "e"})
@@ -125,7 +127,7 @@ public:
 
 TEST(BatchJobs, OneSaveDialogAtATime)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src");
     for (const char* name : {"a", "b", "c", "d"})
         std::ofstream(dir / "src" / (std::string(name) + ".mordx")) << "x";

@@ -1,6 +1,6 @@
 #include "app/Batch.h"
 #include "export/ConversionErrors.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
 #include <algorithm>
 #include <csignal>
@@ -9,6 +9,8 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
+using testsupport::ReadFileBytes;
 
 namespace {
 
@@ -36,7 +38,7 @@ void FakeJob(const fs::path& source, const fs::path& work, const fs::path& out)
 
 TEST(Batch, LogsFailuresAndGoesOn)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src" / "sub");
     std::ofstream(dir / "src" / "a.mordx") << "1";
     std::ofstream(dir / "src" / "sub" / "bad.txt") << "2";
@@ -56,7 +58,7 @@ TEST(Batch, LogsFailuresAndGoesOn)
 
 TEST(Batch, CrashingBookIsLoggedAndRunContinues)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src");
     std::ofstream(dir / "src" / "crash.mordx") << "1";
     RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob);
@@ -70,7 +72,7 @@ TEST(Batch, CrashingBookIsLoggedAndRunContinues)
 
 TEST(Batch, SilentReturnsWithoutLog)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "empty");
     std::ofstream(dir / "file") << "x";
     RunBatch((dir / "empty").string(), (dir / "out1").string(), FakeJob);
@@ -87,7 +89,7 @@ TEST(Batch, SilentReturnsWithoutLog)
 
 TEST(Batch, OutputInsideSourceIsNotConvertedAgain)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src" / "out");
     std::ofstream(dir / "src" / "out" / "bad-old-result") << "x";
     std::ofstream(dir / "src" / "a") << "x";
@@ -101,7 +103,7 @@ TEST(Batch, OutputInsideSourceIsNotConvertedAgain)
 // the source, or holds it, is no reason to skip the books.
 TEST(Batch, OutputFolderThatIsOrHoldsTheSourceConvertsTheBooks)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "books");
     std::ofstream(dir / "books" / "a.mordx") << "x";
     RunBatch((dir / "books").string(), (dir / "books").string(), FakeJob);
@@ -117,7 +119,7 @@ TEST(Batch, OutputFolderThatIsOrHoldsTheSourceConvertsTheBooks)
 
 TEST(Batch, NonAsciiNamesAreLoggedInUtf8)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src");
     const std::string name = "bad-\xD0\xBA\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0-\xE4\xB9\xA6.mordx";
     std::ofstream(dir / "src" / name) << "x";
@@ -129,23 +131,23 @@ TEST(Batch, NonAsciiNamesAreLoggedInUtf8)
 
 TEST(MakeUniqueFileName, CountsUpPastTakenNames)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::ofstream(dir / "log5.txt") << "x";
     fs::create_directory(dir / "log6.txt");
     const auto ticks = [] { return 0x80000005u; };  // top bit cleared
-    EXPECT_EQ(MakeUniqueFileName(dir.path(), "log", "txt", ticks), dir / "log7.txt");
+    EXPECT_EQ(MakeUniqueFileName(dir.Path(), "log", "txt", ticks), dir / "log7.txt");
 }
 
 TEST(ProcessingLog, TakenNameIsNeverTruncated)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     ProcessingLog log;
-    log.Open(dir.path(), 2);
+    log.Open(dir.Path(), 2);
     const fs::path first = log.GetPath();
     log.WriteLine("line");
     log.Close();
     ProcessingLog second;
-    second.Open(dir.path(), 0);
+    second.Open(dir.Path(), 0);
     EXPECT_NE(second.GetPath(), first);
     second.Close();
     EXPECT_EQ(ReadFileBytes(first), "Start processing. 2 files\r\nline\r\n");
@@ -161,7 +163,7 @@ TEST(ProcessingLog, UnopenableFolderDropsLines)
 
 TEST(FindFilesRecursive, RegularFilesAtAnyDepthWithoutFollowingFolderLinks)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "s" / "a" / "b");
     std::ofstream(dir / "s" / "x") << "1";
     std::ofstream(dir / "s" / "a" / "b" / "y") << "1";

@@ -2,13 +2,14 @@
 #include "app/ConversionJob.h"
 #include "book/UnknownFileTypeError.h"
 #include "export/PresentationConverter.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -44,12 +45,12 @@ class ConversionJobTranslation : public ::testing::TestWithParam<JobCase> {};
 
 TEST_P(ConversionJobTranslation, TranslatesPackageFailures)
 {
-    ScratchDir work;
+    ScratchFolder work;
     int convertCalls = 0;
     const auto stages = Stages(GetParam().failure, &convertCalls);
     Outcome outcome = Outcome::Converted;
     try {
-        const fs::path written = RunConversionJob(GetParam().source, work.path(), {}, stages);
+        const fs::path written = RunConversionJob(GetParam().source, work.Path(), {}, stages);
         EXPECT_EQ(written, fs::path(GetParam().source).replace_extension(".pptx"));
     } catch (const UnknownFileTypeError&) {
         outcome = Outcome::UnknownFileType;
@@ -92,20 +93,20 @@ TEST(HasBookExtension, LastDotOfLastElement)
 
 TEST(ConversionJob, ConverterErrorsPassThrough)
 {
-    ScratchDir work;
+    ScratchFolder work;
     ConversionStages stages;
     stages.openPackage = [](const fs::path&, const fs::path&) { return std::shared_ptr<const bookparser::Book>(); };
     stages.convert = [](PresentationConverter&, const std::shared_ptr<const bookparser::Book>&,
                         const fs::path&) -> fs::path { throw PptNotInstalledError(); };
-    EXPECT_THROW(RunConversionJob("a.mordx", work.path(), {}, stages), PptNotInstalledError);
+    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, stages), PptNotInstalledError);
 }
 
 TEST(ConversionJob, TextureFolderThatCannotBeCreatedPassesTheError)
 {
-    ScratchDir work;
+    ScratchFolder work;
     std::ofstream(work / "res_textures") << "in the way";
     int calls = 0;
-    EXPECT_THROW(RunConversionJob("a.mordx", work.path(), {}, Stages(nullptr, &calls)), fs::filesystem_error);
+    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, Stages(nullptr, &calls)), fs::filesystem_error);
     EXPECT_EQ(calls, 0);
 }
 

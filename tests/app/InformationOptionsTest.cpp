@@ -1,5 +1,5 @@
 #include "app/InformationOptions.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 #include "ui/MessageCatalogue.h"
 
 #include <fstream>
@@ -7,6 +7,7 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -24,9 +25,9 @@ class InformationOptions : public ::testing::TestWithParam<InformationCase> {};
 TEST_P(InformationOptions, PrintOnlyWhenNoFileHasTheName)
 {
     LoadMessageCatalogue();
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path previous = fs::current_path();
-    fs::current_path(dir.path());
+    fs::current_path(dir.Path());
     if (GetParam().existingFile)
         std::ofstream(GetParam().existingFile) << "book";
     std::ostringstream out;

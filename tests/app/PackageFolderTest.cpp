@@ -4,27 +4,21 @@
 #include "export/PresentationConverter.h"
 #include "imaging/TextureFiles.h"
 #include "resources/Textures.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 namespace fs = std::filesystem;
+using testsupport::ReadFileBytes;
+using testsupport::ScratchFolder;
 
 namespace {
-
-std::string ReadAll(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A package may carry files named like the ones the program makes; they must
 // never be taken for the program's own.
 TEST(PackageFolder, PlantedTextureIsNotTakenForTheBuiltInOne)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     {
         TestZipWriter zip(dir / "planted.mordx");
         zip.AddFile("book", "<book><page pageType=\"cover\"><background/><content>"
@@ -42,12 +36,12 @@ TEST(PackageFolder, PlantedTextureIsNotTakenForTheBuiltInOne)
     const fs::path texture = imaging::GetTextureFile(7124, converter.GetTextureFolder());
     const auto builtIn = resources::FindTextures("7124");
     ASSERT_TRUE(builtIn);
-    EXPECT_EQ(ReadAll(texture), std::string(builtIn->begin(), builtIn->end()));
+    EXPECT_EQ(ReadFileBytes(texture), std::string(builtIn->begin(), builtIn->end()));
 
     // The package's own files are still found, in a folder of their own.
     const auto& picture = static_cast<const bookparser::PictureObject&>(book->GetPage(0).GetObject(0));
     ASSERT_FALSE(picture.GetPath().empty());
-    EXPECT_EQ(ReadAll(picture.GetPath()), "GIF89a");
+    EXPECT_EQ(ReadFileBytes(picture.GetPath()), "GIF89a");
     EXPECT_NE(picture.GetPath().parent_path(), work);
 }
 

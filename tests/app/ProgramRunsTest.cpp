@@ -1,6 +1,6 @@
 // The program itself, run as users run it: many at once, with a closed
 // standard output, and interrupted.
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 #include "TestBooks.h"
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -92,7 +93,7 @@ std::string Numbered(int n, const char* extension)
 
 TEST(ProgramRuns, SimultaneousRunsKeepTheirBooksApart)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "books");
     WriteTestBook(dir / "books" / "same.mordx", 3);
     std::vector<pid_t> runs;
@@ -116,7 +117,7 @@ TEST(ProgramRuns, SimultaneousRunsKeepTheirBooksApart)
 
 TEST(ProgramRuns, ClosedStandardOutputIsNotFatal)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteTestBook(dir / "book.mordx", 2);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
@@ -159,7 +160,7 @@ bool ReachPoint(pid_t pid, const std::string& point, const fs::path& base, const
 TEST_P(Interrupted, SingleFileLeavesNothingBehind)
 {
     const InterruptCase& c = GetParam();
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "books");
     WriteTestBook(dir / "books" / "big.mordx", 4, 1600, true);
     const pid_t pid = Start({{(dir / "books" / "big.mordx").string()}, dir / "tmp"});
@@ -180,7 +181,7 @@ TEST_P(Interrupted, SingleFileLeavesNothingBehind)
 TEST_P(Interrupted, BatchLeavesNothingBehind)
 {
     const InterruptCase& c = GetParam();
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "src");
     // Enough books that the run is still going at every point, also on a fast machine.
     for (int i = 0; i < 12; ++i)

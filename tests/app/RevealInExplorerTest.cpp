@@ -1,6 +1,6 @@
 #include "app/RevealInExplorer.h"
 
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -106,19 +107,19 @@ class RevealTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(dir.path() / "real");
-        fs::create_directory_symlink(dir.path() / "real", dir.path() / "link");
-        std::ofstream(dir.path() / "real" / "a b.pptx") << "x";
+        fs::create_directories(dir.Path() / "real");
+        fs::create_directory_symlink(dir.Path() / "real", dir.Path() / "link");
+        std::ofstream(dir.Path() / "real" / "a b.pptx") << "x";
     }
     std::string Reveal()
     {
         testing::internal::CaptureStdout();
-        RevealInExplorer(dir.path() / "link" / "a b.pptx");
+        RevealInExplorer(dir.Path() / "link" / "a b.pptx");
         return testing::internal::GetCapturedStdout();
     }
-    fs::path Shown() const { return fs::canonical(dir.path() / "real") / "a b.pptx"; }
+    fs::path Shown() const { return fs::canonical(dir.Path() / "real") / "a b.pptx"; }
 
-    ScratchDir dir;
+    ScratchFolder dir;
     // No desktop entries: nothing can open a folder.
     EnvOverride dataHome{"XDG_DATA_HOME", "/nonexistent"};
     EnvOverride dataDirs{"XDG_DATA_DIRS", "/nonexistent"};

@@ -1,12 +1,13 @@
 #include "export/ConversionErrors.h"
 #include "app/RunModes.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -44,10 +45,10 @@ class SingleFileMode : public ::testing::TestWithParam<SingleCase> {};
 
 TEST_P(SingleFileMode, MapsOutcomeToMessageAndCleansUp)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::ofstream(dir / "book.mordx") << "zip";
     Recorder r;
-    RunSingleFile((dir / "book.mordx").string(), Actions(r, dir.path(), GetParam().conversion));
+    RunSingleFile((dir / "book.mordx").string(), Actions(r, dir.Path(), GetParam().conversion));
     EXPECT_EQ(r.events, GetParam().expected);
     EXPECT_EQ(r.workingFolder, dir / "ravelo");
     EXPECT_FALSE(fs::exists(r.workingFolder));
@@ -69,10 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SingleFileMode, MissingPathDoesNothing)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     Recorder r;
     bool converted = false;
-    auto actions = Actions(r, dir.path(), [&] {
+    auto actions = Actions(r, dir.Path(), [&] {
         converted = true;
         return fs::path();
     });
@@ -80,12 +81,12 @@ TEST(SingleFileMode, MissingPathDoesNothing)
     RunSingleFile("--silent", actions);
     EXPECT_FALSE(converted);
     EXPECT_TRUE(r.events.empty());
-    EXPECT_TRUE(fs::is_empty(dir.path()));
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
 TEST(SingleFileMode, UnusableWorkingFolderBaseShowsCorrupted)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::ofstream(dir / "book.mordx") << "zip";
     std::ofstream(dir / "base") << "a file, not a folder";
     Recorder r;

@@ -1,10 +1,9 @@
 #include "app/FolderLock.h"
 #include "app/TempFolder.h"
 #include "app/UtilityError.h"
-#include "TempDir.h"
+#include "support/ScratchFolder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,13 +11,10 @@
 #include "support/CaseNames.h"
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
+using testsupport::WriteFileBytes;
 
 namespace {
-
-void Touch(const fs::path& p, const std::string& content = "x")
-{
-    std::ofstream(p) << content;
-}
 
 // A tick source that counts how often it was asked and starts at a value.
 struct FakeTicks {
@@ -35,10 +31,10 @@ struct FakeTicks {
 
 TEST(TempFolderNaming, FreePrefixIsUsedWithoutNumber)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     FakeTicks ticks {500};
     TempFolder folder;
-    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo").string());
     EXPECT_TRUE(fs::is_directory(folder.GetPath()));
     EXPECT_EQ(ticks.calls, 0);
@@ -46,49 +42,49 @@ TEST(TempFolderNaming, FreePrefixIsUsedWithoutNumber)
 
 TEST(TempFolderNaming, TakenNamesCountUpFromTickCount)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directory(dir / "ravelo");
     fs::create_directory(dir / "ravelo500");
-    Touch(dir / "ravelo501");  // a file in the way fails creation; the next name follows
+    WriteFileBytes(dir / "ravelo501", "x");  // a file in the way fails creation; the next name follows
     FakeTicks ticks {500};
     TempFolder folder;
-    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo502").string());
     EXPECT_EQ(ticks.calls, 1);
 }
 
 TEST(TempFolderNaming, FileNamedLikePrefixIsSkipped)
 {
-    ScratchDir dir;
-    Touch(dir / "ravelo");
+    ScratchFolder dir;
+    WriteFileBytes(dir / "ravelo", "x");
     FakeTicks ticks {7};
     TempFolder folder;
-    folder.Create(dir.path().string(), "ravelo", "", 10000, ticks.Source());
+    folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo7").string());
     EXPECT_TRUE(fs::is_regular_file(dir / "ravelo"));
 }
 
 TEST(TempFolderNaming, EmptyPrefixAndSuffixUseTickCountFirst)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directory(dir / "4294967295");
     FakeTicks ticks {4294967295u};
     TempFolder folder;
-    folder.Create(dir.path().string(), "", "", 10000, ticks.Source());
+    folder.Create(dir.Path().string(), "", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "0").string());  // 32-bit counter wraps
 }
 
 TEST(TempFolderNaming, SuffixIsAppended)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     TempFolder folder;
-    folder.Create(dir.path().string(), "a", ".tmp", 10000);
+    folder.Create(dir.Path().string(), "a", ".tmp", 10000);
     EXPECT_EQ(folder.GetPath(), (dir / "a.tmp").string());
 }
 
 TEST(TempFolderNaming, BudgetExhaustedThrowsUtilityError)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directory(dir / "p");
     for (int i = 10; i < 13; ++i)
         fs::create_directory(dir / std::string("p").append(std::to_string(i)));
@@ -96,7 +92,7 @@ TEST(TempFolderNaming, BudgetExhaustedThrowsUtilityError)
     TempFolder folder;
     // Budget 2 means four attempts: "p", "p10", "p11", "p12".
     try {
-        folder.Create(dir.path().string(), "p", "", 2, ticks.Source());
+        folder.Create(dir.Path().string(), "p", "", 2, ticks.Source());
         FAIL() << "expected util::error";
     } catch (const util::error& e) {
         EXPECT_STREQ(e.what(), "failed to create temporary folder");
@@ -107,7 +103,7 @@ TEST(TempFolderNaming, BudgetExhaustedThrowsUtilityError)
 
 TEST(TempFolderNaming, RelativeBaseIsResolvedAgainstCurrentFolder)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path previous = fs::current_path();
     fs::create_directory(dir / "sub");
     fs::current_path(dir / "sub");
@@ -125,11 +121,11 @@ TEST(TempFolderErrors, ArgumentAndStateErrors)
     TempFolder folder;
     EXPECT_THROW(folder.Create("", "p", "", 1), std::invalid_argument);
     EXPECT_THROW(folder.CreateAt(""), std::invalid_argument);
-    ScratchDir dir;
+    ScratchFolder dir;
     folder.CreateAt((dir / "one").string());
     EXPECT_THROW(folder.CreateAt((dir / "two").string()), std::logic_error);
     try {
-        folder.Create(dir.path().string(), "three", "", 1);
+        folder.Create(dir.Path().string(), "three", "", 1);
         FAIL() << "expected logic_error";
     } catch (const std::logic_error& e) {
         EXPECT_STREQ(e.what(), "logic error occurred during folder generation");
@@ -138,8 +134,8 @@ TEST(TempFolderErrors, ArgumentAndStateErrors)
 
 TEST(TempFolderErrors, CreateAtUncreatablePathNamesIt)
 {
-    ScratchDir dir;
-    Touch(dir / "file");
+    ScratchFolder dir;
+    WriteFileBytes(dir / "file", "x");
     TempFolder folder;
     const std::string target = (dir / "file" / "sub").string();
     try {
@@ -152,14 +148,14 @@ TEST(TempFolderErrors, CreateAtUncreatablePathNamesIt)
 
 TEST(TempFolderLifetime, DestructorDeletesTreeAlsoDuringUnwinding)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string path;
     try {
         TempFolder folder;
-        folder.Create(dir.path().string(), "w", "", 10);
+        folder.Create(dir.Path().string(), "w", "", 10);
         path = folder.GetPath();
         fs::create_directories(fs::path(path) / "a" / "b");
-        Touch(fs::path(path) / "a" / "b" / "f");
+        WriteFileBytes(fs::path(path) / "a" / "b" / "f", "x");
         throw std::runtime_error("conversion failed");
     } catch (const std::runtime_error&) {
     }
@@ -169,10 +165,10 @@ TEST(TempFolderLifetime, DestructorDeletesTreeAlsoDuringUnwinding)
 
 TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path root = dir / "tree";
     fs::create_directories(root / "a" / "b");
-    Touch(root / "a" / "b" / "ro");
+    WriteFileBytes(root / "a" / "b" / "ro", "x");
     fs::permissions(root / "a" / "b" / "ro", fs::perms::owner_read, fs::perm_options::replace);
     fs::permissions(root / "a" / "b", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
     // Far deeper than any path length limit.
@@ -184,7 +180,7 @@ TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
         fs::create_directory("level_of_a_deep_tree");
         fs::current_path("level_of_a_deep_tree");
     }
-    Touch("leaf");
+    WriteFileBytes("leaf", "x");
     fs::current_path(previous);
 
     DeleteFolderTree(root.string(), true);
@@ -193,10 +189,10 @@ TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
 
 TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path outside = dir / "outside";
     fs::create_directory(outside);
-    Touch(outside / "keep");
+    WriteFileBytes(outside / "keep", "x");
     const fs::path root = dir / "tree";
     fs::create_directory(root);
     fs::create_directory_symlink(outside, root / "link_to_folder");
@@ -215,10 +211,10 @@ TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
 
 TEST(DeleteFolderTree, NonRecursiveKeepsSubfoldersAndFolder)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path root = dir / "tree";
     fs::create_directories(root / "sub");
-    Touch(root / "f");
+    WriteFileBytes(root / "f", "x");
     DeleteFolderTree(root.string(), false);
     EXPECT_FALSE(fs::exists(root / "f"));
     EXPECT_TRUE(fs::exists(root / "sub"));
@@ -251,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, ResolvePathTest,
 
 TEST(TempFolderBase, PrivateAndReused)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::string base = PrepareTempFolderBase((dir / "tmp" / "nested").string());
     const std::string expected = (dir / "tmp" / "nested" / ("Veltrana-" + std::to_string(::geteuid()))).string() + "/";
     EXPECT_EQ(base, expected);
@@ -264,32 +260,32 @@ TEST(TempFolderBase, PrivateAndReused)
 
 TEST(TempFolderBase, RefusesLinkAndFile)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::string name = "Veltrana-" + std::to_string(::geteuid());
     fs::create_directory(dir / "elsewhere");
     fs::create_directory(dir / "a");
     fs::create_directory_symlink(dir / "elsewhere", dir / "a" / name);
     EXPECT_THROW(PrepareTempFolderBase((dir / "a").string()), util::error);
     fs::create_directory(dir / "b");
-    Touch(dir / "b" / name);
+    WriteFileBytes(dir / "b" / name, "x");
     EXPECT_THROW(PrepareTempFolderBase((dir / "b").string()), util::error);
 }
 
 TEST(CreateFolderPath, CreatesParentsAndFailsOnFile)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     EXPECT_TRUE(CreateFolderPath((dir / "a" / "b" / "c").string()));
     EXPECT_TRUE(fs::is_directory(dir / "a" / "b" / "c"));
     EXPECT_TRUE(CreateFolderPath((dir / "a").string()));
     EXPECT_TRUE(CreateFolderPath(""));
-    Touch(dir / "f");
+    WriteFileBytes(dir / "f", "x");
     EXPECT_FALSE(CreateFolderPath((dir / "f" / "x").string()));
     EXPECT_FALSE(CreateFolderPath((dir / "f").string()));
 }
 
 TEST(TempFolderErrors, ExistingFolderIsNeverShared)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     fs::create_directory(dir / "ravelo");
     TempFolder folder;
     EXPECT_THROW(folder.CreateAt((dir / "ravelo").string()), util::error);
@@ -298,23 +294,23 @@ TEST(TempFolderErrors, ExistingFolderIsNeverShared)
 
 TEST(StaleWorkingFolders, OnlyFoldersNobodyHoldsAreRemoved)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     TempFolder live;
-    live.Create(dir.path().string(), "ravelo", "", 10);
+    live.Create(dir.Path().string(), "ravelo", "", 10);
     // A run that died without cleaning up.
     const pid_t child = ::fork();
     if (child == 0) {
         auto* dead = new TempFolder;
-        dead->Create(dir.path().string(), "ravelo", "", 10);
-        Touch(fs::path(dead->GetPath()) / "unpacked");
+        dead->Create(dir.Path().string(), "ravelo", "", 10);
+        WriteFileBytes(fs::path(dead->GetPath()) / "unpacked", "x");
         ::_exit(0);
     }
     ::waitpid(child, nullptr, 0);
     fs::create_directory(dir / "unlocked");
-    Touch(dir / "file");
-    RemoveStaleWorkingFolders(dir.path().string());
+    WriteFileBytes(dir / "file", "x");
+    RemoveStaleWorkingFolders(dir.Path().string());
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir.path()))
+    for (const auto& e : fs::directory_iterator(dir.Path()))
         left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string> {"file", "ravelo"}));

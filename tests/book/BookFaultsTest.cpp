@@ -1,5 +1,6 @@
 #include "book/Book.h"
 #include "book/BookReader.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 namespace fs = std::filesystem;
 using bookparser::Book;
@@ -16,23 +16,16 @@ namespace {
 
 class BookFaults : public ::testing::Test {
 protected:
-    BookFaults() : dir_(fs::temp_directory_path() / ("book-faults-" + std::to_string(::getpid()))) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "img");
-        std::ofstream(dir_ / "img" / "a.png") << "x";
-    }
-    ~BookFaults() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    BookFaults() { dir_.Write("img/a.png", "x"); }
     Book Load(const std::string& pages) {
-        std::ofstream(dir_ / "book", std::ios::binary | std::ios::trunc) << "<book>" << pages << "</book>";
-        return Book(dir_);
+        dir_.Write("book", "<book>" + pages + "</book>");
+        return Book(dir_.Path());
     }
-    const fs::path& Dir() const { return dir_; }
+    const fs::path& Dir() const { return dir_.Path(); }
+    void RemoveFolder() { dir_.Remove(); }
 
 private:
-    fs::path dir_;
+    testsupport::ScratchFolder dir_{"book-faults"};
 };
 
 std::string Text(const std::string& x) {
@@ -134,12 +127,14 @@ TEST_F(BookFaults, DeeplyNestedBookFailsQuickly) {
     EXPECT_EXIT(
         {
             ::alarm(120);
+            int code = 1;
             try {
                 Load(xml);
             } catch (const xml_schema::parsing&) {
-                std::_Exit(0);
+                code = 0;
             }
-            std::_Exit(1);
+            RemoveFolder();
+            std::_Exit(code);
         },
         ::testing::ExitedWithCode(0), "");
 }

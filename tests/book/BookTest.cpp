@@ -1,40 +1,18 @@
 #include "book/Book.h"
 #include "book/BookReader.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
 using bookparser::Book;
+using testsupport::ScratchFolder;
 
 namespace {
-
-// A scratch package folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("bookxml-test-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-    void Write(const fs::path& name, const std::string& text) const {
-        fs::create_directories((path_ / name).parent_path());
-        std::ofstream(path_ / name, std::ios::binary) << text;
-    }
-
-private:
-    fs::path path_;
-};
 
 std::string Page(const std::string& inner, const std::string& type = "whiteSheet") {
     return "<page pageType=\"" + type + "\"><background/>" + inner + "</page>";
@@ -48,7 +26,7 @@ const std::string kText = "<textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\">
 
 class BookFixture : public ::testing::Test {
 protected:
-    TempDir dir;
+    ScratchFolder dir;
     Book Load(const std::string& xml) {
         dir.Write("book", xml);
         return Book(dir.Path());
@@ -181,7 +159,7 @@ TEST_F(BookFixture, ObjectsKindsAndGeometry) {
 }
 
 TEST_F(BookFixture, PicturePathsOutsideThePackageAreMissing) {
-    TempDir outside;
+    ScratchFolder outside;
     outside.Write("secret.png", "x");
     fs::create_symlink(outside.Path() / "secret.png", dir.Path() / "link.png");
     const std::string escape = "../" + outside.Path().filename().string() + "/secret.png";

@@ -78,7 +78,7 @@ TEST_F(UnzipperTest, EntryNameLengthIsLimited)
 
     TestZipWriter(package).Add(TestZipEntry(longest, "ok").Flags(0x0800)).Close();
     ASSERT_TRUE(Extract());
-    EXPECT_EQ(ReadFile(dest / longest), "ok");
+    EXPECT_EQ(ReadFileBytes(dest / longest), "ok");
 
     fs::remove_all(dest);
     TestZipWriter(package).Add(TestZipEntry(longest + "y", "no").Flags(0x0800)).Close();
@@ -121,8 +121,8 @@ TEST_F(UnzipperTest, LinkedFileInsideDestinationIsReplacedNotWrittenThrough)
     TestZipWriter(package).AddFile("soft", "new soft").AddFile("hard", "new hard").Close();
     ASSERT_TRUE(Extract());  // the snapshot proves "outside/target" kept its content
     EXPECT_FALSE(fs::is_symlink(dest / "soft"));
-    EXPECT_EQ(ReadFile(dest / "soft"), "new soft");
-    EXPECT_EQ(ReadFile(dest / "hard"), "new hard");
+    EXPECT_EQ(ReadFileBytes(dest / "soft"), "new soft");
+    EXPECT_EQ(ReadFileBytes(dest / "hard"), "new hard");
 }
 
 TEST_F(UnzipperTest, TotalSizeCapStopsExtraction)
@@ -171,7 +171,7 @@ TEST_P(UnzipperDeclaredSizeTest, EntryNeverWritesMoreThanDeclared)
         .Close();
     ASSERT_EQ(Extract(), c.succeeds);
     if (c.succeeds)
-        EXPECT_EQ(ReadFile(dest / "bomb"), data.substr(0, c.declared));
+        EXPECT_EQ(ReadFileBytes(dest / "bomb"), data.substr(0, c.declared));
     else
         EXPECT_FALSE(fs::exists(dest / "bomb"));
 }
@@ -240,11 +240,11 @@ TEST_F(UnzipperTest, DamagedEntryDataLeavesNoFile)
     // method fields of the local and central headers are changed.
     fs::remove_all(dest);
     TestZipWriter(package).Add(TestZipEntry("bzip2", "BZh9").Method(0).Raw(4, Crc32("BZh9"))).Close();
-    std::string bytes = ReadFile(package);
+    std::string bytes = ReadFileBytes(package);
     const std::size_t central = bytes.find("PK\x01\x02");
     ASSERT_NE(central, std::string::npos);
     bytes[8] = bytes[central + 10] = 12;
-    WriteFile(package, bytes);
+    WriteFileBytes(package, bytes);
     EXPECT_FALSE(Extract());
     EXPECT_THAT(DestinationListing(), IsEmpty());
 }
@@ -253,12 +253,12 @@ TEST_F(UnzipperTest, DamagedEntryDataInsideArchiveFileFails)
 {
     const std::string data(300000, 'w');
     TestZipWriter(package).AddFile("book", data).Close();
-    std::string bytes = ReadFile(package);
+    std::string bytes = ReadFileBytes(package);
     // Damage the compressed stream, which sits after the 30-byte local header
     // and the 4-byte name; the central directory stays intact.
     for (std::size_t i = 40; i < 60; ++i)
         bytes[i] = static_cast<char>(~bytes[i]);
-    WriteFile(package, bytes);
+    WriteFileBytes(package, bytes);
     EXPECT_FALSE(Extract());
     EXPECT_THAT(DestinationListing(), IsEmpty());
 }

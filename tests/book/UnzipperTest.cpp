@@ -16,7 +16,7 @@ using Files = std::vector<std::string>;
 
 TEST_F(UnzipperTest, MissingOrNonZipPackageCannotBeOpened)
 {
-    WriteFile(root / "text.mordx", "this is just some text, not an archive\n");
+    WriteFileBytes(root / "text.mordx", "this is just some text, not an archive\n");
     mkfifo((root / "fifo.mordx").c_str(), 0600);  // must not block the open
     for (const fs::path& path : {root / "missing.mordx", root / "text.mordx", root / "fifo.mordx", root / "outside",
                                  fs::path()}) {
@@ -32,8 +32,8 @@ TEST_F(UnzipperTest, MissingOrNonZipPackageCannotBeOpened)
 TEST_F(UnzipperTest, TruncatedArchiveCannotBeOpened)
 {
     TestZipWriter(package).AddFile("book", std::string(5000, 'x')).Close();
-    const std::string whole = ReadFile(package);
-    WriteFile(package, whole.substr(0, whole.size() - 30));  // cuts the end of central directory
+    const std::string whole = ReadFileBytes(package);
+    WriteFileBytes(package, whole.substr(0, whole.size() - 30));  // cuts the end of central directory
     EXPECT_THROW(CUnzipper{package}, std::runtime_error);
 }
 
@@ -44,7 +44,7 @@ TEST_F(UnzipperTest, EmptyArchiveFailsExtraction)
     TestZipWriter(package).Close();
     EXPECT_THROW(CUnzipper{package}, std::runtime_error);
 
-    WriteFile(package, "stub" + ReadFile(package));
+    WriteFileBytes(package, "stub" + ReadFileBytes(package));
     CUnzipper unzipper(package);
     EXPECT_EQ(unzipper.GetEntryCount(), 0u);
     EXPECT_FALSE(unzipper.GoToFirstEntry());
@@ -64,9 +64,9 @@ TEST_F(UnzipperTest, ExtractsFilesAndFoldersWithEitherSeparator)
     ASSERT_TRUE(Extract());
     EXPECT_THAT(DestinationListing(), ElementsAre("book", "deep/", "deep/er/", "empty/", "images/",
                                                   "images/one.png", "images/sub/", "images/sub/two.png"));
-    EXPECT_EQ(ReadFile(dest / "book"), "<Book/>");
-    EXPECT_EQ(ReadFile(dest / "images" / "one.png"), picture);
-    EXPECT_EQ(ReadFile(dest / "images" / "sub" / "two.png"), "two");
+    EXPECT_EQ(ReadFileBytes(dest / "book"), "<Book/>");
+    EXPECT_EQ(ReadFileBytes(dest / "images" / "one.png"), picture);
+    EXPECT_EQ(ReadFileBytes(dest / "images" / "sub" / "two.png"), "two");
 }
 
 TEST_F(UnzipperTest, BookInsideSubFolderStaysThere)
@@ -81,7 +81,7 @@ TEST_F(UnzipperTest, FolderNamedBookIsCreatedAsFolder)
     TestZipWriter(package).AddFolder("book/").AddFile("book/page.png", "p").Close();
     ASSERT_TRUE(Extract());
     EXPECT_TRUE(fs::is_directory(dest / "book"));
-    EXPECT_EQ(ReadFile(dest / "book" / "page.png"), "p");
+    EXPECT_EQ(ReadFileBytes(dest / "book" / "page.png"), "p");
 }
 
 TEST_F(UnzipperTest, FolderEntryWithoutDirectoryAttributeFails)
@@ -146,7 +146,7 @@ TEST_P(UnzipperNameTest, EntryIsWrittenUnderDecodedName)
         EXPECT_EQ(info.name, c.expected);
     }
     ASSERT_TRUE(Extract());
-    EXPECT_EQ(ReadFile(dest / c.expected), "x");
+    EXPECT_EQ(ReadFileBytes(dest / c.expected), "x");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -240,24 +240,24 @@ INSTANTIATE_TEST_SUITE_P(Times, UnzipperTimeTest,
 TEST_F(UnzipperTest, ExistingFilesAreReplaced)
 {
     fs::create_directories(dest / "images");
-    WriteFile(dest / "book", "old book that is longer than the new one");
-    WriteFile(dest / "images" / "a.png", "old");
+    WriteFileBytes(dest / "book", "old book that is longer than the new one");
+    WriteFileBytes(dest / "images" / "a.png", "old");
     TestZipWriter(package).AddFile("book", "new").AddFile("images/a.png", "A").Close();
     ASSERT_TRUE(Extract());
-    EXPECT_EQ(ReadFile(dest / "book"), "new");
-    EXPECT_EQ(ReadFile(dest / "images" / "a.png"), "A");
+    EXPECT_EQ(ReadFileBytes(dest / "book"), "new");
+    EXPECT_EQ(ReadFileBytes(dest / "images" / "a.png"), "A");
     ASSERT_TRUE(Extract());  // the same package twice into one folder
-    EXPECT_EQ(ReadFile(dest / "book"), "new");
+    EXPECT_EQ(ReadFileBytes(dest / "book"), "new");
 }
 
 TEST_F(UnzipperTest, ReadOnlyFileOfSameNameFailsExtraction)
 {
     fs::create_directories(dest);
-    WriteFile(dest / "book", "kept");
+    WriteFileBytes(dest / "book", "kept");
     fs::permissions(dest / "book", fs::perms::owner_read);
     TestZipWriter(package).AddFile("book", "new").Close();
     EXPECT_FALSE(Extract());
-    EXPECT_EQ(ReadFile(dest / "book"), "kept");
+    EXPECT_EQ(ReadFileBytes(dest / "book"), "kept");
 }
 
 TEST_F(UnzipperTest, DestinationIsCreatedWhenMissing)
@@ -266,14 +266,14 @@ TEST_F(UnzipperTest, DestinationIsCreatedWhenMissing)
     TestZipWriter(package).AddFile("book", "b").Close();
     CUnzipper unzipper(package);
     ASSERT_TRUE(unzipper.ExtractAll(dest));
-    EXPECT_EQ(ReadFile(dest / "book"), "b");
+    EXPECT_EQ(ReadFileBytes(dest / "book"), "b");
 }
 
 TEST_F(UnzipperTest, FileWhereFolderIsNeededFails)
 {
     TestZipWriter(package).AddFile("a", "file").AddFile("a/b", "inside").Close();
     EXPECT_FALSE(Extract());
-    EXPECT_EQ(ReadFile(dest / "a"), "file");
+    EXPECT_EQ(ReadFileBytes(dest / "a"), "file");
 }
 
 }  // namespace

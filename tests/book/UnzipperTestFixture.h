@@ -1,6 +1,7 @@
 #pragma once
 #include "book/Unzipper.h"
 #include "book/UnzipperTestZip.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,8 @@
 
 namespace fs = std::filesystem;
 
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteFile(const fs::path& path, const std::string& data)
-{
-    std::ofstream(path, std::ios::binary) << data;
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // Every test works in its own folder: the package and a sentinel folder
 // "outside" sit beside the destination "dest", so a write that escapes the
@@ -34,19 +25,10 @@ class UnzipperTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::path(::testing::TempDir()) / "unzipper-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
         dest = root / "dest";
         package = root / "package.mordx";
         fs::create_directories(root / "outside");
-        WriteFile(root / "outside" / "target", "original");
-    }
-    void TearDown() override
-    {
-        std::error_code error;
-        fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
-        fs::remove_all(root, error);
+        WriteFileBytes(root / "outside" / "target", "original");
     }
 
     // Path -> content ("<dir>", "<link>target") of everything below root
@@ -65,7 +47,7 @@ protected:
             else if (it->is_directory())
                 snapshot[relative.string()] = "<dir>";
             else
-                snapshot[relative.string()] = ReadFile(it->path());
+                snapshot[relative.string()] = ReadFileBytes(it->path());
         }
         return snapshot;
     }
@@ -104,5 +86,7 @@ protected:
         return result;
     }
 
-    fs::path root, dest, package;
+    testsupport::ScratchFolder scratch{"unzipper"};
+    const fs::path root = scratch.Path();
+    fs::path dest, package;
 };

@@ -1,24 +1,17 @@
 #include "book/BookReader.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 std::unique_ptr<xmlbook::Book> Read(const std::string& xml) {
-    std::random_device rd;
-    const fs::path file = fs::temp_directory_path() / ("xmlbook-test-" + std::to_string(rd()) + std::to_string(rd()));
-    std::ofstream(file, std::ios::binary) << xml;
-    struct Remove {
-        fs::path p;
-        ~Remove() { std::error_code ec; fs::remove(p, ec); }
-    } remove{file};
-    return bookparser::ReadBookDocument(file);
+    const testsupport::ScratchFolder folder("xmlbook");
+    return bookparser::ReadBookDocument(folder.Write("book", xml));
 }
 
 const xmlbook::CT_TextObject& FirstText(const xmlbook::Book& book) {

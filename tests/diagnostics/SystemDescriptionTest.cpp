@@ -12,6 +12,7 @@
 #include <regex>
 #include <string>
 #include "support/CaseNames.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -32,28 +33,8 @@ SystemSources Sources(std::vector<std::filesystem::path> files, std::optional<Un
 
 const UnameInfo kLinux{"Linux", "6.1.0-13-amd64", "x86_64"};
 
-// A scratch folder for files the data folder cannot hold (FIFOs, huge files).
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string name = (std::filesystem::temp_directory_path() / "tralvex-diag-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        m_path = name;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
+// For files the data folder cannot hold (FIFOs, huge files).
+using testsupport::ScratchFolder;
 
 struct OsReleaseCase {
     const char* file;
@@ -83,9 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OsReleaseTest,
 
 TEST(OsRelease, ParsesQuotingAndSkipsJunk)
 {
-    std::ifstream in(kData / "quoting.os-release");
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto values = ParseOsRelease(content);
+    const auto values = ParseOsRelease(testsupport::ReadFileBytes(kData / "quoting.os-release"));
     EXPECT_EQ(values.at("NAME"), "Single Quoted");
     EXPECT_EQ(values.at("VERSION_ID"), "3.18.4");
     EXPECT_EQ(values.size(), 3u) << "comments, bad keys and lines without '=' are skipped";

@@ -4,12 +4,11 @@
 #include "book/Book.h"
 #include "export/ConversionErrors.h"
 #include "export/EngineDescription.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using recording::Recorder;
@@ -17,34 +16,27 @@ using Log = std::vector<std::string>;
 
 namespace {
 
-// A working folder holding an unpacked book of the given pages.
-class Scratch {
-public:
-    explicit Scratch(const std::string& pages)
-    {
-        std::string p = (fs::temp_directory_path() / "tralvex-convert-XXXXXX").string();
-        folder = ::mkdtemp(p.data());
-        fs::create_directories(folder / "book-files");
-        std::ofstream(folder / "book-files" / "book")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\" title=\"Lesson &amp; more\">" << pages << "</book>";
-    }
-    ~Scratch() { fs::remove_all(folder); }
-    fs::path folder;
-};
+// Writes an unpacked book of the given pages into the working folder; its folder.
+fs::path WriteBook(const testsupport::ScratchFolder& folder, const std::string& pages)
+{
+    folder.Write("book-files/book", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\" "
+                                    "title=\"Lesson &amp; more\">" + pages + "</book>");
+    return folder / "book-files";
+}
 
 const std::string kRedPage =
     "<page pageType=\"whiteSheet\"><background><fillColor color=\"16711680\"/></background><content/></page>";
 
 // Converts with the recording application; the failure configured first.
 struct Conversion {
-    explicit Conversion(const std::string& pages = kRedPage) : scratch(pages), book(scratch.folder / "book-files") {}
+    explicit Conversion(const std::string& pages = kRedPage) : book(WriteBook(scratch, pages)) {}
     fs::path Run()
     {
-        PresentationConverter converter(scratch.folder, scratch.folder / "out",
+        PresentationConverter converter(scratch.Path(), scratch.Path() / "out",
                                         [this] { return recording::MakeApplication(recorder); });
-        return converter.Convert(book, scratch.folder / "lesson.mordx");
+        return converter.Convert(book, scratch.Path() / "lesson.mordx");
     }
-    Scratch scratch;
+    testsupport::ScratchFolder scratch{"convert"};
     bookparser::Book book;
     Recorder recorder;
 };
@@ -52,8 +44,8 @@ struct Conversion {
 TEST(Convert, CallsInOrder)
 {
     Conversion c;
-    EXPECT_EQ(c.Run(), c.scratch.folder / "out" / "lesson.pptx");
-    const std::string saved = (c.scratch.folder / "out" / "lesson.pptx").string();
+    EXPECT_EQ(c.Run(), c.scratch.Path() / "out" / "lesson.pptx");
+    const std::string saved = (c.scratch.Path() / "out" / "lesson.pptx").string();
     EXPECT_EQ(c.recorder.log,
               (Log{"application.Version()", "application.Build()",
                    "application.Presentations() = presentations1", "presentations1.Add(0) = presentation1",
@@ -71,7 +63,7 @@ TEST(Convert, BookWithoutPagesStillSaved)
     c.Run();
     EXPECT_EQ(c.recorder.From("presentation1.Slides()"),
               (Log{"presentation1.Slides() = slides1",
-                   "presentation1.SaveAs(\"" + (c.scratch.folder / "out" / "lesson.pptx").string() + "\", 24, 0)",
+                   "presentation1.SaveAs(\"" + (c.scratch.Path() / "out" / "lesson.pptx").string() + "\", 24, 0)",
                    "presentation1.Close()"}));
 }
 
@@ -138,12 +130,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Convert, EngineThatCannotStartIsNotInstalled)
 {
     Conversion c;
-    PresentationConverter throwing(c.scratch.folder, {}, []() -> std::unique_ptr<engine::IApplication> {
+    PresentationConverter throwing(c.scratch.Path(), {}, []() -> std::unique_ptr<engine::IApplication> {
         throw engine::ComError(engine::E_FAIL);
     });
-    EXPECT_THROW(throwing.Convert(c.book, c.scratch.folder / "lesson.mordx"), PptNotInstalledError);
-    PresentationConverter absent(c.scratch.folder, {}, [] { return std::unique_ptr<engine::IApplication>(); });
-    EXPECT_THROW(absent.Convert(c.book, c.scratch.folder / "lesson.mordx"), PptNotInstalledError);
+    EXPECT_THROW(throwing.Convert(c.book, c.scratch.Path() / "lesson.mordx"), PptNotInstalledError);
+    PresentationConverter absent(c.scratch.Path(), {}, [] { return std::unique_ptr<engine::IApplication>(); });
+    EXPECT_THROW(absent.Convert(c.book, c.scratch.Path() / "lesson.mordx"), PptNotInstalledError);
 }
 
 }  // namespace

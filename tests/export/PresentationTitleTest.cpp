@@ -1,12 +1,11 @@
 #include "book/Book.h"
 #include "export/PresentationConverter.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -35,15 +34,13 @@ void PrintTo(const TitleCase& c, std::ostream* os) { *os << c.name; }
 class BookTitle : public ::testing::TestWithParam<TitleCase> {};
 
 TEST_P(BookTitle, BecomesTheDocumentTitle) {
-    const fs::path root = fs::temp_directory_path() / ("title-test-" + std::to_string(::getpid()) + GetParam().name);
-    fs::remove_all(root);
-    fs::create_directories(root / "book");
-    std::ofstream(root / "book" / "book") << "<book pageAspectRatio=\"1.4143\"" << GetParam().attribute
-                                          << "><page pageType=\"whiteSheet\"><background/></page></book>";
+    const testsupport::ScratchFolder folder("title");
+    const fs::path& root = folder.Path();
+    folder.Write("book/book", std::string("<book pageAspectRatio=\"1.4143\"") + GetParam().attribute +
+                                  "><page pageType=\"whiteSheet\"><background/></page></book>");
     const bookparser::Book book(root / "book");
     const fs::path written = PresentationConverter(root / "work", root).Convert(book, root / "b.mordx");
     const std::string core = ReadEntry(written, "docProps/core.xml");
-    fs::remove_all(root);
     ASSERT_FALSE(core.empty());
     if (*GetParam().expected)
         EXPECT_NE(core.find(GetParam().expected), std::string::npos) << core;

@@ -2,6 +2,8 @@
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
 
+#include "support/ScratchFolder.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -10,19 +12,10 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testsupport::ScratchFolder;
 using namespace engine;
 
 namespace {
-
-struct Scratch {
-    fs::path path;
-    Scratch()
-    {
-        std::string p = (fs::temp_directory_path() / "tralvex-save-XXXXXX").string();
-        path = ::mkdtemp(p.data());
-    }
-    ~Scratch() { fs::remove_all(path); }
-};
 
 // Saves succeed only inside one folder; every attempt is recorded.
 class FakePresentation : public IPresentation {
@@ -72,89 +65,86 @@ private:
 
 TEST(SavePresentation, NextToSourceWithUniqueName)
 {
-    Scratch s;
-    std::ofstream(s.path / "Lesson.pptx") << "old";
-    FakePresentation presentation(s.path);
-    const fs::path saved = SavePresentation(presentation, s.path / "Lesson.mordx", {});
-    EXPECT_EQ(saved, s.path / "Lesson (2).pptx");
-    std::ifstream old(s.path / "Lesson.pptx");
-    std::string content;
-    old >> content;
-    EXPECT_EQ(content, "old");
+    const ScratchFolder s("save");
+    std::ofstream(s.Path() / "Lesson.pptx") << "old";
+    FakePresentation presentation(s.Path());
+    const fs::path saved = SavePresentation(presentation, s.Path() / "Lesson.mordx", {});
+    EXPECT_EQ(saved, s.Path() / "Lesson (2).pptx");
+    EXPECT_EQ(testsupport::ReadFileBytes(s.Path() / "Lesson.pptx"), "old");
 }
 
 TEST(SavePresentation, OutputFolderWins)
 {
-    Scratch s;
-    fs::create_directory(s.path / "out");
-    FakePresentation presentation(s.path / "out");
-    EXPECT_EQ(SavePresentation(presentation, s.path / "src" / "a.b.mordx", s.path / "out"), s.path / "out" / "a.b.pptx");
+    const ScratchFolder s("save");
+    fs::create_directory(s.Path() / "out");
+    FakePresentation presentation(s.Path() / "out");
+    EXPECT_EQ(SavePresentation(presentation, s.Path() / "src" / "a.b.mordx", s.Path() / "out"), s.Path() / "out" / "a.b.pptx");
 }
 
 TEST(SavePresentation, FailedSaveAsksUntilCancelled)
 {
-    Scratch s;
-    HomeOverride home(s.path);
-    fs::create_directories(s.path / "Documents");
-    std::ofstream(s.path / "Documents" / "Lesson.pptx") << "x";
-    FakePresentation presentation(s.path / "chosen");
+    const ScratchFolder s("save");
+    HomeOverride home(s.Path());
+    fs::create_directories(s.Path() / "Documents");
+    std::ofstream(s.Path() / "Documents" / "Lesson.pptx") << "x";
+    FakePresentation presentation(s.Path() / "chosen");
     std::vector<fs::path> proposals;
     int asked = 0;
     const SaveDialog dialog = [&](const fs::path& proposed, const fs::path&) -> std::optional<fs::path> {
         proposals.push_back(proposed);
         if (++asked == 1)
-            return s.path / "also-readonly" / "x.pptx";  // this save fails too
+            return s.Path() / "also-readonly" / "x.pptx";  // this save fails too
         return std::nullopt;
     };
-    EXPECT_THROW(SavePresentation(presentation, s.path / "ro" / "Lesson.mordx", {}, dialog), UserCancelledError);
+    EXPECT_THROW(SavePresentation(presentation, s.Path() / "ro" / "Lesson.mordx", {}, dialog), UserCancelledError);
     ASSERT_EQ(proposals.size(), 2u);
-    EXPECT_EQ(proposals[0], s.path / "Documents" / "Lesson (2).pptx");
-    EXPECT_EQ(proposals[1], s.path / "Documents" / "Lesson (2).pptx");
+    EXPECT_EQ(proposals[0], s.Path() / "Documents" / "Lesson (2).pptx");
+    EXPECT_EQ(proposals[1], s.Path() / "Documents" / "Lesson (2).pptx");
     EXPECT_EQ(presentation.attempts,
-              (std::vector<std::string>{(s.path / "ro" / "Lesson.pptx").string(),
-                                        (s.path / "also-readonly" / "x.pptx").string()}));
+              (std::vector<std::string>{(s.Path() / "ro" / "Lesson.pptx").string(),
+                                        (s.Path() / "also-readonly" / "x.pptx").string()}));
 }
 
 TEST(SavePresentation, DialogChoiceIsSaved)
 {
-    Scratch s;
-    HomeOverride home(s.path);
-    FakePresentation presentation(s.path / "chosen");
-    fs::create_directory(s.path / "chosen");
-    const auto saved = SavePresentation(presentation, s.path / "ro" / "Lesson.mordx", {},
-                                        [&](const fs::path&, const fs::path&) { return s.path / "chosen" / "mine.pptx"; });
-    EXPECT_EQ(saved, s.path / "chosen" / "mine.pptx");
+    const ScratchFolder s("save");
+    HomeOverride home(s.Path());
+    FakePresentation presentation(s.Path() / "chosen");
+    fs::create_directory(s.Path() / "chosen");
+    const auto saved = SavePresentation(presentation, s.Path() / "ro" / "Lesson.mordx", {},
+                                        [&](const fs::path&, const fs::path&) { return s.Path() / "chosen" / "mine.pptx"; });
+    EXPECT_EQ(saved, s.Path() / "chosen" / "mine.pptx");
     EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
 }
 
 TEST(SavePresentation, OnlyAChosenPathReplaces)
 {
-    Scratch s;
-    HomeOverride home(s.path);
-    fs::create_directory(s.path / "chosen");
-    FakePresentation presentation(s.path / "chosen");
-    std::ofstream(s.path / "chosen" / "Lesson.pptx") << "old";
+    const ScratchFolder s("save");
+    HomeOverride home(s.Path());
+    fs::create_directory(s.Path() / "chosen");
+    FakePresentation presentation(s.Path() / "chosen");
+    std::ofstream(s.Path() / "chosen" / "Lesson.pptx") << "old";
     fs::path failed;
-    const auto saved = SavePresentation(presentation, s.path / "chosen" / "Lesson.mordx", s.path / "missing",
+    const auto saved = SavePresentation(presentation, s.Path() / "chosen" / "Lesson.mordx", s.Path() / "missing",
                                         [&](const fs::path&, const fs::path& f) {
                                             failed = f;
-                                            return s.path / "chosen" / "Lesson.pptx";
+                                            return s.Path() / "chosen" / "Lesson.pptx";
                                         });
-    EXPECT_EQ(failed, s.path / "missing" / "Lesson.pptx");
-    EXPECT_EQ(saved, s.path / "chosen" / "Lesson.pptx");
+    EXPECT_EQ(failed, s.Path() / "missing" / "Lesson.pptx");
+    EXPECT_EQ(saved, s.Path() / "chosen" / "Lesson.pptx");
     EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
 }
 
 TEST(SavePresentation, WithoutDesktopOneLineNamesTheFolder)
 {
-    Scratch s;
-    HomeOverride home(s.path);
-    FakePresentation presentation(s.path / "nowhere");
+    const ScratchFolder s("save");
+    HomeOverride home(s.Path());
+    FakePresentation presentation(s.Path() / "nowhere");
     std::ostringstream captured;
     std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
-    EXPECT_THROW(SavePresentation(presentation, s.path / "gone" / "Lesson.mordx", {}), UserCancelledError);
+    EXPECT_THROW(SavePresentation(presentation, s.Path() / "gone" / "Lesson.mordx", {}), UserCancelledError);
     std::cerr.rdbuf(previous);
-    EXPECT_EQ(captured.str(), "The presentation could not be saved in \"" + (s.path / "gone").string()
+    EXPECT_EQ(captured.str(), "The presentation could not be saved in \"" + (s.Path() / "gone").string()
                                   + "\": No such file or directory\n");
 }
 
@@ -176,14 +166,14 @@ public:
 
 TEST(SavePresentation, NameTakenMeanwhileTakesTheNextOne)
 {
-    Scratch s;
-    RacedPresentation presentation(s.path);
+    const ScratchFolder s("save");
+    RacedPresentation presentation(s.Path());
     bool asked = false;
-    const auto saved = SavePresentation(presentation, s.path / "Lesson.mordx", {}, [&](const fs::path&, const fs::path&) {
+    const auto saved = SavePresentation(presentation, s.Path() / "Lesson.mordx", {}, [&](const fs::path&, const fs::path&) {
         asked = true;
         return std::optional<fs::path>();
     });
-    EXPECT_EQ(saved, s.path / "Lesson (3).pptx");
+    EXPECT_EQ(saved, s.Path() / "Lesson (3).pptx");
     EXPECT_FALSE(asked);
 }
 

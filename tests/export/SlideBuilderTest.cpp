@@ -4,11 +4,11 @@
 #include "book/Page.h"
 #include "export/TextValues.h"
 #include "imaging/TextureFiles.h"
+#include "support/ScratchFolder.h"
 #include "text/HtmlParser.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using bookparser::CropRect;
@@ -19,17 +19,6 @@ using recording::Recorder;
 using Log = std::vector<std::string>;
 
 namespace {
-
-class Textures {
-public:
-    Textures()
-    {
-        std::string p = (fs::temp_directory_path() / "tralvex-slide-XXXXXX").string();
-        folder = ::mkdtemp(p.data());
-    }
-    ~Textures() { fs::remove_all(folder); }
-    fs::path folder;
-};
 
 constexpr int kTexture = 7000;  // a texture the library has
 constexpr int kNoTexture = 1;   // a number it has not
@@ -49,17 +38,17 @@ class Background : public ::testing::TestWithParam<BackgroundCase> {};
 TEST_P(Background, Calls)
 {
     const BackgroundCase& c = GetParam();
-    Textures textures;
+    const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     if (c.failing)
         recorder.Fail(c.failing, engine::E_FAIL);
-    SlideBuilder(textures.folder).BuildSlide(Page(c.fill, c.texture, {}), *recording::MakeSlide(recorder));
+    SlideBuilder(textures.Path()).BuildSlide(Page(c.fill, c.texture, {}), *recording::MakeSlide(recorder));
 
     std::string texture;
     if (c.texture == kTexture) {
-        texture = imaging::GetTextureFile(kTexture, textures.folder).string();
+        texture = imaging::GetTextureFile(kTexture, textures.Path()).string();
         if (c.fill)
-            texture = imaging::GetTintedTextureFile(texture, BookColorToColorref(*c.fill), textures.folder).string();
+            texture = imaging::GetTintedTextureFile(texture, BookColorToColorref(*c.fill), textures.Path()).string();
         EXPECT_TRUE(fs::is_regular_file(texture));
     }
     Log expected;
@@ -101,19 +90,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BuildSlide, FailingSolidBackgroundPassesOn)
 {
-    Textures textures;
+    const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     recorder.Fail("Solid", engine::E_FAIL);
-    EXPECT_THROW(SlideBuilder(textures.folder).BuildSlide(Page({}, {}, {}), *recording::MakeSlide(recorder)),
+    EXPECT_THROW(SlideBuilder(textures.Path()).BuildSlide(Page({}, {}, {}), *recording::MakeSlide(recorder)),
                  engine::ComError);
 }
 
 TEST(BuildSlide, OtherErrorsOfATextureFillPassOn)
 {
-    Textures textures;
+    const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     recorder.Fail("UserPicture", 0);
-    EXPECT_THROW(SlideBuilder(textures.folder).BuildSlide(Page({}, kTexture, {}), *recording::MakeSlide(recorder)),
+    EXPECT_THROW(SlideBuilder(textures.Path()).BuildSlide(Page({}, kTexture, {}), *recording::MakeSlide(recorder)),
                  std::runtime_error);
 }
 
@@ -135,8 +124,8 @@ TEST_P(PlacePicture, Calls)
     Recorder recorder;
     recorder.nativeWidth = c.nativeWidth;
     recorder.nativeHeight = c.nativeHeight;
-    Textures textures;
-    SlideBuilder(textures.folder).PlacePicture(PictureObject(c.rect, "pic.png", c.crop), *recording::MakeShapes(recorder));
+    const testsupport::ScratchFolder textures("slide");
+    SlideBuilder(textures.Path()).PlacePicture(PictureObject(c.rect, "pic.png", c.crop), *recording::MakeShapes(recorder));
     EXPECT_EQ(recorder.log, c.calls);
 }
 
@@ -185,11 +174,11 @@ TEST(BuildSlide, AutomationErrorSkipsOnlyThatObject)
     objects.push_back(Text("<p><font size=\"0\">a</font></p><p>b</p>"));  // the size is rejected
     objects.push_back(Picture("b.png"));
     objects.push_back(Text("<p>c</p>"));
-    Textures textures;
+    const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     recorder.Fail("AddPicture", engine::E_FILE_NOT_FOUND, 1);
     recorder.Fail("SetSize", engine::E_INVALIDARG);
-    SlideBuilder(textures.folder).BuildSlide(Page({}, {}, std::move(objects)), *recording::MakeSlide(recorder));
+    SlideBuilder(textures.Path()).BuildSlide(Page({}, {}, std::move(objects)), *recording::MakeSlide(recorder));
 
     Log placed;
     for (const std::string& call : recorder.log)
@@ -209,10 +198,10 @@ TEST(BuildSlide, OtherErrorsOfAnObjectPassOn)
     std::vector<std::unique_ptr<bookparser::BasePageObject>> objects;
     objects.push_back(Picture("a.png"));
     objects.push_back(Picture("b.png"));
-    Textures textures;
+    const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     recorder.Fail("AddPicture", 0, 1);
-    EXPECT_THROW(SlideBuilder(textures.folder).BuildSlide(Page({}, {}, std::move(objects)),
+    EXPECT_THROW(SlideBuilder(textures.Path()).BuildSlide(Page({}, {}, std::move(objects)),
                                                           *recording::MakeSlide(recorder)),
                  std::runtime_error);
     EXPECT_EQ(recorder.Count("shapes1.AddPicture(\"b.png\", 0, -1, 1, 2, 3, 4) = pictureShape1"), 0);

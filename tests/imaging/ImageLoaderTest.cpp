@@ -1,14 +1,13 @@
 #include "imaging/ImageLoader.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace imaging;
@@ -197,9 +196,10 @@ TEST(LoadImage, PngAndUnknownFormats)
 
 TEST(LoadImage, FromFile)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / ("tralvex-ico-" + std::to_string(getpid()))).string();
+    const testsupport::ScratchFolder folder("ico");
     const Bytes ico = Ico({{16, 0xFF000010}, {48, 0xFF000030}});
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
+    const std::string path =
+        folder.Write("icon", std::string_view(reinterpret_cast<const char*>(ico.data()), ico.size())).string();
     EXPECT_EQ(LoadImageFromFile(path, 20).Width(), 48);
     std::filesystem::remove(path);
     EXPECT_THROW(LoadImageFromFile(path, 20), std::runtime_error);

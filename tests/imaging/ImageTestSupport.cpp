@@ -1,25 +1,8 @@
 #include "ImageTestSupport.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
-#include <unistd.h>
-
 namespace imagingtest {
-
-ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() / ("tralvex-imaging-" + std::to_string(::getpid()) + "-" + name))
-{
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 void WriteImage(const std::filesystem::path& path, int width, int height, const std::vector<std::uint32_t>& pixels,
                 FREE_IMAGE_FORMAT format)
@@ -74,14 +57,13 @@ void WriteGif(const std::filesystem::path& path, int width, int height,
 
 std::vector<unsigned char> ReadBytes(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = testsupport::ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    testsupport::WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace imagingtest

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/ArgbBitmap.h"
+#include "support/ScratchFolder.h"
 
 #include <FreeImage.h>
 
@@ -11,19 +12,7 @@
 
 namespace imagingtest {
 
-// A fresh, empty folder for one test, removed at the end.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& name);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::ScratchFolder;
 
 // Writes pixels (0xAARRGGBB, rows from the top) as a 32-bit image file.
 void WriteImage(const std::filesystem::path& path, int width, int height, const std::vector<std::uint32_t>& pixels,

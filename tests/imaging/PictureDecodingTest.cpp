@@ -144,7 +144,9 @@ TEST(SlidePictureDecodingDeathTest, HugeGifIsRefusedWithinALittleMemory)
             // The sanitizer reserves terabytes of address space up front.
             LimitAddressSpaceTo(64u << 20);
 #endif
-            std::_Exit(HugeGifRefusedCheaply(folder.Path()) ? 0 : 1);
+            const bool refused = HugeGifRefusedCheaply(folder.Path());
+            folder.Remove();
+            std::_Exit(refused ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

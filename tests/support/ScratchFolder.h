@@ -12,6 +12,22 @@
 
 namespace testsupport {
 
+// Writes bytes as the whole file (its folder must exist); throws on failure.
+inline void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush())
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+// The whole content of a file, as bytes ("" when it cannot be read).
+inline std::string ReadFileBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class ScratchFolder {
 public:
     explicit ScratchFolder(std::string_view name = "scratch")
@@ -22,9 +38,17 @@ public:
             throw std::runtime_error("mkdtemp failed for " + pattern);
         m_path = pattern;
     }
-    ~ScratchFolder()
+    ~ScratchFolder() { Remove(); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // Removes the folder now. A death-test child calls it before it exits:
+    // no destructor runs there, and a re-executed child made its own folder.
+    void Remove()
     {
         namespace fs = std::filesystem;
+        if (m_path.empty())
+            return;
         std::error_code ec;
         fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
         for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
@@ -32,9 +56,8 @@ public:
             if (!it->is_symlink(ec))
                 fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(m_path, ec);
+        m_path.clear();
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
     std::filesystem::path operator/(const std::filesystem::path& name) const { return m_path / name; }
@@ -44,22 +67,12 @@ public:
     {
         const std::filesystem::path file = m_path / name;
         std::filesystem::create_directories(file.parent_path());
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush())
-            throw std::runtime_error("cannot write " + file.string());
+        WriteFileBytes(file, bytes);
         return file;
     }
 
 private:
     std::filesystem::path m_path;
 };
-
-// The whole content of a file, as bytes ("" when it cannot be read).
-inline std::string ReadFileBytes(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace testsupport

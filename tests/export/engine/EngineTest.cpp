@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include "support/CaseNames.h"
+#include "support/ScratchFolder.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -85,14 +86,9 @@ fs::path Validator() {
 class Engine : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("engine-test-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         app = StartApplication();
         pres = app->Presentations()->Add(msoFalse);
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // Saves, checks the package with the project's validator, returns parts.
     std::map<std::string, std::string> Save(const std::string& name = "out.pptx") {
@@ -103,7 +99,8 @@ protected:
         return ReadZip(file);
     }
 
-    fs::path dir;
+    const testsupport::ScratchFolder scratch{"engine"};
+    const fs::path dir = scratch.Path();
     std::unique_ptr<IApplication> app;
     std::unique_ptr<IPresentation> pres;
 };
@@ -359,11 +356,9 @@ fs::path WriteWithoutResolution(const fs::path& dir, const char* kind) {
 class NoResolution : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(NoResolution, IsTakenAt96Dpi) {
-    const fs::path dir = fs::temp_directory_path() / ("engine-dpi-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testsupport::ScratchFolder dir("engine-dpi");
     auto pres = StartApplication()->Presentations()->Add();
-    auto a = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(WriteWithoutResolution(dir, GetParam()), 0, -1, 0, 0);
-    fs::remove_all(dir);
+    auto a = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(WriteWithoutResolution(dir.Path(), GetParam()), 0, -1, 0, 0);
     EXPECT_FLOAT_EQ(a->Width(), 72);
     EXPECT_FLOAT_EQ(a->Height(), 36);
 }
@@ -435,8 +430,8 @@ void PrintTo(const PngCase& c, std::ostream* os) { *os << (c.format == FIF_TIFF 
 class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
 
 TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
-    const fs::path dir = fs::temp_directory_path() / ("engine-png-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testsupport::ScratchFolder scratch("engine-png");
+    const fs::path& dir = scratch.Path();
     const fs::path file = WriteImage(dir / "picture", 40, 20, 2835, GetParam().format, 3);
     {
         auto pres = StartApplication()->Presentations()->Add();
@@ -452,7 +447,6 @@ TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
-    fs::remove_all(dir);
     EXPECT_EQ(left, (std::vector<std::string>{"out.pptx", "picture"}));
 }
 
@@ -470,10 +464,7 @@ TEST_F(Engine, SaveNeverReplacesAndFailsCleanly) {
     const fs::path existing = dir / "existing.pptx";
     std::ofstream(existing) << "keep";
     EXPECT_FALSE(pres->SaveAs(existing));
-    std::ifstream in(existing);
-    std::string content;
-    in >> content;
-    EXPECT_EQ(content, "keep");
+    EXPECT_EQ(testsupport::ReadFileBytes(existing), "keep");
     EXPECT_FALSE(pres->SaveAs(dir / "missing" / "x.pptx"));
     EXPECT_FALSE(pres->SaveAs(dir / "x.ppt", 1));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
@@ -520,8 +511,7 @@ TEST_F(Engine, SameInputGivesIdenticalBytes) {
     ASSERT_TRUE(pres->SaveAs(dir / "a.pptx"));
     ASSERT_TRUE(pres->SaveAs(dir / "b.pptx"));
     ::unsetenv("SOURCE_DATE_EPOCH");
-    auto read = [](const fs::path& f) { std::ifstream in(f, std::ios::binary); return std::string(std::istreambuf_iterator<char>(in), {}); };
-    EXPECT_EQ(read(dir / "a.pptx"), read(dir / "b.pptx"));
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "a.pptx"), testsupport::ReadFileBytes(dir / "b.pptx"));
     Doc core(ReadZip(dir / "a.pptx").at("docProps/core.xml"));
     EXPECT_STREQ(All(core, "dcterms:created").at(0)->value(), "2023-11-14T22:13:20Z");
 }
@@ -548,9 +538,8 @@ namespace {
 // per slide of a representative presentation.
 TEST(LibreOfficeRender, OnePagePerSlide) {
     if (!std::getenv("TRALVEX_RENDER_TEST")) GTEST_SKIP() << "run through the slow CTest entry";
-    const fs::path dir = fs::temp_directory_path() / ("engine-render-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchFolder scratch("engine-render");
+    const fs::path& dir = scratch.Path();
     auto app = StartApplication();
     auto pres = app->Presentations()->Add();
     pres->PageSetup()->SetSlideWidth(424);
@@ -584,7 +573,6 @@ TEST(LibreOfficeRender, OnePagePerSlide) {
     int pages = 0;
     in >> label >> pages;
     EXPECT_EQ(pages, 3);
-    fs::remove_all(dir);
 }
 
 } // namespace

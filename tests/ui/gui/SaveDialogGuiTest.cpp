@@ -4,6 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/DesktopSaveDialog.h"
 #include "export/SavePresentation.h"
+#include "support/ScratchFolder.h"
 #include "ui/Desktop.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 using namespace guitest;
@@ -53,8 +53,6 @@ protected:
         // The chooser's settings stay in memory: there is no session bus here.
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ASSERT_TRUE(OpenDesktop());
-        std::string p = (fs::temp_directory_path() / "tralvex-savegui-XXXXXX").string();
-        root = ::mkdtemp(p.data());
         for (const char* folder : {"home/Documents", "ro", "out", "work"})
             fs::create_directories(root / folder);
         fs::copy_file(fs::path(TRALVEX_BINARY_DIR) / "examples" / "example.mordx", root / "ro" / "Lesson.mordx");
@@ -69,8 +67,6 @@ protected:
     {
         SetSaveDialog({});
         ::setenv("HOME", oldHome.c_str(), 1);
-        fs::permissions(root / "ro", fs::perms::owner_all);
-        fs::remove_all(root);
     }
 
     // Answers the Save dialog once it is up with respond(chooser).
@@ -104,7 +100,8 @@ protected:
         return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {});
     }
 
-    fs::path root;
+    const testsupport::ScratchFolder scratch{"savegui"};
+    const fs::path root = scratch.Path();
     std::string oldHome;
     std::string shownName;
     std::string shownFolder;
@@ -122,10 +119,7 @@ TEST_F(SaveDialogGui, UnwritableFolderAsksAndSavesWhereTheUserSays)
     EXPECT_EQ(shownName, "Lesson.pptx");
     EXPECT_EQ(fs::path(shownFolder), root / "home" / "Documents");
     EXPECT_EQ(saved, root / "out" / "Mine.pptx");
-    std::ifstream file(saved, std::ios::binary);
-    char magic[2] = {};
-    file.read(magic, 2);
-    EXPECT_EQ(std::string(magic, 2), "PK");
+    EXPECT_EQ(testsupport::ReadFileBytes(saved).substr(0, 2), "PK");
     EXPECT_FALSE(fs::exists(root / "ro" / "Lesson.pptx"));
 }
 
