@@ -26,33 +26,31 @@ bool IsExistingFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Removes every entry of the open directory dirFd. Sub-folders are entered
+// Removes every entry of the open directory top. Sub-folders are entered
 // with O_NOFOLLOW so a symbolic link is unlinked, never followed. The walk
 // goes down and back up through ".." instead of recursing, so any depth needs
 // only two descriptors at a time.
-void EmptyDirectory(int topFd, bool recursive)
+void EmptyDirectory(files::Fd top, bool recursive)
 {
     struct Level {
-        int fd;
+        files::Fd fd;
         std::string nameInParent;      // empty for the top level
         std::vector<std::string> skip; // entries that could not be removed
     };
     std::vector<Level> stack;
-    stack.push_back({topFd, {}, {}});
+    stack.push_back({std::move(top), {}, {}});
 
     while (!stack.empty()) {
         Level& level = stack.back();
         // Directories without write or search permission cannot be emptied;
         // the folder is ours, so give them back to the owner.
-        ::fchmod(level.fd, S_IRWXU);
+        ::fchmod(level.fd.Get(), S_IRWXU);
 
-        int dupFd = ::dup(level.fd);
-        DIR* dir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
-        if (dir == nullptr) {
-            if (dupFd >= 0)
-                ::close(dupFd);
+        files::Fd copy(::dup(level.fd.Get()));
+        DIR* dir = copy.Valid() ? ::fdopendir(copy.Get()) : nullptr;
+        if (dir == nullptr)
             break;
-        }
+        copy.Release();  // the directory stream owns it now
         ::rewinddir(dir);
         std::string descendInto;
         while (dirent* entry = ::readdir(dir)) {
@@ -65,7 +63,7 @@ void EmptyDirectory(int topFd, bool recursive)
             if (skipped)
                 continue;
             struct stat st {};
-            if (::fstatat(level.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(level.fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 level.skip.push_back(name);
                 continue;
             }
@@ -77,25 +75,24 @@ void EmptyDirectory(int topFd, bool recursive)
                 descendInto = name;
                 break;
             }
-            if (::unlinkat(level.fd, name.c_str(), 0) != 0)
+            if (::unlinkat(level.fd.Get(), name.c_str(), 0) != 0)
                 level.skip.push_back(name);
         }
         ::closedir(dir);
 
         if (!descendInto.empty()) {
-            int child = ::openat(level.fd, descendInto.c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0) {
+            files::Fd child(::openat(level.fd.Get(), descendInto.c_str(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!child.Valid()) {
                 level.skip.push_back(descendInto);
                 continue;
             }
             if (stack.size() > 1) {
                 // Only the top descriptor is kept open; deeper levels are
                 // reached again through "..".
-                ::close(level.fd);
-                level.fd = -1;
+                level.fd.Close();
             }
-            stack.push_back({child, descendInto, {}});
+            stack.push_back({std::move(child), descendInto, {}});
             continue;
         }
 
@@ -105,18 +102,14 @@ void EmptyDirectory(int topFd, bool recursive)
         Level finished = std::move(stack.back());
         stack.pop_back();
         Level& parent = stack.back();
-        if (parent.fd < 0) {
-            parent.fd = ::openat(finished.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        }
-        ::close(finished.fd);
-        if (parent.fd < 0)
+        if (!parent.fd.Valid())
+            parent.fd.Reset(::openat(finished.fd.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        finished.fd.Close();
+        if (!parent.fd.Valid())
             break;
-        if (::unlinkat(parent.fd, finished.nameInParent.c_str(), AT_REMOVEDIR) != 0)
+        if (::unlinkat(parent.fd.Get(), finished.nameInParent.c_str(), AT_REMOVEDIR) != 0)
             parent.skip.push_back(finished.nameInParent);
     }
-    for (std::size_t i = 1; i < stack.size(); ++i)
-        if (stack[i].fd >= 0)
-            ::close(stack[i].fd);
 }
 
 std::vector<std::string> SplitComponents(const std::string& s)
@@ -208,14 +201,14 @@ void DeleteFolderTree(const std::string& path, bool recursive)
     std::string d = path;
     while (d.size() > 1 && EndsWithSeparator(d))
         d.pop_back();
-    const files::Fd fd(::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    files::Fd fd(::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.Valid()) {
         struct stat st {};
         if (::lstat(d.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             ::unlink(d.c_str());  // the link itself, not what it points to
         return;
     }
-    EmptyDirectory(fd.Get(), recursive);
+    EmptyDirectory(std::move(fd), recursive);
     ::rmdir(d.c_str());
 }
 
