@@ -1,12 +1,17 @@
 #include "export/RecordingAutomation.h"
 #include "export/SlideBuilder.h"
 
+#include "book/Book.h"
 #include "book/Page.h"
 #include "export/TextValues.h"
 #include "imaging/TextureFiles.h"
 #include "text/HtmlParser.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -219,3 +224,43 @@ TEST(BuildSlide, OtherErrorsOfAnObjectPassOn)
 }
 
 }  // namespace
+
+// Backgrounds made ahead, tints side by side, are the files and calls the
+// slides would have made one by one.
+TEST(PrepareBackgrounds, GivesWhatEachSlideWouldMake)
+{
+    Textures book, ahead, onDemand;
+    std::ofstream xml(book.folder / "book");
+    xml << "<book>";
+    const char* pages[] = {"<fillColor color=\"255\"/><texture id=\"bpage1\"/>", "<texture id=\"bpage2\"/>",
+                           "<fillColor color=\"65280\"/><texture id=\"bpage1\"/>", "<fillColor color=\"255\"/>",
+                           "<fillColor color=\"255\"/><texture id=\"bpage1\"/>", "<fillColor color=\"16711680\"/><texture id=\"bpage2\"/>",
+                           "<fillColor color=\"1\"/><texture id=\"no such texture\"/>"};
+    for (const char* background : pages)
+        xml << "<page pageType=\"whiteSheet\"><background>" << background << "</background></page>";
+    xml << "</book>";
+    xml.close();
+    const bookparser::Book parsed(book.folder);
+
+    const auto build = [&](const fs::path& folder, bool prepare) {
+        Recorder recorder;
+        const SlideBuilder builder(folder);
+        if (prepare)
+            builder.PrepareBackgrounds(parsed);
+        for (std::size_t i = 0; i < parsed.GetPageCount(); ++i)
+            builder.BuildSlide(parsed.GetPage(i), *recording::MakeSlide(recorder));
+        std::string log;
+        for (const std::string& call : recorder.log)
+            log += call + "\n";
+        for (std::size_t at; (at = log.find(folder.string())) != std::string::npos;)
+            log.replace(at, folder.string().size(), "{folder}");
+        return log;
+    };
+    EXPECT_EQ(build(ahead.folder, true), build(onDemand.folder, false));
+    std::map<std::string, std::string> aheadFiles, onDemandFiles;
+    for (auto [folder, files] : {std::pair{&ahead.folder, &aheadFiles}, std::pair{&onDemand.folder, &onDemandFiles}})
+        for (const auto& entry : fs::directory_iterator(*folder))
+            (*files)[entry.path().filename()] = (std::ostringstream() << std::ifstream(entry.path()).rdbuf()).str();
+    EXPECT_EQ(aheadFiles.size(), 6u);  // bpage1 grey, bpage2 and its grey, three tints
+    EXPECT_EQ(aheadFiles, onDemandFiles);
+}
