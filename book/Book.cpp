@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 #include "book/BookReader.h"
 #include "text/HtmlParser.h"
@@ -50,7 +51,16 @@ public:
 
     // The file a picture's path names, or empty when it is missing or would
     // lie outside the package. Books made on Windows separate with "\".
-    fs::path Find(const std::string& value) const {
+    // Books place the same pictures on many pages, and resolving costs a
+    // system call per path component: each value is resolved once.
+    const fs::path& Find(const std::string& value) const {
+        auto found = found_.find(value);
+        if (found == found_.end()) found = found_.emplace(value, Resolve(value)).first;
+        return found->second;
+    }
+
+private:
+    fs::path Resolve(const std::string& value) const {
         if (canonicalFolder_.empty() || value.empty()) return {};
         std::string portable = value;
         for (char& c : portable) {
@@ -75,9 +85,9 @@ public:
         return full;
     }
 
-private:
     fs::path folder_;
     fs::path canonicalFolder_;
+    mutable std::unordered_map<std::string, fs::path> found_;
 };
 
 std::unique_ptr<BasePageObject> MakePicture(const xmlbook::CT_PictureObject& xml, std::pair<int, int> pageSize,

@@ -126,10 +126,10 @@ bool IsWellFormedUnsigned32(std::string_view text) noexcept
     return true;
 }
 
-void FixMalformedNumbers(DOMDocument& document)
+void FixMalformedNumbers(DOMElement& top)
 {
     // Iterative walk: the nesting is capped, but no recursion is needed.
-    DOMNode* node = document.getDocumentElement();
+    DOMNode* node = &top;
     while (node != nullptr) {
         if (node->getNodeType() == DOMNode::ELEMENT_NODE)
             FixAttributes(*static_cast<DOMElement*>(node));
@@ -137,13 +137,10 @@ void FixMalformedNumbers(DOMDocument& document)
             node = child;
             continue;
         }
-        while (node != nullptr && node->getNextSibling() == nullptr) {
+        // Back up to the next sibling, never past the element itself.
+        while (node != &top && node->getNextSibling() == nullptr)
             node = node->getParentNode();
-            if (node == document.getDocumentElement() || node == &document)
-                node = nullptr;
-        }
-        if (node != nullptr)
-            node = node->getNextSibling();
+        node = node == &top ? nullptr : node->getNextSibling();
     }
 }
 

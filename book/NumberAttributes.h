@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
 
 namespace bookparser {
 
@@ -12,7 +12,8 @@ namespace bookparser {
 // number attribute of the vocabulary is replaced by one fixed value: "NaN"
 // for the float attributes (x, y, width, height, pageAspectRatio) and "0" for
 // the unsigned one (color).
-void FixMalformedNumbers(xercesc::DOMDocument& document);
+// Applies to the element and everything inside it.
+void FixMalformedNumbers(xercesc::DOMElement& element);
 
 // The lexical forms accepted, after trimming spaces, tabs, carriage returns
 // and line feeds at both ends.

@@ -65,6 +65,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
         }
         const auto slides = Require(presentation->Slides());
         const SlideBuilder builder(m_textureFolder);
+        builder.PrepareBackgrounds(book);
         for (std::size_t i = 0; i < book.GetPageCount(); ++i) {
             const auto slide = Require(slides->Add(static_cast<int>(i + 1), ppLayoutBlank));
             builder.BuildSlide(book.GetPage(i), *slide);

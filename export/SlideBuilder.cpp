@@ -6,6 +6,12 @@
 #include "export/TextValues.h"
 #include "imaging/TextureFiles.h"
 
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 using namespace engine;
 using imaging::GetTextureFile;
 using imaging::GetTintedTextureFile;
@@ -58,6 +64,43 @@ const std::filesystem::path& SlideBuilder::BackgroundFile(int texture, std::opti
         it = m_backgrounds.emplace(key, std::move(file)).first;
     }
     return it->second;
+}
+
+void SlideBuilder::PrepareBackgrounds(const bookparser::Book& book) const
+{
+    // Untinted files first, one by one: tints of one texture share its file.
+    std::vector<std::pair<const BackgroundKey, std::filesystem::path>*> tints;
+    for (std::size_t i = 0; i < book.GetPageCount(); ++i) {
+        const bookparser::Page& page = book.GetPage(i);
+        if (!page.GetTexture())
+            continue;
+        const BackgroundKey key(*page.GetTexture(), page.GetFillColor());
+        if (m_backgrounds.count(key) != 0)
+            continue;
+        auto entry = m_backgrounds.emplace(key, GetTextureFile(key.first, m_textureFolder)).first;
+        if (!entry->second.empty() && key.second)
+            tints.push_back(&*entry);
+    }
+    // Each tint has its own output file and map entry; the map itself does
+    // not change while the workers run.
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < tints.size();) {
+            auto& [key, file] = *tints[i];
+            file = GetTintedTextureFile(file, BookColorToColorref(*key.second), m_textureFolder);
+        }
+    };
+    constexpr unsigned kMaxWorkers = 8;
+    const std::size_t workers = std::min<std::size_t>({tints.size(), std::max(1u, std::thread::hardware_concurrency()), kMaxWorkers});
+    std::vector<std::jthread> helpers;
+    for (std::size_t i = 1; i < workers; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer helpers: this thread does the rest
+        }
+    }
+    work();
 }
 
 const std::filesystem::path& SlideBuilder::StillFile(const std::filesystem::path& picture) const

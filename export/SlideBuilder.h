@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-namespace bookparser { class Page; class PictureObject; }
+namespace bookparser { class Book; class Page; class PictureObject; }
 
 // Fills one slide from one book page: background, then the objects in page
 // order, so later objects lie above earlier ones.
@@ -19,6 +19,12 @@ public:
     // object, skips only that item; other errors pass through.
     void BuildSlide(const bookparser::Page& page, engine::ISlide& slide) const;
 
+    // Makes the background files of all the book's pages at once, the
+    // costly tints side by side on the machine's processors; BuildSlide then
+    // finds them ready. Optional: a background not prepared is made when a
+    // page needs it.
+    void PrepareBackgrounds(const bookparser::Book& book) const;
+
     // Stills of animated pictures are made in the texture folder too.
     void PlacePicture(const bookparser::PictureObject& picture, engine::IShapes& shapes) const;
 
@@ -29,6 +35,7 @@ private:
     const std::filesystem::path& StillFile(const std::filesystem::path& picture) const;
 
     std::filesystem::path m_textureFolder;
-    mutable std::map<std::pair<int, std::optional<std::uint32_t>>, std::filesystem::path> m_backgrounds;
+    using BackgroundKey = std::pair<int, std::optional<std::uint32_t>>;
+    mutable std::map<BackgroundKey, std::filesystem::path> m_backgrounds;
     mutable std::map<std::filesystem::path, std::filesystem::path> m_stills;
 };

@@ -2,35 +2,35 @@
 
 #include <minizip/zip.h>
 
+#include "export/engine/PatchableFile.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <unistd.h>
+#include <fcntl.h>
+#include <memory>
 
 namespace engine::detail {
 namespace {
 
 // minizip writes through these, on a duplicate of the descriptor.
+PatchableFile* File(voidpf s) { return static_cast<PatchableFile*>(s); }
 voidpf ZOpen(voidpf opaque, const void*, int) {
-    const int copy = dup(*static_cast<int*>(opaque));
-    if (copy < 0) return nullptr;
-    FILE* f = fdopen(copy, "wb");
-    if (!f) close(copy);
-    return f;
+    const int copy = fcntl(*static_cast<int*>(opaque), F_DUPFD_CLOEXEC, 0);
+    return copy < 0 ? nullptr : new PatchableFile(copy);
 }
-uLong ZRead(voidpf, voidpf s, void* buf, uLong n) { return uLong(std::fread(buf, 1, n, static_cast<FILE*>(s))); }
-uLong ZWrite(voidpf, voidpf s, const void* buf, uLong n) { return uLong(std::fwrite(buf, 1, n, static_cast<FILE*>(s))); }
-ZPOS64_T ZTell(voidpf, voidpf s) { return ZPOS64_T(ftello(static_cast<FILE*>(s))); }
+uLong ZRead(voidpf, voidpf, void*, uLong) { return 0; }
+uLong ZWrite(voidpf, voidpf s, const void* buf, uLong n) { return File(s)->Write(buf, n) ? n : 0; }
+ZPOS64_T ZTell(voidpf, voidpf s) { return File(s)->Tell(); }
 long ZSeek(voidpf, voidpf s, ZPOS64_T off, int origin) {
-    const int whence = origin == ZLIB_FILEFUNC_SEEK_CUR ? SEEK_CUR : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END : SEEK_SET;
-    return fseeko(static_cast<FILE*>(s), off_t(off), whence) == 0 ? 0 : -1;
+    PatchableFile* f = File(s);
+    const std::uint64_t base = origin == ZLIB_FILEFUNC_SEEK_CUR ? f->Tell() : origin == ZLIB_FILEFUNC_SEEK_END ? f->Size() : 0;
+    f->Seek(base + off);
+    return 0;
 }
 int ZClose(voidpf, voidpf s) {
-    FILE* f = static_cast<FILE*>(s);
-    int rc = std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
-    if (std::fclose(f) != 0) rc = -1;
-    return rc;
+    std::unique_ptr<PatchableFile> f(File(s));
+    return f->Sync() ? 0 : -1;
 }
-int ZError(voidpf, voidpf s) { return std::ferror(static_cast<FILE*>(s)); }
+int ZError(voidpf, voidpf s) { return File(s)->Failed() ? 1 : 0; }
 
 constexpr unsigned kMaxWrite = 1u << 30;
 

@@ -1,6 +1,7 @@
 #include "export/RecordingAutomation.h"
 #include "export/SlideBuilder.h"
 
+#include "book/Book.h"
 #include "book/Page.h"
 #include "export/TextValues.h"
 #include "imaging/TextureFiles.h"
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 using bookparser::CropRect;
@@ -208,3 +211,43 @@ TEST(BuildSlide, OtherErrorsOfAnObjectPassOn)
 }
 
 }  // namespace
+
+// Backgrounds made ahead, tints side by side, are the files and calls the
+// slides would have made one by one.
+TEST(PrepareBackgrounds, GivesWhatEachSlideWouldMake)
+{
+    const testsupport::ScratchFolder book("book"), ahead("ahead"), onDemand("on-demand");
+    std::ofstream xml(book / "book");
+    xml << "<book>";
+    const char* pages[] = {"<fillColor color=\"255\"/><texture id=\"bpage1\"/>", "<texture id=\"bpage2\"/>",
+                           "<fillColor color=\"65280\"/><texture id=\"bpage1\"/>", "<fillColor color=\"255\"/>",
+                           "<fillColor color=\"255\"/><texture id=\"bpage1\"/>", "<fillColor color=\"16711680\"/><texture id=\"bpage2\"/>",
+                           "<fillColor color=\"1\"/><texture id=\"no such texture\"/>"};
+    for (const char* background : pages)
+        xml << "<page pageType=\"whiteSheet\"><background>" << background << "</background></page>";
+    xml << "</book>";
+    xml.close();
+    const bookparser::Book parsed(book.Path());
+
+    const auto build = [&](const fs::path& folder, bool prepare) {
+        Recorder recorder;
+        const SlideBuilder builder(folder);
+        if (prepare)
+            builder.PrepareBackgrounds(parsed);
+        for (std::size_t i = 0; i < parsed.GetPageCount(); ++i)
+            builder.BuildSlide(parsed.GetPage(i), *recording::MakeSlide(recorder));
+        std::string log;
+        for (const std::string& call : recorder.log)
+            log += call + "\n";
+        for (std::size_t at; (at = log.find(folder.string())) != std::string::npos;)
+            log.replace(at, folder.string().size(), "{folder}");
+        return log;
+    };
+    EXPECT_EQ(build(ahead.Path(), true), build(onDemand.Path(), false));
+    std::map<std::string, std::string> aheadFiles, onDemandFiles;
+    for (auto [folder, files] : {std::pair{&ahead.Path(), &aheadFiles}, std::pair{&onDemand.Path(), &onDemandFiles}})
+        for (const auto& entry : fs::directory_iterator(*folder))
+            (*files)[entry.path().filename()] = testsupport::ReadFileBytes(entry.path());
+    EXPECT_EQ(aheadFiles.size(), 6u);  // bpage1 grey, bpage2 and its grey, three tints
+    EXPECT_EQ(aheadFiles, onDemandFiles);
+}
