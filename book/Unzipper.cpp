@@ -20,7 +20,6 @@
 #include <system_error>
 #include <vector>
 
-
 namespace {
 
 // CP437 bytes 0x80..0xFF as Unicode code points; 0x00..0x7F are ASCII.
@@ -148,7 +147,6 @@ std::optional<std::time_t> EntryTime(const tm_unz& date)
         return std::nullopt;
     return result;
 }
-
 
 bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawName, std::string& rawComment)
 {

@@ -4,7 +4,6 @@
 #include "imaging/FreeImageSupport.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace imaging {

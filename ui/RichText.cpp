@@ -2,7 +2,6 @@
 
 #include "text/Unicode.h"
 
-#include <iterator>
 #include <stdexcept>
 
 namespace customcontrols::rtf {

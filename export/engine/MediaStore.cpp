@@ -8,7 +8,6 @@
 
 #include <xxhash.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -36,7 +35,7 @@ bool ReadChunks(const std::filesystem::path& file, Digest& digest, std::uint64_t
                 const std::function<bool(const char*, std::size_t)>* sink) {
     const files::Fd fd = OpenForReading(file);
     struct stat st{};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::unique_ptr<XXH3_state_t, StateFree> state(XXH3_createState());
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return false;
     std::unique_ptr<char[]> buf(new char[kChunk]);
