@@ -110,7 +110,7 @@ TEST(SlidePictureDecoding, IcoIsNotASlidePicture)
 }
 
 // Sets an address-space limit this far above what the process uses now.
-void LimitAddressSpaceTo(std::size_t headroomBytes)
+[[maybe_unused]] void LimitAddressSpaceTo(std::size_t headroomBytes)
 {
     std::ifstream statm("/proc/self/statm");
     std::size_t pages = 0;
