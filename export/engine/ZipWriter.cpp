@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <memory>
+#include <system_error>
 
 namespace engine::detail {
 namespace {
@@ -51,6 +52,13 @@ ZipWriter::ZipWriter(int fd) : m_fd(fd) {
 }
 
 ZipWriter::~ZipWriter() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.clear(); // a writer dropped before Close is a failed package
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_worker.joinable()) m_worker.join();
     if (m_zip) zipClose(m_zip, nullptr);
 }
 
@@ -64,7 +72,7 @@ bool ZipWriter::Open(const std::string& name, bool deflate, bool large) {
     return m_ok;
 }
 
-bool ZipWriter::Add(const std::string& name, std::string_view data) {
+bool ZipWriter::WriteDeflated(const std::string& name, std::string_view data) {
     if (!Open(name, true, data.size() >= 0xFFFFFFFFull)) return false;
     for (std::size_t done = 0; m_ok && done < data.size();) {
         const unsigned chunk = unsigned(std::min<std::size_t>(data.size() - done, kMaxWrite));
@@ -75,15 +83,58 @@ bool ZipWriter::Add(const std::string& name, std::string_view data) {
     return m_ok;
 }
 
+// Compressing is most of the cost of writing a part: the worker compresses
+// and writes while the caller makes the next part. Entries keep their order;
+// only the worker touches the zip while entries are queued.
+bool ZipWriter::Add(std::string name, std::string data) {
+    std::unique_lock lock(m_mutex);
+    if (!m_worker.joinable()) {
+        try {
+            m_worker = std::thread([this] { CompressQueued(); });
+        } catch (const std::system_error&) {
+            return m_ok && WriteDeflated(name, data); // no thread to spare: write it now
+        }
+    }
+    m_changed.wait(lock, [this] { return m_queue.size() < kMostQueued || !m_ok; });
+    if (!m_ok) return false;
+    m_queue.emplace_back(std::move(name), std::move(data));
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+void ZipWriter::CompressQueued() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
+        if (m_queue.empty()) return;
+        auto [name, data] = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_writing = true;
+        lock.unlock();
+        const bool written = m_ok && WriteDeflated(name, data);
+        lock.lock();
+        m_writing = false;
+        if (!written) m_queue.clear();
+        m_changed.notify_all();
+    }
+}
+
+bool ZipWriter::WaitForQueued() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.empty() && !m_writing; });
+    return m_ok;
+}
+
 bool ZipWriter::AddStored(const std::string& name, std::uint64_t size, const std::function<bool(const ChunkSink&)>& produce) {
-    if (!Open(name, false, size >= 0xFFFFFFFFull)) return false;
+    if (!WaitForQueued() || !Open(name, false, size >= 0xFFFFFFFFull)) return false;
     const ChunkSink sink = [this](const char* data, std::size_t n) {
         for (std::size_t done = 0; m_ok && done < n;) {
             const unsigned chunk = unsigned(std::min<std::size_t>(n - done, kMaxWrite));
             m_ok = zipWriteInFileInZip(m_zip, data + done, chunk) == ZIP_OK;
             done += chunk;
         }
-        return m_ok;
+        return m_ok.load();
     };
     if (!produce(sink)) m_ok = false;
     if (zipCloseFileInZip(m_zip) != ZIP_OK) m_ok = false;
@@ -91,6 +142,7 @@ bool ZipWriter::AddStored(const std::string& name, std::uint64_t size, const std
 }
 
 bool ZipWriter::Close() {
+    WaitForQueued();
     if (!m_zip) return false;
     if (zipClose(m_zip, nullptr) != ZIP_OK) m_ok = false;
     m_zip = nullptr;

@@ -1,0 +1,74 @@
+#include "export/engine/ZipWriter.h"
+
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+#include <minizip/unzip.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using engine::detail::ZipWriter;
+using testsupport::ScratchFolder;
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> Entries(const std::filesystem::path& zip) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    unzFile in = unzOpen64(zip.c_str());
+    EXPECT_NE(in, nullptr);
+    for (int rc = unzGoToFirstFile(in); in && rc == UNZ_OK; rc = unzGoToNextFile(in)) {
+        char name[256];
+        unz_file_info64 info;
+        unzGetCurrentFileInfo64(in, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        std::string data(info.uncompressed_size, '\0');
+        unzOpenCurrentFile(in);
+        EXPECT_EQ(unzReadCurrentFile(in, data.data(), unsigned(data.size())), int(data.size()));
+        EXPECT_EQ(unzCloseCurrentFile(in), UNZ_OK); // checks the CRC
+        entries.emplace_back(name, data);
+    }
+    if (in) unzClose(in);
+    return entries;
+}
+
+} // namespace
+
+// Deflated entries are written by the writer's own thread; a stored entry
+// and the end of the package must still come after all of them, in order.
+TEST(ZipWriter, EntriesKeepTheirOrderAndContent) {
+    ScratchFolder scratch;
+    const auto file = scratch.Path() / "out.zip";
+    std::vector<std::pair<std::string, std::string>> expected;
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ZipWriter zip(fd);
+        for (int i = 0; i < 100; ++i) {
+            if (i == 60) {
+                const std::string stored(200000, 's');
+                ASSERT_TRUE(zip.AddStored("media/stored.bin", stored.size(), [&](const auto& sink) {
+                    return sink(stored.data(), 100000) && sink(stored.data() + 100000, 100000);
+                }));
+                expected.emplace_back("media/stored.bin", stored);
+            }
+            std::string data(std::size_t(i) * 997, char('a' + i % 26));
+            const std::string name = "part" + std::to_string(i) + ".xml";
+            expected.emplace_back(name, data);
+            ASSERT_TRUE(zip.Add(name, std::move(data)));
+        }
+        EXPECT_TRUE(zip.Close());
+        ::close(fd);
+    }
+    EXPECT_EQ(Entries(file), expected);
+}
+
+TEST(ZipWriter, AFailingDiskFailsThePackage) {
+    const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ZipWriter zip(fd);
+    const std::string big(4 << 20, 'x'); // past the file's buffer
+    for (int i = 0; i < 40 && zip.Add("part" + std::to_string(i), big);)
+        ++i;
+    EXPECT_FALSE(zip.Close());
+    ::close(fd);
+}
