@@ -78,6 +78,8 @@ CAttribute::CAttribute(const std::string& name, const std::string& value)
 
 void CAttribute::SetName(const std::string& name) {
     RequireName(name);
+    if (!m_addedName)
+        m_addedName = std::make_unique<const std::string>(m_name);
     m_name = name;
 }
 
@@ -86,27 +88,39 @@ void CAttributes::Clear() {
     m_items.clear();
 }
 
+CAttribute* CAttributes::Find(const std::string& folded) const {
+    if (m_items.size() <= kSearchedInOrder) {
+        for (const auto& attribute : m_items)
+            if (attribute->Key() == folded)
+                return attribute.get();
+        return nullptr;
+    }
+    // Keys are unique and attributes are only ever appended.
+    for (std::size_t i = m_index.size(); i < m_items.size(); ++i)
+        m_index.emplace(m_items[i]->Key(), m_items[i].get());
+    const auto found = m_index.find(folded);
+    return found != m_index.end() ? found->second : nullptr;
+}
+
 IAttribute* CAttributes::Add(const std::string& name, const std::string& value) {
     RequireName(name);
-    std::string folded = FoldName(name);
-    if (auto found = m_index.find(folded); found != m_index.end()) {
-        found->second->SetValue(value);
-        return found->second;
+    const std::string folded = FoldName(name);
+    if (CAttribute* found = Find(folded)) {
+        found->SetValue(value);
+        return found;
     }
-    CAttribute* attribute = Append(folded, value);
-    m_index.emplace(std::move(folded), attribute);
-    return attribute;
+    return Append(folded, value);
 }
 
 bool CAttributes::Contains(const std::string& name) const {
-    return m_index.count(FoldName(name)) != 0;
+    return Find(FoldName(name)) != nullptr;
 }
 
 const IAttribute* CAttributes::Get(const std::string& name) const {
-    auto found = m_index.find(FoldName(name));
-    if (found == m_index.end())
+    const CAttribute* found = Find(FoldName(name));
+    if (found == nullptr)
         throw std::invalid_argument("attribute with the specified name not found");
-    return found->second;
+    return found;
 }
 
 IAttribute* CAttributes::Get(const std::string& name) {

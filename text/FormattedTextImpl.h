@@ -62,10 +62,14 @@ public:
     void SetName(const std::string& name) override;
     std::string GetValue() const override { return m_value; }
     void SetValue(const std::string& value) override { m_value = value; }
+    // The name the owning list finds it by: the one it was added with, since
+    // renaming does not re-index.
+    const std::string& Key() const { return m_addedName ? *m_addedName : m_name; }
 
 private:
     std::string m_name;
     std::string m_value;
+    std::unique_ptr<const std::string> m_addedName;  // only once renamed
 };
 
 class CAttributes : public CSmartPointerCollectionImpl<IAttributes, IAttribute, CAttribute> {
@@ -77,7 +81,11 @@ public:
     IAttribute* Get(const std::string& name) override;
 
 private:
-    std::map<std::string, CAttribute*> m_index;
+    // An element has a few attributes: they are searched in order. Only a
+    // long list (hostile input) gets a map, filled as it is needed.
+    static constexpr std::size_t kSearchedInOrder = 16;
+    CAttribute* Find(const std::string& folded) const;
+    mutable std::map<std::string, CAttribute*> m_index;
 };
 
 // Links are rare and runs are many: a run without one carries a null

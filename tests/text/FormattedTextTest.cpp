@@ -180,3 +180,30 @@ TEST(Parse, ReusedTargetIsReplaced) {
 }
 
 } // namespace
+
+// Short lists are searched in order, long ones through a map filled as the
+// list grows: both must find exactly the names attributes were added with.
+class AttributeLookup : public ::testing::TestWithParam<int> {};
+
+TEST_P(AttributeLookup, FindsTheNamesAddedWith) {
+    const int count = GetParam();
+    CAttributes attributes;
+    for (int i = 0; i < count; ++i)
+        attributes.Add("A" + std::to_string(i), "v");
+    attributes.GetItem(1)->SetName("renamed");  // not re-indexed
+    for (int i = 0; i < count; ++i) {
+        attributes.Add("a" + std::to_string(i), std::to_string(i));
+        attributes.Add("b" + std::to_string(i), "late");  // appended after lookups
+    }
+    ASSERT_EQ(attributes.GetCount(), std::size_t(2 * count));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(attributes.Get("A" + std::to_string(i))->GetValue(), std::to_string(i));
+        EXPECT_EQ(attributes.Get("B" + std::to_string(i))->GetValue(), "late");
+    }
+    EXPECT_EQ(attributes.GetItem(1)->GetName(), "renamed");
+    EXPECT_FALSE(attributes.Contains("renamed"));
+    EXPECT_FALSE(attributes.Contains("c0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ListLengths, AttributeLookup, ::testing::Values(2, 8, 9, 40),
+                         [](const auto& info) { return "added_" + std::to_string(info.param); });

@@ -49,7 +49,9 @@ inline std::string Dump(const htmlparser::IFormattedText& text, bool mergeRuns =
                             out.erase(out.size() - tail.size());
                             out += range->GetText() + "'" + style + ",";
                         } else {
-                            out += "'" + range->GetText() + "'" + style + ",";
+                            out += '\'';
+                            out += range->GetText();
+                            out += "'" + style + ",";
                         }
                         previousStyle = style;
                     }
