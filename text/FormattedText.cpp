@@ -84,7 +84,7 @@ void CAttribute::SetName(const std::string& name) {
 }
 
 void CAttributes::Clear() {
-    m_index.clear();
+    m_index.reset();
     m_items.clear();
 }
 
@@ -96,10 +96,12 @@ CAttribute* CAttributes::Find(const std::string& folded) const {
         return nullptr;
     }
     // Keys are unique and attributes are only ever appended.
-    for (std::size_t i = m_index.size(); i < m_items.size(); ++i)
-        m_index.emplace(m_items[i]->Key(), m_items[i].get());
-    const auto found = m_index.find(folded);
-    return found != m_index.end() ? found->second : nullptr;
+    if (!m_index)
+        m_index = std::make_unique<std::map<std::string, CAttribute*>>();
+    for (std::size_t i = m_index->size(); i < m_items.size(); ++i)
+        m_index->emplace(m_items[i]->Key(), m_items[i].get());
+    const auto found = m_index->find(folded);
+    return found != m_index->end() ? found->second : nullptr;
 }
 
 IAttribute* CAttributes::Add(const std::string& name, const std::string& value) {

@@ -85,7 +85,7 @@ private:
     // long list (hostile input) gets a map, filled as it is needed.
     static constexpr std::size_t kSearchedInOrder = 16;
     CAttribute* Find(const std::string& folded) const;
-    mutable std::map<std::string, CAttribute*> m_index;
+    mutable std::unique_ptr<std::map<std::string, CAttribute*>> m_index; // every tag has a list: most never need it
 };
 
 // Links are rare and runs are many: a run without one carries a null
