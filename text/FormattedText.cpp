@@ -57,6 +57,10 @@ std::string FoldName(const std::string& name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size();) {
+        if (static_cast<unsigned char>(name[i]) < 0x80) {  // the usual case, without decoding
+            out += static_cast<char>(folding.Lower(static_cast<unsigned char>(name[i++])));
+            continue;
+        }
         const auto cp = unicode::DecodeUtf8(name, i);
         if (!cp) {
             out += name[i++];  // a byte of invalid UTF-8 stays as it is
@@ -115,7 +119,7 @@ IAttribute* CAttributes::Add(const std::string& name, const std::string& value) 
 }
 
 bool CAttributes::Contains(const std::string& name) const {
-    return Find(FoldName(name)) != nullptr;
+    return !m_items.empty() && Find(FoldName(name)) != nullptr;
 }
 
 const IAttribute* CAttributes::Get(const std::string& name) const {
