@@ -1,11 +1,10 @@
 #include "book/BookReader.h"
+#include "book/GuardedBookParser.h"
 #include "book/NumberAttributes.h"
 
-#include <exception>
 #include <fstream>
 #include <new>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <xercesc/dom/DOMError.hpp>
@@ -16,13 +15,11 @@
 #include <xercesc/dom/DOMLocator.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/Wrapper4InputSource.hpp>
-#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/DOMLSParserImpl.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLUni.hpp>
-#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include <xsd/cxx/xml/string.hxx>
 
@@ -96,143 +93,6 @@ private:
     bool failed_ = false;
 };
 
-const xml_schema::flags kTreeFlags = xml_schema::flags::dont_initialize | xml_schema::flags::dont_validate;
-
-struct EntityTextTooLarge {};
-struct NestingTooDeep {};
-
-// The expansion limit counts expansions, not their size: one large entity
-// referenced many times would still blow up. Bound the declared replacement
-// text as well, so that expansions × text stays small.
-//
-// Character data arrives in pieces (split at every entity reference such as
-// "&lt;"), and the DOM grows a text node piece by piece, each growth walking
-// the document's list of large blocks: quadratic in the book's size. The
-// pieces are gathered here and handed over as one before any other event,
-// which builds the same tree.
-class GuardedLSParser : public DOMLSParserImpl {
-public:
-    void docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override {
-        if (cdataSection) {
-            FlushText();
-            DOMLSParserImpl::docCharacters(chars, length, true);
-        } else {
-            pendingText_.append(chars, length);
-        }
-    }
-    void docComment(const XMLCh* const comment) override {
-        FlushText();
-        DOMLSParserImpl::docComment(comment);
-    }
-    void docPI(const XMLCh* const target, const XMLCh* const data) override {
-        FlushText();
-        DOMLSParserImpl::docPI(target, data);
-    }
-    void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override {
-        FlushText();
-        DOMLSParserImpl::ignorableWhitespace(chars, length, cdataSection);
-    }
-    void startEntityReference(const XMLEntityDecl& decl) override {
-        FlushText();
-        DOMLSParserImpl::startEntityReference(decl);
-    }
-    void endEntityReference(const XMLEntityDecl& decl) override {
-        FlushText();
-        DOMLSParserImpl::endEntityReference(decl);
-    }
-    void endDocument() override {
-        FlushText();
-        DOMLSParserImpl::endDocument();
-    }
-
-    void entityDecl(const DTDEntityDecl& decl, const bool isPEDecl, const bool isIgnored) override {
-        declaredText_ += decl.getValueLen();
-        if (declaredText_ > kMaxDeclaredEntityText) {
-            throw EntityTextTooLarge();
-        }
-        DOMLSParserImpl::entityDecl(decl, isPEDecl, isIgnored);
-    }
-
-    // The base class ends an empty element through endElement as well, so the
-    // depth stays balanced.
-    void startElement(const XMLElementDecl& decl, const unsigned int urlId, const XMLCh* const prefix,
-                      const RefVectorOf<XMLAttr>& attributes, const XMLSize_t attributeCount, const bool isEmpty,
-                      const bool isRoot) override {
-        if (++depth_ > kMaxBookNesting) {
-            throw NestingTooDeep();
-        }
-        FlushText();
-        if (isRoot) {
-            // The base class ends an empty root right away; decide first.
-            takingPages_ = IsUnqualified(decl.getBaseName(), urlId, u"book");
-        }
-        DOMLSParserImpl::startElement(decl, urlId, prefix, attributes, attributeCount, isEmpty, isRoot);
-    }
-    void endElement(const XMLElementDecl& decl, const unsigned int urlId, const bool isRoot,
-                    const XMLCh* const prefix) override {
-        --depth_;
-        FlushText();
-        DOMLSParserImpl::endElement(decl, urlId, isRoot, prefix);
-        if (depth_ == 1 && takingPages_) {
-            TakeRootChild(decl.getBaseName(), urlId);
-        }
-    }
-
-    // The pages read so far, in document order; the first page the tree
-    // could not read is rethrown instead.
-    std::vector<std::unique_ptr<xmlbook::Page>> TakePages() {
-        if (pageError_) {
-            std::rethrow_exception(pageError_);
-        }
-        return std::move(pages_);
-    }
-
-private:
-    bool IsUnqualified(const XMLCh* name, unsigned urlId, std::u16string_view wanted) const {
-        return name != nullptr && name == wanted && urlId == getScanner()->getEmptyNamespaceId();
-    }
-
-    // Each page is read into the tree as soon as it is complete and its DOM
-    // released, so the document never holds more than one page and the
-    // released nodes are reused for the next. The tree reads the root's
-    // children in order until one is neither a page nor textures, so taking
-    // pages stops there too.
-    void TakeRootChild(const XMLCh* name, unsigned urlId) {
-        if (!IsUnqualified(name, urlId, u"page")) {
-            takingPages_ = IsUnqualified(name, urlId, u"textures");
-            return;
-        }
-        auto* page = static_cast<DOMElement*>(fCurrentNode);
-        if (!pageError_) {
-            try {
-                FixMalformedNumbers(*page);
-                pages_.push_back(std::make_unique<xmlbook::Page>(*page, kTreeFlags));
-            } catch (const xml_schema::exception&) {
-                // Reported after the parse: a document that is not
-                // well-formed further on fails as such, as before.
-                pageError_ = std::current_exception();
-            }
-        }
-        fCurrentParent->removeChild(page);
-        page->release();
-        fCurrentNode = fCurrentParent;
-    }
-
-    void FlushText() {
-        if (!pendingText_.empty()) {
-            DOMLSParserImpl::docCharacters(pendingText_.data(), pendingText_.size(), false);
-            pendingText_.clear();
-        }
-    }
-
-    std::u16string pendingText_;
-    bool takingPages_ = false;
-    std::vector<std::unique_ptr<xmlbook::Page>> pages_;
-    std::exception_ptr pageError_;
-    std::size_t declaredText_ = 0;
-    unsigned depth_ = 0;
-};
-
 struct ParserRelease {
     void operator()(DOMLSParser* p) const { p->release(); }
 };
@@ -302,9 +162,9 @@ std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& fil
     securityManager.setEntityExpansionLimit(kEntityExpansionLimit);
 
     std::unique_ptr<DOMDocument, DocumentRelease> document;
-    std::unique_ptr<GuardedLSParser, ParserRelease> parser;
+    std::unique_ptr<GuardedBookParser, ParserRelease> parser;
     try {
-        parser.reset(new GuardedLSParser());
+        parser.reset(new GuardedBookParser());
         Configure(*parser, diagnostics, resolver, securityManager);
 
         MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "book",
@@ -336,7 +196,7 @@ std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& fil
     std::vector<std::unique_ptr<xmlbook::Page>> pages = parser->TakePages();
     FixMalformedNumbers(*document->getDocumentElement());
     // The tree copies everything it needs; the DOM goes right after.
-    std::unique_ptr<xmlbook::Book> book = xmlbook::book(*document, kTreeFlags);
+    std::unique_ptr<xmlbook::Book> book = xmlbook::book(*document, kBookTreeFlags);
     for (std::unique_ptr<xmlbook::Page>& page : pages) {
         book->page().push_back(std::move(page));
     }
