@@ -29,6 +29,20 @@ bool WriteAll(int fd, std::string_view data) noexcept
     return true;
 }
 
+bool WriteAllAt(int fd, std::string_view data, std::uint64_t offset) noexcept
+{
+    while (!data.empty()) {
+        const ssize_t n = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) noexcept
 {
     for (;;) {

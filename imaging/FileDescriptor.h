@@ -1,6 +1,7 @@
 #pragma once
 // Owned file descriptors and the loops that read and write them whole.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <sys/types.h>
@@ -43,6 +44,8 @@ private:
 
 // Writes all of data, retrying after signals; false when the descriptor fails.
 bool WriteAll(int fd, std::string_view data) noexcept;
+// The same at a file offset, leaving the descriptor's own position alone.
+bool WriteAllAt(int fd, std::string_view data, std::uint64_t offset) noexcept;
 // One read, retried after signals: the count read, 0 at the end, -1 on error.
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) noexcept;
 

@@ -1,7 +1,6 @@
 #include "export/engine/PatchableFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
@@ -12,20 +11,8 @@ PatchableFile::PatchableFile(int fd, std::size_t bufferSize) : m_fd(fd), m_buffe
 }
 
 bool PatchableFile::Flush() {
-    const char* data = m_buffer.data();
-    std::size_t left = m_buffer.size();
-    std::uint64_t offset = m_bufferStart;
-    while (!m_failed && left > 0) {
-        const ssize_t n = ::pwrite(m_fd.Get(), data, left, off_t(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            m_failed = true;
-            break;
-        }
-        data += n;
-        left -= std::size_t(n);
-        offset += std::uint64_t(n);
-    }
+    if (!m_failed && !files::WriteAllAt(m_fd.Get(), {m_buffer.data(), m_buffer.size()}, m_bufferStart))
+        m_failed = true;
     m_buffer.clear();
     return !m_failed;
 }
