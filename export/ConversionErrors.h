@@ -31,7 +31,7 @@ public:
 // description of the presentation engine in use, which may be empty.
 class FileCorruptedError : public ConversionError {
 public:
-    FileCorruptedError() : FileCorruptedError({}) {}
+    FileCorruptedError() : FileCorruptedError(std::string()) {}
     explicit FileCorruptedError(std::string engineDescription,
                                 std::string reason = "the book could not be converted")
         : ConversionError(std::move(reason)), m_description(std::move(engineDescription)) {}
