@@ -6,15 +6,40 @@
 #include "app/FolderLock.h"
 #include "app/TempFolder.h"
 
+#include "app/PackageScreen.h"
+#include "export/engine/SaveFile.h"
+#include "text/LineEscaping.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The N of "log<N>.txt", so that the record beside it takes the same one.
+std::uint32_t LogNumber(const fs::path& log)
+{
+    const std::string stem = log.stem().string();
+    std::uint32_t n = 0;
+    if (stem.size() > 3)
+        std::from_chars(stem.data() + 3, stem.data() + stem.size(), n);
+    return n;
+}
+
+std::string ReadWholeFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 bool IsWithin(const fs::path& path, const fs::path& folder)
 {
@@ -30,18 +55,47 @@ bool IsWithin(const fs::path& path, const fs::path& folder)
 
 }  // namespace
 
-std::vector<fs::path> FindFilesRecursive(const fs::path& folder, bool fullPaths)
+namespace {
+
+void ReadFolder(const fs::path& folder, std::vector<fs::directory_entry>& entries)
+{
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec))
+        entries.push_back(*it);
+    if (ec)
+        throw fs::filesystem_error("cannot read the folder", folder, ec);
+}
+
+void Walk(const fs::path& folder, const fs::path& root, bool fullPaths, std::vector<fs::path>& files,
+          std::vector<UnreadableFolder>* unreadable, const FolderReader& readFolder)
+{
+    std::vector<fs::directory_entry> entries;
+    try {
+        readFolder ? readFolder(folder, entries) : ReadFolder(folder, entries);
+    } catch (const fs::filesystem_error& e) {
+        if (unreadable)
+            unreadable->push_back({folder, e.code().message()});
+    }
+    for (const fs::directory_entry& entry : entries) {
+        std::error_code ec;
+        if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
+            Walk(entry.path(), root, fullPaths, files, unreadable, readFolder);
+            continue;
+        }
+        if (entry.is_regular_file(ec))
+            files.push_back(fullPaths ? entry.path() : entry.path().lexically_relative(root));
+    }
+}
+
+}  // namespace
+
+std::vector<fs::path> FindFilesRecursive(const fs::path& folder, bool fullPaths,
+                                         std::vector<UnreadableFolder>* unreadable, const FolderReader& readFolder)
 {
     const fs::path root = folder.is_absolute() ? folder : fs::current_path() / folder;
     std::vector<fs::path> files;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::error_code statusError;
-        if (!it->is_regular_file(statusError))
-            continue;
-        files.push_back(fullPaths ? it->path() : it->path().lexically_relative(root));
-    }
+    Walk(root, root, fullPaths, files, unreadable, readFolder);
     return files;
 }
 
@@ -58,6 +112,50 @@ fs::path MakeUniqueFileName(const fs::path& folder, const std::string& prefix, c
     }
 }
 
+bool BatchTextFile::Create(const fs::path& folder, const std::string& prefix, const std::string& extension,
+                           const std::string& what, std::uint32_t firstNumber)
+{
+    Close();
+    m_what = what;
+    // A name can be taken between the test and the creation; O_EXCL makes
+    // sure an existing file is never truncated, and the next number is tried.
+    int error = 0;
+    for (int attempt = 0; attempt < 1000 && !m_file.Valid(); ++attempt) {
+        m_path = MakeUniqueFileName(folder, prefix, extension,
+                                    firstNumber != 0 ? std::function<std::uint32_t()>([&] { return firstNumber; })
+                                                     : std::function<std::uint32_t()>());
+        m_file.Reset(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
+        error = errno;
+        if (!m_file.Valid() && error != EEXIST)
+            break;
+    }
+    if (m_file.Valid())
+        return true;
+    std::cerr << "tralvex: the " << m_what << " cannot be created in \""
+              << lineescaping::Escape(folder.string()) << "\": " << std::strerror(error) << std::endl;
+    m_path.clear();
+    return false;
+}
+
+void BatchTextFile::Write(const std::string& text)
+{
+    if (!m_file.Valid())
+        return;
+    if (files::WriteAll(m_file.Get(), text))
+        return;
+    const int error = errno;
+    std::cerr << "tralvex: the " << m_what << " \"" << lineescaping::Escape(m_path.string())
+              << "\" cannot be written: " << std::strerror(error) << std::endl;
+    m_file.Reset();
+}
+
+void BatchTextFile::Close()
+{
+    if (m_file.Valid() && !m_file.Close())
+        std::cerr << "tralvex: the " << m_what << " \"" << lineescaping::Escape(m_path.string())
+                  << "\" cannot be written: " << std::strerror(errno) << std::endl;
+}
+
 ProcessingLog::~ProcessingLog()
 {
     Close();
@@ -65,24 +163,13 @@ ProcessingLog::~ProcessingLog()
 
 void ProcessingLog::Open(const fs::path& outputFolder, std::size_t fileCount)
 {
-    Close();
-    // A name can be taken between the test and the creation; O_EXCL makes
-    // sure an existing file is never truncated, and the next number is tried.
-    for (int attempt = 0; attempt < 1000 && !m_file.Valid(); ++attempt) {
-        m_path = MakeUniqueFileName(outputFolder, "log", "txt");
-        m_file.Reset(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-        if (!m_file.Valid() && errno != EEXIST)
-            break;
-    }
-    if (!m_file.Valid())
-        m_path.clear();
+    m_file.Create(outputFolder, "log", "txt", "log");
     WriteLine("Start processing. " + std::to_string(fileCount) + " files");
 }
 
 void ProcessingLog::WriteLine(const std::string& line)
 {
-    if (m_file.Valid())
-        files::WriteAll(m_file.Get(), line + "\r\n");
+    m_file.Write(line + "\r\n");
 }
 
 void ProcessingLog::Close()
@@ -90,17 +177,51 @@ void ProcessingLog::Close()
     m_file.Close();
 }
 
+std::string RecordLine(const fs::path& source, const fs::path& presentation)
+{
+    return lineescaping::Escape(source.string()) + "\t" + lineescaping::Escape(presentation.string()) + "\n";
+}
+
+std::vector<fs::path> ConvertedSources(const fs::path& outputFolder)
+{
+    std::vector<fs::path> sources;
+    std::error_code ec;
+    for (fs::directory_iterator it(outputFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code e;
+        if (name.rfind("converted", 0) != 0 || it->path().extension() != ".tsv" || !it->is_regular_file(e))
+            continue;
+        std::istringstream lines(ReadWholeFile(it->path()));
+        std::string line;
+        // A line cut short by a kill has no line end: it does not count.
+        while (std::getline(lines, line) && !lines.eof()) {
+            const auto tab = line.find('\t');
+            if (tab == std::string::npos)
+                continue;
+            const fs::path source = lineescaping::Unescape(line.substr(0, tab));
+            const fs::path presentation = lineescaping::Unescape(line.substr(tab + 1));
+            if (!fs::exists(fs::symlink_status(presentation, e)))
+                continue;
+            sources.push_back(source);
+            const fs::path resolved = fs::weakly_canonical(source, e);
+            if (!e && resolved != source)
+                sources.push_back(resolved);
+        }
+    }
+    return sources;
+}
+
 void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options)
 {
     RunBatch(sourceFolder, outputFolder,
              [](const fs::path& source, const fs::path& workingFolder, const fs::path& output) {
-                 RunConversionJob(source, workingFolder, output);
+                 return RunConversionJob(source, workingFolder, output);
              },
-             options, BatchProgress::StderrIsTerminal());
+             options, BatchProgress::StderrIsTerminal(), ScreenNonPackage);
 }
 
 void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job,
-              const BatchOptions& options, bool showProgress)
+              const BatchOptions& options, bool showProgress, const BatchScreen& screen)
 {
     std::error_code ec;
     if (!fs::is_directory(sourceFolder, ec) || ec)
@@ -113,7 +234,8 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     // The list is taken before anything is written, so this run never
     // converts its own results. An output folder strictly inside the source
     // holds earlier results and logs, not books.
-    std::vector<fs::path> files = FindFilesRecursive(sourceFolder, true);
+    std::vector<UnreadableFolder> unreadable;
+    std::vector<fs::path> files = FindFilesRecursive(sourceFolder, true, &unreadable, options.readFolder);
     const fs::path sourceResolved = fs::weakly_canonical(fs::absolute(sourceFolder, ec), ec);
     const fs::path outputResolved = fs::weakly_canonical(fs::absolute(outputFolder, ec), ec);
     if (outputResolved != sourceResolved && IsWithin(outputResolved, sourceResolved)) {
@@ -121,8 +243,29 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
             std::error_code e;
             return IsWithin(fs::weakly_canonical(file, e), outputResolved);
         });
+        std::erase_if(unreadable, [&](const UnreadableFolder& u) {
+            std::error_code e;
+            return IsWithin(fs::weakly_canonical(u.folder, e), outputResolved);
+        });
     }
-    if (files.empty())
+    for (const UnreadableFolder& u : unreadable)
+        std::cerr << "tralvex: the folder \"" << lineescaping::Escape(u.folder.string())
+                  << "\" cannot be read: " << u.reason << std::endl;
+    std::size_t skipped = 0;
+    if (options.resume) {
+        std::vector<fs::path> converted = ConvertedSources(outputFolder);
+        std::sort(converted.begin(), converted.end());
+        const auto done = [&](const fs::path& file) {
+            if (std::binary_search(converted.begin(), converted.end(), file))
+                return true;
+            std::error_code e;
+            const fs::path resolved = fs::weakly_canonical(file, e);
+            return !e && std::binary_search(converted.begin(), converted.end(), resolved);
+        };
+        if (!converted.empty())
+            skipped = static_cast<std::size_t>(std::erase_if(files, done));
+    }
+    if (files.empty() && unreadable.empty())
         return;
 
     TempFolder batchFolder;
@@ -131,9 +274,11 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
         RemoveStaleWorkingFolders(base);
         batchFolder.Create(base, "ravelo", "", 10000);
     } catch (const std::exception& e) {
-        std::cerr << "Cannot create the working folder: " << e.what() << std::endl;
+        std::cerr << "tralvex: cannot create the working folder: " << e.what() << std::endl;
         return;
     }
+    // Presentations a killed run was writing: nobody holds them any more.
+    engine::RemoveStaleSaveFiles(outputFolder);
 
     BatchOptions effective = options;
     if (effective.jobs == 0) {
@@ -142,17 +287,32 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     }
     ProcessingLog log;
     log.Open(outputFolder, files.size());
+    for (const UnreadableFolder& u : unreadable) {
+        log.WriteLine("Error during processing file - " + lineescaping::Escape(u.folder.string()));
+        log.WriteLine("\tError description: (unreadable folder) the folder cannot be read: " + u.reason);
+    }
+    BatchTextFile record;
+    record.Create(outputFolder, "converted", "tsv", "record of converted books", LogNumber(log.GetPath()));
     BatchProgress progress(std::cerr, showProgress, files.size());
+    if (skipped != 0)
+        progress.Note(std::to_string(skipped) + (skipped == 1 ? " book was" : " books were")
+                      + " converted before and skipped");
     RunBatchJobs(files, job, batchFolder.GetPath(), outputFolder, effective,
                  [&](std::size_t index, const std::string& failure) {
                      if (!failure.empty()) {
-                         log.WriteLine("Error during processing file - " + files[index].string());
-                         log.WriteLine("\tError description: " + failure);
+                         log.WriteLine("Error during processing file - " + lineescaping::Escape(files[index].string()));
+                         log.WriteLine("\tError description: " + lineescaping::Escape(failure));
                      }
                      progress.BookFinished(!failure.empty());
                  },
-                 [&] { progress.Tick(); });
+                 [&] { progress.Tick(); }, screen,
+                 // Recorded as soon as it is written, so that a resumed run
+                 // finds every presentation there is.
+                 [&](std::size_t index, const fs::path& presentation) {
+                     record.Write(RecordLine(files[index], presentation));
+                 });
     log.WriteLine("Processing finished");
     log.Close();
-    progress.Finish();
+    record.Close();
+    progress.Finish(log.GetPath());
 }

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,8 +23,13 @@ constexpr char kReport = 'R';
 constexpr char kGo = 'G';
 
 [[noreturn]] void RunChild(const BatchJob& job, const fs::path& source, const fs::path& workingFolder,
-                           const fs::path& outputFolder, int toParent, int fromParent)
+                           const fs::path& outputFolder, int toParent, int fromParent, pid_t parent)
 {
+    // A child left behind by a killed parent would go on writing with no
+    // timeout over it; the parent may have died before this was set.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(1);
     RestartInterruptionCleanupInChild();
     const auto ask = [toParent, fromParent](char request) {
         if (!files::WriteAll(toParent, std::string(1, request)))
@@ -36,9 +42,9 @@ constexpr char kGo = 'G';
     turns.enterDialog = [ask] { ask(kWantsDialog); };
     turns.leaveDialog = [toParent] { files::WriteAll(toParent, std::string(1, kLeftDialog)); };
     SetSaveTurns(std::move(turns));
-    std::string report = std::string(1, kReport) + "ok";
+    std::string report;
     try {
-        job(source, workingFolder, outputFolder);
+        report = std::string(1, kReport) + "S" + job(source, workingFolder, outputFolder).string();
     } catch (...) {
         report = std::string(1, kReport) + "E" + DescribeException(std::current_exception(), true);
     }
@@ -87,8 +93,9 @@ int BatchChild::Reap()
 
 std::unique_ptr<BatchChild> StartChild(std::size_t index, const BatchJob& job, const fs::path& source,
                                   const fs::path& batchFolder, const fs::path& outputFolder,
-                                  const std::vector<int>& othersFds)
+                                       const std::vector<int>& othersFds)
 {
+    const pid_t parent = ::getpid();
     auto child = std::make_unique<BatchChild>();
     child->index = index;
     child->folder = std::make_unique<TempFolder>();
@@ -112,7 +119,7 @@ std::unique_ptr<BatchChild> StartChild(std::size_t index, const BatchJob& job, c
             child->toChild.Close();
             for (int fd : othersFds)
                 ::close(fd);
-            RunChild(job, source, child->folder->GetPath(), outputFolder, upWrite.Get(), downRead.Get());
+            RunChild(job, source, child->folder->GetPath(), outputFolder, upWrite.Get(), downRead.Get(), parent);
         }
         if (child->pid > 0)
             RegisterChildProcess(child->pid);
@@ -129,7 +136,7 @@ std::string Outcome(BatchChild& child, std::chrono::milliseconds timeout)
     child.folder.reset();
     if (child.timedOut)
         return "(timeout) the conversion did not finish within " + DescribeTimeout(timeout);
-    if (child.reporting && child.received == "ok")
+    if (Converted(child))
         return {};
     if (child.reporting && !child.received.empty() && child.received[0] == 'E')
         return child.received.substr(1);
@@ -139,6 +146,13 @@ std::string Outcome(BatchChild& child, std::chrono::milliseconds timeout)
     return "(crash) the conversion ended without a result";
 }
 
+
+std::optional<fs::path> Converted(const BatchChild& child)
+{
+    if (child.reporting && !child.received.empty() && child.received[0] == 'S')
+        return fs::path(child.received.substr(1));
+    return std::nullopt;
+}
 
 void Grant(BatchChild& child)
 {

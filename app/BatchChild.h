@@ -13,7 +13,8 @@
 #include <vector>
 
 // Messages from a child: single request bytes, then 'R' and its report up to
-// the end of the pipe ("ok", or 'E' and the failure's description).
+// the end of the pipe ('S' and the presentation's path, or 'E' and the
+// failure's description).
 constexpr char kWantsToName = 'N';
 constexpr char kWantsDialog = 'D';
 constexpr char kLeftDialog = 'd';
@@ -41,11 +42,10 @@ struct BatchChild {
 
 // Forks a child that converts one book in a working folder of its own below
 // batchFolder. othersFds: the parent's ends of the pipes to the other
-// children. A child must not keep them, or children left behind by a parent
-// that was killed would wait for each other's grants forever.
+// children: a child must not keep them. The child dies with the parent.
 std::unique_ptr<BatchChild> StartChild(std::size_t index, const BatchJob& job, const std::filesystem::path& source,
-                                  const std::filesystem::path& batchFolder,
-                                  const std::filesystem::path& outputFolder, const std::vector<int>& othersFds);
+                                       const std::filesystem::path& batchFolder,
+                                       const std::filesystem::path& outputFolder, const std::vector<int>& othersFds);
 
 // Takes what the child sent; false once the pipe is closed.
 bool Receive(BatchChild& child);
@@ -56,3 +56,6 @@ void Grant(BatchChild& child);
 // Waits for the ended child and describes how its book went: empty for a
 // success.
 std::string Outcome(BatchChild& child, std::chrono::milliseconds timeout);
+
+// The presentation a child reported as written.
+std::optional<std::filesystem::path> Converted(const BatchChild& child);

@@ -1,5 +1,7 @@
 #include "app/BatchProgress.h"
 
+#include "text/LineEscaping.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -46,11 +48,19 @@ void BatchProgress::Show()
           << "\033[K" << std::flush;
 }
 
-void BatchProgress::Finish()
+void BatchProgress::Note(const std::string& line)
+{
+    if (m_enabled)
+        m_out << '\r' << line << "\033[K\n" << std::flush;
+}
+
+void BatchProgress::Finish(const std::filesystem::path& log)
 {
     if (!m_enabled)
         return;
     m_out << '\r' << "Converted " << m_done - m_failed << " of " << m_total << " books, " << m_failed
-          << " failed, in " << Elapsed() << "\033[K\n"
-          << std::flush;
+          << " failed, in " << Elapsed();
+    if (!log.empty())
+        m_out << "; log: " << lineescaping::Escape(log.string());
+    m_out << "\033[K\n" << std::flush;
 }

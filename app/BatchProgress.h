@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -11,7 +12,9 @@ public:
     BatchProgress(std::ostream& out, bool enabled, std::size_t total);
     void BookFinished(bool failed);
     void Tick();  // shows the elapsed time going on
-    void Finish();
+    void Note(const std::string& line);  // a line of its own before the progress
+    // The summary, naming the log when there is one.
+    void Finish(const std::filesystem::path& log = {});
 
     // Standard error is a terminal.
     static bool StderrIsTerminal();

@@ -2,6 +2,7 @@
 
 #include "app/BatchChild.h"
 #include "app/DescribeException.h"
+#include "export/engine/SaveFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,7 +28,8 @@ std::string OutputNameKey(const fs::path& source)
 void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const fs::path& batchFolder,
                   const fs::path& outputFolder, const BatchOptions& options,
                   const std::function<void(std::size_t, const std::string&)>& onResult,
-                  const std::function<void()>& onTick)
+                  const std::function<void()>& onTick, const BatchScreen& screen,
+                  const std::function<void(std::size_t, const fs::path&)>& onConverted)
 {
     const std::size_t jobs = std::max(1u, options.jobs);
     std::vector<std::string> keys;
@@ -61,13 +63,20 @@ void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const
             std::count_if(running.begin(), running.end(), [](const auto& c) { return !c->waiting; }));
         while (next < files.size() && busy < jobs && running.size() < 2 * jobs) {
             const std::size_t index = next++;
+            if (screen) {
+                if (auto failure = screen(files[index])) {
+                    finish(index, std::move(*failure));
+                    continue;
+                }
+            }
             try {
                 std::vector<int> othersFds;
                 for (const auto& other : running) {
                     othersFds.push_back(other->fromChild.Get());
                     othersFds.push_back(other->toChild.Get());
                 }
-                running.push_back(StartChild(index, job, files[index], batchFolder, outputFolder, othersFds));
+                running.push_back(
+                    StartChild(index, job, files[index], batchFolder, outputFolder, othersFds));
                 ++busy;
             } catch (...) {
                 finish(index, DescribeException(std::current_exception(), true));
@@ -122,6 +131,11 @@ void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const
             }
             const std::size_t index = child.index;
             std::string failure = Outcome(child, options.timeout);
+            if (const auto presentation = Converted(child); presentation && onConverted)
+                onConverted(index, *presentation);
+            // A child killed while saving leaves its unfinished file behind.
+            if (!child.reporting)
+                engine::RemoveStaleSaveFiles(outputFolder);
             running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
             fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i));
             finish(index, std::move(failure));

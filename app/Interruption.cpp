@@ -12,7 +12,6 @@
 #include <pthread.h>
 #include <semaphore.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -111,7 +110,22 @@ void CleanUpAndEnd(int signal)
     ::_exit(128 + signal);
 }
 
-void StartWaiter()
+void* WaitForInterruption(void*)
+{
+    // Take this thread's own allocator arena now, not while the main
+    // thread may be parked inside the allocator.
+    std::free(std::malloc(64));
+    const sigset_t set = InterruptSignals();
+    int signal = 0;
+    while (::sigwait(&set, &signal) != 0) {
+    }
+    CleanUpAndEnd(signal);
+    return nullptr;
+}
+
+// False when no thread can be had (a tight memory limit): the interrupt
+// signals then keep their ordinary effect.
+bool StartWaiter()
 {
     ::sem_init(&g_parked, 0, 0);
     g_mainThread = ::pthread_self();
@@ -119,16 +133,20 @@ void StartWaiter()
     action.sa_handler = Park;
     sigemptyset(&action.sa_mask);
     ::sigaction(ParkSignal(), &action, nullptr);
-    std::thread([] {
-        // Take this thread's own allocator arena now, not while the main
-        // thread may be parked inside the allocator.
-        std::free(std::malloc(64));
+    // A small stack: it only waits, removes folders and ends children, and a
+    // default one can be more than a memory limit leaves.
+    pthread_attr_t attributes;
+    ::pthread_attr_init(&attributes);
+    ::pthread_attr_setstacksize(&attributes, 1 << 20);
+    ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread {};
+    const bool started = ::pthread_create(&thread, &attributes, WaitForInterruption, nullptr) == 0;
+    ::pthread_attr_destroy(&attributes);
+    if (!started) {
         const sigset_t set = InterruptSignals();
-        int signal = 0;
-        while (::sigwait(&set, &signal) != 0) {
-        }
-        CleanUpAndEnd(signal);
-    }).detach();
+        ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
+    return started;
 }
 
 }  // namespace
@@ -161,8 +179,7 @@ void InstallInterruptionCleanup()
         return;
     const sigset_t set = InterruptSignals();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    g_installed = true;
-    StartWaiter();
+    g_installed = StartWaiter();
 }
 
 void RestartInterruptionCleanupInChild()
@@ -180,7 +197,7 @@ void RestartInterruptionCleanupInChild()
     sigemptyset(&park);
     sigaddset(&park, ParkSignal());
     ::pthread_sigmask(SIG_UNBLOCK, &park, nullptr);
-    StartWaiter();
+    g_installed = StartWaiter();
 }
 
 void RegisterWorkingFolder(const std::string& path)

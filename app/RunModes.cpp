@@ -61,24 +61,50 @@ void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actio
     }
 }
 
-unsigned ParseJobs(const std::vector<std::string>& arguments)
+namespace {
+
+// A positive count, at most 128 (each costs descriptors and a book in
+// memory); 0 when the text is no positive number.
+unsigned ParseJobCount(const std::string& text)
 {
-    constexpr unsigned kMostJobs = 128;  // each costs descriptors and a book in memory
-    if (arguments.size() < 5 || arguments[3] != "--jobs")
-        return 0;
-    const std::string& text = arguments[4];
+    constexpr unsigned kMostJobs = 128;
     unsigned jobs = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    if (error == std::errc::result_out_of_range && end == text.data() + text.size() && !text.empty()
+        && text[0] != '-')
+        return kMostJobs;
     if (error != std::errc() || end != text.data() + text.size() || jobs == 0)
         return 0;
     return std::min(jobs, kMostJobs);
+}
+
+}  // namespace
+
+BatchOptions ParseBatchOptions(const std::vector<std::string>& arguments)
+{
+    BatchOptions options;
+    for (std::size_t i = 3; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--resume")
+            options.resume = true;
+        else if (argument == "--jobs" && i + 1 < arguments.size())
+            options.jobs = ParseJobCount(arguments[++i]);
+        else if (argument.rfind("--jobs=", 0) == 0)
+            options.jobs = ParseJobCount(argument.substr(7));
+    }
+    return options;
+}
+
+unsigned ParseJobs(const std::vector<std::string>& arguments)
+{
+    return ParseBatchOptions(arguments).jobs;
 }
 
 void RunApplication(const std::vector<std::string>& arguments)
 {
     switch (SelectRunMode(arguments)) {
     case RunMode::Batch:
-        RunBatch(arguments[1], arguments[2], BatchOptions {ParseJobs(arguments)});
+        RunBatch(arguments[1], arguments[2], ParseBatchOptions(arguments));
         break;
     case RunMode::SingleFile:
         RunSingleFile(arguments[0]);

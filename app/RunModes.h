@@ -1,4 +1,6 @@
 #pragma once
+#include "app/BatchRunner.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -10,8 +12,10 @@ enum class RunMode { Usage, SingleFile, Batch };
 // non-empty argument list is single-file mode with argument 0.
 RunMode SelectRunMode(const std::vector<std::string>& arguments);
 
-// "--jobs N" after the two folders of batch mode: N (at most 128), or 0 for
-// the default when it is missing or not a positive number.
+// The options after the two folders of batch mode, in any order: "--jobs N"
+// or "--jobs=N" (N at most 128; 0, the default, when it is missing or not a
+// positive number) and "--resume".
+BatchOptions ParseBatchOptions(const std::vector<std::string>& arguments);
 unsigned ParseJobs(const std::vector<std::string>& arguments);
 
 // What single-file mode calls; tests replace the parts they observe.

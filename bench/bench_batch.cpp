@@ -1,8 +1,12 @@
 // Converts a folder of 40 generated books in batch mode with one job and
-// with two, and prints both times and how much faster two jobs are.
+// with two, and prints both times and how much faster two jobs are. Then
+// the cost of what is not a book: a tree of 1000 small other files and 5
+// books against the 5 books alone, and against a run that gives every file
+// a process of its own.
 // bench_batch [FOLDER]: books and results go below FOLDER (default: the
 // temporary folder); every save is synced to disk, so a busy disk shows.
 #include "app/Batch.h"
+#include "app/ConversionJob.h"
 
 #include <FreeImage.h>
 #include <minizip/zip.h>
@@ -11,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -99,6 +104,57 @@ Timing TimeBatch(const fs::path& source, const fs::path& output, unsigned jobs)
             ChildrenCpuSeconds() - cpuBefore};
 }
 
+double Seconds(const std::function<void()>& run)
+{
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Per non-book file, in milliseconds: the tree with them against the books
+// alone, the best of three runs each.
+void NonBookCost(const fs::path& root, const std::vector<std::pair<std::string, std::string>>& pictures)
+{
+    constexpr int kOthers = 1000, kCompared = 200;
+    for (const char* tree : {"books-only", "mixed", "compared"}) {
+        for (int book = 0; book < 5; ++book) {
+            auto entries = pictures;
+            entries.emplace_back("book", BookXml(book));
+            fs::create_directories(root / tree / std::to_string(book));
+            WritePackage(root / tree / std::to_string(book) / ("book" + std::to_string(book) + ".mordx"), entries);
+        }
+    }
+    for (int i = 0; i < kOthers; ++i) {
+        const std::string name = "notes" + std::to_string(i) + (i % 2 ? ".txt" : ".jpg");
+        std::ofstream(root / "mixed" / std::to_string(i % 5) / name) << "not a book, file " << i << '\n';
+        if (i < kCompared)
+            std::ofstream(root / "compared" / std::to_string(i % 5) / name) << "not a book, file " << i << '\n';
+    }
+    const auto best = [&](const std::function<void(const fs::path&)>& run) {
+        double t = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            const fs::path out = root / ("out-" + std::to_string(round));
+            t = std::min(t, Seconds([&] { run(out); }));
+            fs::remove_all(out);
+        }
+        return t;
+    };
+    const double books = best([&](const fs::path& out) { RunBatch((root / "books-only").string(), out.string(), BatchOptions {2}); });
+    const double mixed = best([&](const fs::path& out) { RunBatch((root / "mixed").string(), out.string(), BatchOptions {2}); });
+    // Every file in a process of its own, as without the screen.
+    const double forked = best([&](const fs::path& out) {
+        RunBatch((root / "compared").string(), out.string(),
+                 [](const fs::path& source, const fs::path& work, const fs::path& output) {
+                     return RunConversionJob(source, work, output);
+                 },
+                 BatchOptions {2});
+    });
+    std::printf("bench_batch: 5 books alone %.3f s; with %d small other files %.3f s: %.2f ms per non-book "
+                "(target under 3 ms); with a process for each of %d: %.2f ms per non-book\n",
+                books, kOthers, mixed, (mixed - books) * 1000 / kOthers, kCompared, forked,
+                (forked - books) * 1000 / kCompared);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -126,6 +182,7 @@ int main(int argc, char** argv)
                 "%.2f times faster (%zu presentations written; conversion CPU time %.2f s and %.2f s)\n",
                 parent.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN), one.wall, two.wall, one.wall / two.wall, written,
                 one.cpu, two.cpu);
+    NonBookCost(root, pictures);
     fs::remove_all(root);
     FreeImage_DeInitialise();
     return 0;

@@ -27,7 +27,7 @@ test_packages=(
   libxml2-utils poppler-utils
   fonts-dejavu-core xvfb xauth dbus-daemon
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
-  dpkg-dev lintian
+  dpkg-dev lintian parallel
 )
 # The tests render presentations with LibreOffice; any soffice on the machine
 # serves (a desktop's libreoffice-impress conflicts with the -nogui build).

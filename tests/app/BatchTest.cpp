@@ -1,12 +1,18 @@
 #include "app/Batch.h"
+#include "app/PackageScreen.h"
 #include "export/ConversionErrors.h"
+#include "text/LineEscaping.h"
+#include "text/Unicode.h"
 #include "support/ScratchFolder.h"
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
@@ -25,7 +31,7 @@ std::vector<fs::path> Logs(const fs::path& folder)
 
 // A job double: files named "bad*" are not books, "crash*" kill the
 // converting process, everything else is written as <stem>.out.
-void FakeJob(const fs::path& source, const fs::path& work, const fs::path& out)
+fs::path FakeJob(const fs::path& source, const fs::path& work, const fs::path& out)
 {
     EXPECT_TRUE(fs::is_directory(work));
     const std::string name = source.filename().string();
@@ -35,7 +41,16 @@ void FakeJob(const fs::path& source, const fs::path& work, const fs::path& out)
         std::signal(SIGSEGV, SIG_DFL);  // the sanitizer's handler would turn the crash into an exit
         std::raise(SIGSEGV);
     }
-    std::ofstream(out / (source.stem().string() + ".out")) << "converted";
+    const fs::path written = out / (source.stem().string() + ".out");
+    std::ofstream(written) << "converted";
+    return written;
+}
+
+// Children run side by side: each call is one appending write.
+void AppendCall(const fs::path& calls, const fs::path& source)
+{
+    files::Fd fd(::open(calls.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    files::WriteAll(fd.Get(), source.filename().string() + ";");
 }
 
 TEST(Batch, LogsFailuresAndGoesOn)
@@ -54,7 +69,7 @@ TEST(Batch, LogsFailuresAndGoesOn)
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(ReadFileBytes(logs[0]), "Start processing. 3 files\r\n"
                              "Error during processing file - " + (dir / "src" / "sub" / "bad.txt").string() + "\r\n"
-                             "\tError description: (class UnknownFileTypeError) std::exception\r\n"
+                             "\tError description: (class UnknownFileTypeError) not a book package\r\n"
                              "Processing finished\r\n");
 }
 
@@ -131,6 +146,148 @@ TEST(Batch, NonAsciiNamesAreLoggedInUtf8)
     EXPECT_NE(ReadFileBytes(logs[0]).find("- " + (dir / "src" / name).string() + "\r\n"), std::string::npos);
 }
 
+// A folder that cannot be opened, and one that fails half-way (as a broken
+// mount does), are failures of their own; the walk goes on past both.
+TEST(Batch, UnreadableFoldersAreLoggedAndTheWalkGoesOn)
+{
+    ScratchFolder dir;
+    for (const char* name : {"a.mordx", "locked/x.mordx", "half/b.mordx", "z/c.mordx"})
+        dir.Write(fs::path("src") / name, "x");
+    const auto reader = [&](const fs::path& folder, std::vector<fs::directory_entry>& entries) {
+        if (folder.filename() == "locked")
+            throw fs::filesystem_error("cannot read", folder, std::make_error_code(std::errc::permission_denied));
+        for (const auto& e : fs::directory_iterator(folder))
+            entries.push_back(e);
+        if (folder.filename() == "half")
+            throw fs::filesystem_error("cannot read", folder, std::make_error_code(std::errc::io_error));
+    };
+    ::testing::internal::CaptureStderr();
+    RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob, BatchOptions {1, std::chrono::minutes(1), false, reader});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    for (const char* name : {"a.out", "b.out", "c.out"})
+        EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
+    const std::string log = ReadFileBytes(Logs(dir / "out").at(0));
+    EXPECT_EQ(log.rfind("Start processing. 3 files\r\n", 0), 0u) << log;
+    for (const auto& [folder, reason] : {std::pair {"locked", "Permission denied"}, std::pair {"half", "Input/output error"}}) {
+        EXPECT_NE(log.find("Error during processing file - " + (dir / "src" / folder).string()
+                           + "\r\n\tError description: (unreadable folder) the folder cannot be read: " + reason + "\r\n"),
+                  std::string::npos) << log;
+        EXPECT_NE(errors.find((dir / "src" / folder).string() + "\" cannot be read: " + reason), std::string::npos) << errors;
+    }
+}
+
+// A file name cannot forge a log line: control characters and bytes that are
+// not UTF-8 are escaped, and the log stays one line of UTF-8 per entry.
+TEST(Batch, NamesAreEscapedInTheLogAndTheRecord)
+{
+    ScratchFolder dir;
+    const std::string forged = "bad\nError during processing file - x\r";
+    dir.Write(fs::path("src") / forged, "x");
+    dir.Write(fs::path("src") / "bad\xFF\tname", "x");
+    dir.Write(fs::path("src") / "good\nbook.mordx", "x");
+    RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob);
+    const std::string log = ReadFileBytes(Logs(dir / "out").at(0));
+    EXPECT_TRUE(unicode::IsValidUtf8(log));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
+    EXPECT_NE(log.find("- " + (dir / "src").string() + "/bad\\x0AError during processing file - x\\x0D\r\n"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("/bad\\xFF\\x09name\r\n"), std::string::npos) << log;
+    const std::string record = ReadFileBytes(dir / "out" / ("converted" + Logs(dir / "out").at(0).stem().string().substr(3) + ".tsv"));
+    EXPECT_EQ(record, lineescaping::Escape((dir / "src" / "good\nbook.mordx").string()) + "\t"
+                          + lineescaping::Escape((dir / "out" / "good\nbook.out").string()) + "\n");
+}
+
+// Runs a batch in a child where no file can grow beyond bytes, as on a full
+// disk; what it wrote on standard error (through a pipe, which the limit
+// does not cut).
+std::string RunBatchOnFullDisk(const fs::path& source, const fs::path& output, rlim_t bytes)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDERR_FILENO);
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit {bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        RunBatch(source.string(), output.string(), FakeJob, BatchOptions {1});
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string errors;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        errors.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return errors;
+}
+
+// The log and the record fail exactly when the output folder does; one line
+// on standard error says so, with the reason.
+TEST(Batch, LogThatCannotBeWrittenIsReported)
+{
+    ScratchFolder dir;
+    dir.Write("src/a.mordx", "x");
+    dir.Write("src/bad.mordx", "x");
+    ::testing::internal::CaptureStderr();
+    ProcessingLog log;
+    log.Open("/proc/self", 1);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("the log cannot be created in \"/proc/self\": "),
+              std::string::npos);
+    // A full disk: a log that cannot grow past its first line.
+    const std::string errors = RunBatchOnFullDisk(dir / "src", dir / "out", 40);
+    EXPECT_NE(errors.find(".txt\" cannot be written: File too large"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(".tsv\" cannot be written: File too large"), std::string::npos) << errors;
+}
+
+// A book already converted, with its presentation still there, is skipped
+// with --resume; one whose presentation is gone is converted again.
+TEST(Batch, ResumeSkipsRecordedBooks)
+{
+    ScratchFolder dir;
+    for (const char* name : {"a.mordx", "sub/b.mordx", "c.mordx"})
+        dir.Write(fs::path("src") / name, "x");
+    const BatchJob counting = [&](const fs::path& source, const fs::path& work, const fs::path& out) {
+        AppendCall(dir / "calls", source);
+        return FakeJob(source, work, out);
+    };
+    RunBatch((dir / "src").string(), (dir / "out").string(), counting, BatchOptions {2});
+    fs::remove(dir / "out" / "b.out");
+    dir.Write("src/d.mordx", "x");
+    dir.Write("calls", "");
+    BatchOptions resume {2};
+    resume.resume = true;
+    RunBatch((dir / "src").string(), (dir / "out").string(), counting, resume);
+    std::string second = ReadFileBytes(dir / "calls");
+    EXPECT_TRUE(second == "b.mordx;d.mordx;" || second == "d.mordx;b.mordx;") << second;
+    dir.Write("calls", "");
+    RunBatch((dir / "src").string(), (dir / "out").string(), counting, resume);
+    EXPECT_EQ(ReadFileBytes(dir / "calls"), "");
+}
+
+// What has no end-of-archive record is decided without a process, with the
+// description the job would give.
+TEST(Batch, NonPackagesCostNoProcess)
+{
+    ScratchFolder dir;
+    dir.Write("src/notes.txt", "text");
+    dir.Write("src/broken.mordx", "text");
+    dir.Write("src/empty.mordx", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    const BatchJob job = [&](const fs::path& source, const fs::path& work, const fs::path& out) {
+        AppendCall(dir / "calls", source);
+        return FakeJob(source, work, out);
+    };
+    RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {1}, false, ScreenNonPackage);
+    EXPECT_EQ(ReadFileBytes(dir / "calls"), "empty.mordx;");
+    const std::string log = ReadFileBytes(Logs(dir / "out").at(0));
+    EXPECT_NE(log.find("notes.txt\r\n\tError description: (class UnknownFileTypeError) not a zip archive\r\n"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("broken.mordx\r\n\tError description: (class FileCorruptedError) not a zip archive\r\n"),
+              std::string::npos) << log;
+}
+
 TEST(MakeUniqueFileName, CountsUpPastTakenNames)
 {
     ScratchFolder dir;
@@ -157,10 +314,12 @@ TEST(ProcessingLog, TakenNameIsNeverTruncated)
 
 TEST(ProcessingLog, UnopenableFolderDropsLines)
 {
+    ::testing::internal::CaptureStderr();
     ProcessingLog log;
     log.Open("/nonexistent-folder-for-tralvex-tests", 1);
     EXPECT_TRUE(log.GetPath().empty());
     log.WriteLine("dropped");  // must not fail
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("No such file or directory"), std::string::npos);
 }
 
 TEST(FindFilesRecursive, RegularFilesAtAnyDepthWithoutFollowingFolderLinks)

@@ -7,6 +7,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -20,7 +22,9 @@ struct Launch {
     std::vector<std::string> arguments;
     fs::path tmp;
     int standardOutput = -1;  // /dev/null unless given
+    int standardError = -1;   // /dev/null unless given
     bool ownProcessGroup = false;
+    rlim_t addressSpace = RLIM_INFINITY;
 };
 
 pid_t Start(const Launch& launch)
@@ -36,7 +40,9 @@ pid_t Start(const Launch& launch)
         ::unsetenv(name);
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(launch.standardOutput >= 0 ? launch.standardOutput : null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
+    ::dup2(launch.standardError >= 0 ? launch.standardError : null, STDERR_FILENO);
+    const rlimit limit {launch.addressSpace, launch.addressSpace};
+    ::setrlimit(RLIMIT_AS, &limit);
     const std::string program = TRALVEX_BINARY_DIR "/tralvex";
     std::vector<char*> argv {const_cast<char*>(program.c_str())};
     for (const auto& a : launch.arguments)
@@ -196,10 +202,54 @@ TEST_P(Interrupted, BatchLeavesNothingBehind)
     EXPECT_EQ(::kill(-pid, 0), -1) << "a conversion process outlived the run";
     EXPECT_TRUE(Names(WorkingFolderBase(dir / "tmp")).empty());
     for (const auto& name : Names(dir / "out")) {
-        if (name.rfind("log", 0) != 0) {
+        if (name.rfind("log", 0) != 0 && name.rfind("converted", 0) != 0) {
             EXPECT_EQ(SlideCount(dir / "out" / name), 2) << name;
         }
     }
+}
+
+// kill -9 of the batch (or the OOM killer) cannot clean up; its children die
+// with it, and a run with --resume finishes the library: one presentation
+// per book, no "(2)" copy, no working file left.
+class Killed : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(Killed, BatchThenResumedConvertsEveryBookOnce)
+{
+    const InterruptCase& c = GetParam();
+    // Children whose parent dies come to this test, which can then tell
+    // whether they are still running.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    ScratchFolder dir;
+    fs::create_directories(dir / "src");
+    for (int i = 0; i < 8; ++i)
+        WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
+    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
+    launch.ownProcessGroup = true;
+    const pid_t pid = Start(launch);
+    ASSERT_TRUE(ReachPoint(pid, c.point, WorkingFolderBase(dir / "tmp"), dir / "out")) << "point not reached";
+    ::kill(pid, c.signal);
+    Wait(pid);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::kill(-pid, 0) == 0 && std::chrono::steady_clock::now() < deadline) {
+        while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(::kill(-pid, 0), -1) << "a conversion process outlived its killed parent";
+
+    launch.arguments.push_back("--resume");
+    EXPECT_EQ(Wait(Start(launch)), 0);
+    std::vector<std::string> presentations;
+    for (const auto& name : Names(dir / "out"))
+        if (name.rfind("log", 0) != 0 && name.rfind("converted", 0) != 0)
+            presentations.push_back(name);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 8; ++i)
+        expected.push_back("book" + std::to_string(i) + ".pptx");
+    EXPECT_EQ(presentations, expected);
+    for (const auto& name : expected)
+        EXPECT_EQ(SlideCount(dir / "out" / name), 2) << name;
+    EXPECT_TRUE(Names(WorkingFolderBase(dir / "tmp")).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,5 +260,32 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptCase {"SIGTERM_at_start", SIGTERM, "0"},
                       InterruptCase {"SIGINT_after_150ms", SIGINT, "150"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, Killed,
+    ::testing::Values(InterruptCase {"while_saving", SIGKILL, "saving"}, InterruptCase {"at_start", SIGKILL, "0"},
+                      InterruptCase {"after_150ms", SIGKILL, "150"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The interruption cleanup needs a thread; a tight memory limit must not
+// stop the program before it starts. What does not fit fails the book.
+TEST(ProgramRuns, TightAddressSpaceLimitIsNoCrash)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
+#endif
+    ScratchFolder dir;
+    fs::create_directories(dir / "src");
+    WriteTestBook(dir / "src" / "book.mordx", 1);
+    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string()}, dir / "tmp"};
+    launch.addressSpace = 128 << 20;
+    const int status = Wait(Start(launch));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::string log;
+    for (const auto& name : Names(dir / "out"))
+        if (name.rfind("log", 0) == 0)
+            log = testsupport::ReadFileBytes(dir / "out" / name);
+    EXPECT_TRUE(SlideCount(dir / "out" / "book.pptx") == 1 || log.find("out of memory") != std::string::npos) << log;
+}
 
 }  // namespace
