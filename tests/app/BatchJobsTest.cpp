@@ -178,15 +178,17 @@ INSTANTIATE_TEST_SUITE_P(Names, OutputNameKeyTest,
 struct JobsCase {
     std::vector<std::string> arguments;
     unsigned jobs;
+    bool resume = false;
 };
 
 void PrintTo(const JobsCase& c, std::ostream* os) { *os << testnames::Name([&c] { std::string a; for (const auto& x : c.arguments) a += x + " "; return a; }()); }
 
 class ParseJobsTest : public ::testing::TestWithParam<JobsCase> {};
 
-TEST_P(ParseJobsTest, ReadsTheCountAfterTheFolders)
+TEST_P(ParseJobsTest, ReadsTheOptionsAfterTheFoldersInAnyOrder)
 {
     EXPECT_EQ(ParseJobs(GetParam().arguments), GetParam().jobs);
+    EXPECT_EQ(ParseBatchOptions(GetParam().arguments).resume, GetParam().resume);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,7 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
                       JobsCase {{"--silent", "s", "o", "--jobs", "-2"}, 0},
                       JobsCase {{"--silent", "s", "o", "--jobs", "3x"}, 0},
                       JobsCase {{"--silent", "s", "o", "-j", "3"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs", "100000"}, 128}),
+                      JobsCase {{"--silent", "s", "o", "--jobs", "100000"}, 128},
+                      JobsCase {{"--silent", "s", "o", "--jobs=3"}, 3},
+                      JobsCase {{"--silent", "s", "o", "--resume", "--jobs", "2"}, 2, true},
+                      JobsCase {{"--silent", "s", "o", "--jobs=5", "--resume"}, 5, true},
+                      JobsCase {{"--silent", "s", "o", "--resume"}, 0, true}),
     [](const auto& info) { const auto& c = info.param; return testnames::Name([&c] { std::string a; for (const auto& x : c.arguments) a += x + " "; return a; }()); });
 
 TEST(BatchProgress, LineInPlaceThenSummaryOnlyWhenEnabled)
