@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +47,49 @@ TEST(TemporaryFile, RemovedUnlessKept)
     }
     EXPECT_FALSE(std::filesystem::exists(folder / dropped));
     EXPECT_EQ(testsupport::ReadFileBytes(kept), "bytes");
+}
+
+// A file being written is locked, so that a cleanup elsewhere leaves it alone.
+TEST(TemporaryFile, LockedWhileOpen)
+{
+    ScratchFolder folder("tempfile");
+    files::TemporaryFile temp;
+    ASSERT_TRUE(temp.Create(AT_FDCWD, (folder.Path() / ".t-").string(), "", 0644));
+    const files::Fd other(::open(temp.Name().c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(other.Valid());
+    EXPECT_EQ(::flock(other.Get(), LOCK_EX | LOCK_NB), -1);
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    temp.Close();
+    EXPECT_EQ(::flock(other.Get(), LOCK_EX | LOCK_NB), 0);
+}
+
+// Only files of the temporary name pattern that nobody holds are removed.
+TEST(RemoveAbandonedFiles, TakesOnlyUnheldFilesOfThePattern)
+{
+    ScratchFolder folder("abandoned");
+    files::TemporaryFile live;
+    ASSERT_TRUE(live.Create(AT_FDCWD, (folder.Path() / ".t-").string(), "", 0644));
+    folder.Write(".t-0123456789abcdef", "died while written");
+    const auto held = folder.Write(".t-1111111111111111", "locked by someone else");
+    const files::Fd holder(::open(held.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(holder.Get(), LOCK_EX), 0);
+    const auto target = folder.Write("target", "kept");
+    std::filesystem::create_symlink(target, folder / ".t-aaaaaaaaaaaaaaaa");
+    std::filesystem::create_directory(folder / ".t-bbbbbbbbbbbbbbbb");
+    const char* others[] = {".t-0123", ".t-0123456789ABCDEF", ".t-0123456789abcdef.part", "x.t-0123456789abcdef",
+                            ".t-0123456789abcdeg"};
+    for (const char* name : others)
+        folder.Write(name, "other");
+
+    EXPECT_EQ(files::RemoveAbandonedFiles(folder.Path(), ".t-", ""), 1u);
+    EXPECT_FALSE(std::filesystem::exists(folder / ".t-0123456789abcdef"));
+    for (const char* name : others)
+        EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+    for (const auto& name : {live.Name(), held.string(), target.string()})
+        EXPECT_TRUE(std::filesystem::exists(name)) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / ".t-aaaaaaaaaaaaaaaa"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / ".t-bbbbbbbbbbbbbbbb"));
+    EXPECT_EQ(files::RemoveAbandonedFiles(folder / "missing", ".t-", ""), 0u);
 }
 
 TEST(WriteFile, NewOnlyUnlessReplacingAndModeFromUmask)
