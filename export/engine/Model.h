@@ -75,8 +75,9 @@ struct Presentation {
     MediaStore media;
 };
 
-// Writes the package; false on any failure, leaving no file behind.
-// replaceExisting: rename over an existing file instead of refusing it.
+// Writes the package; false on any failure, leaving no file behind, with
+// errno saying why (EEXIST: the name is taken). replaceExisting: rename over
+// an existing file instead of refusing it.
 bool SavePackage(const Presentation& p, const std::filesystem::path& file, bool replaceExisting) noexcept;
 
 } // namespace engine::detail

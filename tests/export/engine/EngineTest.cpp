@@ -1,4 +1,5 @@
 #include "export/engine/Automation.h"
+#include "export/engine/SaveFile.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -6,10 +7,13 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -478,6 +482,121 @@ TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
     EXPECT_FALSE(pres->SaveAsReplacing(dir / "missing" / "x.pptx"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
+
+// The caller learns why a save failed from errno, even after the cleanup.
+TEST_F(Engine, AFailedSaveLeavesItsReasonInErrno) {
+    std::ofstream(dir / "existing.pptx") << "keep";
+    std::ofstream(dir / "plain") << "not a folder";
+    const std::pair<fs::path, int> cases[] = {
+        {dir / "existing.pptx", EEXIST}, {dir / "missing" / "x.pptx", ENOENT}, {dir / "plain" / "x.pptx", ENOTDIR}};
+    for (const auto& [file, expected] : cases) {
+        errno = 0;
+        EXPECT_FALSE(pres->SaveAs(file));
+        EXPECT_EQ(errno, expected) << file;
+    }
+}
+
+TEST_F(Engine, AFullDiskIsTheReasonGiven) {
+    const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
+    auto saveOnFullDisk = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{200000, 200000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        std::exit(pres->SaveAs(dir / "full.pptx") ? 0 : errno);
+    };
+    EXPECT_EXIT(saveOnFullDisk(), ::testing::ExitedWithCode(EFBIG), "");
+}
+
+// A save clears its folder of what killed saves left, and of nothing else.
+TEST_F(Engine, ASaveRemovesTheLeftoversOfDeadSaves) {
+    const fs::path dead = scratch.Write(".~tralvex-0123456789abcdef", "half a package");
+    const fs::path living = scratch.Write(".~tralvex-1111111111111111", "being written");
+    const fs::path other = scratch.Write(".~tralvex-notours", "x");
+    const testsupport::ScratchFolder elsewhere("engine-other");
+    const fs::path away = elsewhere.Write(".~tralvex-0123456789abcdef", "another folder's");
+    const int writer = ::open(living.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    ASSERT_TRUE(pres->SaveAs(dir / "out.pptx"));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(living));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(away));
+    ::close(writer);
+    RemoveStaleSaveFiles(dir);
+    EXPECT_FALSE(fs::exists(living));
+    EXPECT_TRUE(fs::exists(away));
+}
+
+TEST_F(Engine, ASaveKilledWhileWritingLeavesOnlyWhatTheCleanupRemoves) {
+    const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
+    pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
+    auto killedWhileSaving = [this] {
+        // The write past the limit kills the process, as SIGKILL would.
+        signal(SIGXFSZ, SIG_DFL);
+        const rlimit noCore{0, 0}, lim{200000, 200000};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &lim);
+        pres->SaveAs(dir / "killed.pptx");
+        std::exit(0);
+    };
+    EXPECT_EXIT(killedWhileSaving(), ::testing::KilledBySignal(SIGXFSZ), "");
+    auto leftovers = [this] {
+        return std::count_if(fs::directory_iterator(dir), fs::directory_iterator(), [](const fs::directory_entry& e) {
+            return e.path().filename().string().rfind(".~tralvex-", 0) == 0;
+        });
+    };
+    EXPECT_EQ(leftovers(), 1);
+    RemoveStaleSaveFiles(dir);
+    EXPECT_EQ(leftovers(), 0);
+    EXPECT_FALSE(fs::exists(dir / "killed.pptx"));
+    EXPECT_TRUE(fs::exists(big));
+}
+
+template <int E>
+int Fail(const char*, const char*) {
+    errno = E;
+    return -1;
+}
+int Link(const char* from, const char* to) { return ::link(from, to); }
+
+// Without exclusive renames and links the finished file still lands, and
+// still never over a file that exists.
+struct PlaceCase {
+    const char* name;
+    detail::NoReplaceCalls calls;
+    bool existing;
+    bool tempMissing;
+    int expected;
+};
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+class MoveIntoPlace : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(MoveIntoPlace, NeverReplaces) {
+    const PlaceCase& c = GetParam();
+    const testsupport::ScratchFolder scratch("place");
+    const fs::path temp = scratch / ".~tralvex-0123456789abcdef", file = scratch / "out.pptx";
+    if (!c.tempMissing) scratch.Write(temp.filename(), "new");
+    if (c.existing) scratch.Write(file.filename(), "old");
+    EXPECT_EQ(detail::MoveIntoPlace(temp.string(), file.string(), c.calls), c.expected);
+    const bool moved = c.expected == 0;
+    EXPECT_EQ(testsupport::ReadFileBytes(file), moved ? "new" : c.existing ? "old" : "");
+    EXPECT_EQ(fs::exists(file), moved || c.existing);
+    EXPECT_EQ(fs::exists(temp), !moved && !c.tempMissing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MoveIntoPlace, ::testing::Values(
+    PlaceCase{"system", detail::SystemNoReplaceCalls(), false, false, 0},
+    PlaceCase{"system_existing", detail::SystemNoReplaceCalls(), true, false, EEXIST},
+    PlaceCase{"link_only", {Fail<EINVAL>, Link}, false, false, 0},
+    PlaceCase{"link_only_existing", {Fail<EINVAL>, Link}, true, false, EEXIST},
+    PlaceCase{"neither", {Fail<EINVAL>, Fail<EPERM>}, false, false, 0},
+    PlaceCase{"neither_nosys", {Fail<ENOSYS>, Fail<EOPNOTSUPP>}, false, false, 0},
+    PlaceCase{"neither_existing", {Fail<EINVAL>, Fail<EPERM>}, true, false, EEXIST},
+    PlaceCase{"neither_rename_fails", {Fail<EINVAL>, Fail<EPERM>}, false, true, ENOENT},
+    PlaceCase{"other_error_is_final", {Fail<EACCES>, Link}, false, false, EACCES},
+    PlaceCase{"link_error_is_final", {Fail<EINVAL>, Fail<ENOSPC>}, false, false, ENOSPC}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Engine, SavedFileModeFollowsTheUmask) {
     const std::pair<mode_t, fs::perms> cases[] = {{022, fs::perms(0644)}, {077, fs::perms(0600)}, {002, fs::perms(0664)}};
