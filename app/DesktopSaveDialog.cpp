@@ -1,13 +1,12 @@
 #include "app/DesktopSaveDialog.h"
 
-#include "export/SavePresentation.h"
 #include "ui/Desktop.h"
 #include "ui/SaveFileDialog.h"
 
 std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::path& proposed,
-                                                       const std::filesystem::path& failed)
+                                                       const SaveFailure& failure)
 {
     if (!OpenDesktop())
-        return HeadlessSaveDialog(proposed, failed);
+        return HeadlessSaveDialog(proposed, failure);
     return ShowSaveDialog(proposed);
 }

@@ -2,19 +2,46 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The longest file name the folder takes, in bytes.
+std::size_t NameLimit(const fs::path& folder)
+{
+    const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+// The stem in at most size bytes, cut before a UTF-8 character, never inside.
+std::string Shortened(const std::string& stem, std::size_t size)
+{
+    if (stem.size() <= size)
+        return stem;
+    while (size > 0 && (static_cast<unsigned char>(stem[size]) & 0xC0) == 0x80)
+        --size;
+    return stem.substr(0, size);
+}
+
+}  // namespace
+
 fs::path MakeUniqueOutputPath(const fs::path& folder, const std::string& stem)
 {
-    const fs::path base = folder.empty() ? fs::path(stem) : folder / stem;
+    const std::size_t limit = NameLimit(folder);
+    // A long stem gives way to the ending, so that the name can be created.
+    auto named = [&](const std::string& ending) {
+        const std::string name = Shortened(stem, limit > ending.size() ? limit - ending.size() : 0) + ending;
+        return folder.empty() ? fs::path(name) : folder / name;
+    };
     auto taken = [](const fs::path& p) {
         std::error_code ec;
         return fs::exists(fs::symlink_status(p, ec));
     };
-    fs::path candidate = base.string() + ".pptx";
+    fs::path candidate = named(".pptx");
     for (unsigned long long k = 2; taken(candidate); ++k)
-        candidate = base.string() + " (" + std::to_string(k) + ").pptx";
+        candidate = named(" (" + std::to_string(k) + ").pptx");
     return candidate;
 }
 

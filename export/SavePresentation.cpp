@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -29,24 +28,23 @@ bool Taken(const fs::path& path)
     return fs::exists(fs::symlink_status(path, ec));
 }
 
+// A failed save of the presentation leaves errno saying why; read before
+// anything else can change it.
+std::string SaveErrorReason()
+{
+    return errno != 0 ? std::strerror(errno) : "the presentation could not be written";
+}
+
 }  // namespace
 
 void SetSaveDialog(SaveDialog dialog) { InstalledDialog() = dialog ? std::move(dialog) : HeadlessSaveDialog; }
 
-std::string DescribeUnwritableFolder(const fs::path& folder)
+std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const SaveFailure& failure)
 {
-    const fs::path probe = folder.empty() ? fs::path(".") : folder;
-    if (::access(probe.c_str(), W_OK | X_OK) != 0)
-        return std::strerror(errno);
-    return "the presentation could not be written there";
-}
-
-std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const fs::path& failed)
-{
-    const fs::path folder = failed.parent_path();
-    std::cerr << "The presentation could not be saved in \"" << (folder.empty() ? "." : folder.string())
-              << "\": " << DescribeUnwritableFolder(folder) << std::endl;
-    return std::nullopt;
+    std::cerr << "The presentation of \"" << failure.source.string() << "\" could not be saved as \""
+              << failure.failed.string() << "\": " << failure.reason << std::endl;
+    throw SaveFailedError("the presentation could not be saved as \"" + failure.failed.string()
+                          + "\": " + failure.reason);
 }
 
 void SetSaveTurns(SaveTurns turns)
@@ -63,15 +61,18 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
     if (g_turns.beforeNaming)
         g_turns.beforeNaming();
     fs::path proposed = MakeUniqueOutputPath(folder, stem);
+    SaveFailure failure{source, {}, {}};
     for (int attempt = 0;; ++attempt) {
+        errno = 0;
         if (presentation.SaveAs(proposed, engine::ppSaveAsOpenXMLPresentation, engine::msoFalse))
             return proposed;
+        failure.reason = SaveErrorReason();
+        failure.failed = proposed;
         if (attempt == kTakenNameRetries || !Taken(proposed))
             break;
         proposed = MakeUniqueOutputPath(folder, stem);
     }
     for (;;) {
-        const fs::path failed = proposed;
         const fs::path documents = GetDocumentsFolder();
         if (!documents.empty())
             proposed = MakeUniqueOutputPath(documents, stem);
@@ -86,13 +87,16 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
                         g_turns.leaveDialog();
                 }
             } leave;
-            choice = ask(proposed, failed);
+            choice = ask(proposed, failure);
         }
         if (!choice)
             throw UserCancelledError();
         proposed = *choice;
         // The user confirmed replacing a path of their own choice.
+        errno = 0;
         if (presentation.SaveAsReplacing(proposed, engine::ppSaveAsOpenXMLPresentation))
             return proposed;
+        failure.reason = SaveErrorReason();
+        failure.failed = proposed;
     }
 }

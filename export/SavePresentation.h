@@ -4,24 +4,30 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
-// Asks the user where to save after the save to failed did not succeed,
-// starting with proposed: the chosen path (an existing one only when the
-// user confirmed replacing it), or nothing when cancelled.
+// A save that did not succeed, as the Save dialog is told about it.
+struct SaveFailure {
+    std::filesystem::path source;  // the book
+    std::filesystem::path failed;  // where its presentation could not be saved
+    std::string reason;            // the system's reason, as strerror words it
+};
+
+// Asks the user where to save after a failed save, starting with proposed:
+// the chosen path (an existing one only when the user confirmed replacing
+// it), or nothing when cancelled.
 using SaveDialog = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& proposed,
-                                                                      const std::filesystem::path& failed)>;
+                                                                      const SaveFailure& failure)>;
 
-// Without a desktop there is nobody to ask: one line on standard error says
-// which folder could not be written and why, and that counts as cancelled.
-std::optional<std::filesystem::path> HeadlessSaveDialog(const std::filesystem::path& proposed,
-                                                        const std::filesystem::path& failed);
+// Without a desktop there is nobody to ask: one line on standard error names
+// the book, the path and the reason, and SaveFailedError, with the same
+// facts, ends the save.
+[[noreturn]] std::optional<std::filesystem::path> HeadlessSaveDialog(const std::filesystem::path& proposed,
+                                                                     const SaveFailure& failure);
 
 // The dialog SavePresentation uses when it is given none; the entry point
 // installs the desktop's. Initially HeadlessSaveDialog.
 void SetSaveDialog(SaveDialog dialog);
-
-// Why nothing could be written in folder, as far as can be told.
-std::string DescribeUnwritableFolder(const std::filesystem::path& folder);
 
 // Conversions running at the same time take turns where their results could
 // meet: choosing a name, and the dialog. Empty members do nothing.
@@ -38,7 +44,8 @@ void SetSaveTurns(SaveTurns turns);
 // a free name (a name taken meanwhile by someone else makes it take the next
 // one); when that fails, asks for another place, starting in the
 // documents folder, until a save succeeds. Throws UserCancelledError when
-// the user gives up. The first save never replaces a file; a path the user
-// chose replaces an existing file atomically.
+// the user gives up, SaveFailedError when there was nobody to ask. The first
+// save never replaces a file; a path the user chose replaces an existing
+// file atomically.
 std::filesystem::path SavePresentation(engine::IPresentation& presentation, const std::filesystem::path& source,
                                        const std::filesystem::path& outputFolder, const SaveDialog& dialog = {});

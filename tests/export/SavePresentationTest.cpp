@@ -1,9 +1,11 @@
 #include "export/ConversionErrors.h"
 #include "export/EngineDescription.h"
+#include "export/OutputPath.h"
 #include "export/SavePresentation.h"
 
 #include "support/ScratchFolder.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -28,8 +30,10 @@ public:
         attempts.push_back(path.string());
         EXPECT_EQ(format, 24);
         EXPECT_EQ(embedFonts, 0);
-        if (path.parent_path() != m_writable)
+        if (path.parent_path() != m_writable) {
+            errno = EACCES;
             return false;
+        }
         std::ofstream(path) << "pptx";
         return true;
     }
@@ -89,15 +93,30 @@ TEST(SavePresentation, FailedSaveAsksUntilCancelled)
     std::ofstream(s.Path() / "Documents" / "Lesson.pptx") << "x";
     FakePresentation presentation(s.Path() / "chosen");
     std::vector<fs::path> proposals;
+    std::vector<SaveFailure> failures;
     int asked = 0;
-    const SaveDialog dialog = [&](const fs::path& proposed, const fs::path&) -> std::optional<fs::path> {
+    const SaveDialog dialog = [&](const fs::path& proposed, const SaveFailure& failure) -> std::optional<fs::path> {
         proposals.push_back(proposed);
+        failures.push_back(failure);
         if (++asked == 1)
             return s.Path() / "also-readonly" / "x.pptx";  // this save fails too
         return std::nullopt;
     };
-    EXPECT_THROW(SavePresentation(presentation, s.Path() / "ro" / "Lesson.mordx", {}, dialog), UserCancelledError);
+    const fs::path source = s.Path() / "ro" / "Lesson.mordx";
+    try {
+        SavePresentation(presentation, source, {}, dialog);
+        ADD_FAILURE() << "not cancelled";
+    } catch (const SaveFailedError&) {
+        ADD_FAILURE() << "a cancelled dialog is no failure to save";
+    } catch (const UserCancelledError&) {
+    }
     ASSERT_EQ(proposals.size(), 2u);
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].source, source);
+    EXPECT_EQ(failures[0].failed, s.Path() / "ro" / "Lesson.pptx");
+    EXPECT_EQ(failures[0].reason, "Permission denied");
+    EXPECT_EQ(failures[1].failed, s.Path() / "also-readonly" / "x.pptx");
+    EXPECT_EQ(failures[1].reason, "Permission denied");
     EXPECT_EQ(proposals[0], s.Path() / "Documents" / "Lesson (2).pptx");
     EXPECT_EQ(proposals[1], s.Path() / "Documents" / "Lesson (2).pptx");
     EXPECT_EQ(presentation.attempts,
@@ -112,7 +131,7 @@ TEST(SavePresentation, DialogChoiceIsSaved)
     FakePresentation presentation(s.Path() / "chosen");
     fs::create_directory(s.Path() / "chosen");
     const auto saved = SavePresentation(presentation, s.Path() / "ro" / "Lesson.mordx", {},
-                                        [&](const fs::path&, const fs::path&) { return s.Path() / "chosen" / "mine.pptx"; });
+                                        [&](const fs::path&, const SaveFailure&) { return s.Path() / "chosen" / "mine.pptx"; });
     EXPECT_EQ(saved, s.Path() / "chosen" / "mine.pptx");
     EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
 }
@@ -126,8 +145,8 @@ TEST(SavePresentation, OnlyAChosenPathReplaces)
     std::ofstream(s.Path() / "chosen" / "Lesson.pptx") << "old";
     fs::path failed;
     const auto saved = SavePresentation(presentation, s.Path() / "chosen" / "Lesson.mordx", s.Path() / "missing",
-                                        [&](const fs::path&, const fs::path& f) {
-                                            failed = f;
+                                        [&](const fs::path&, const SaveFailure& f) {
+                                            failed = f.failed;
                                             return s.Path() / "chosen" / "Lesson.pptx";
                                         });
     EXPECT_EQ(failed, s.Path() / "missing" / "Lesson.pptx");
@@ -135,17 +154,26 @@ TEST(SavePresentation, OnlyAChosenPathReplaces)
     EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
 }
 
-TEST(SavePresentation, WithoutDesktopOneLineNamesTheFolder)
+// The reason is the save's own, not that of anything looked at afterwards
+// (the missing folder).
+TEST(SavePresentation, WithoutDesktopOneLineNamesBookPathAndReason)
 {
     const ScratchFolder s("save");
     HomeOverride home(s.Path());
     FakePresentation presentation(s.Path() / "nowhere");
+    const fs::path source = s.Path() / "gone" / "Lesson.mordx", failed = s.Path() / "gone" / "Lesson.pptx";
     std::ostringstream captured;
     std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
-    EXPECT_THROW(SavePresentation(presentation, s.Path() / "gone" / "Lesson.mordx", {}), UserCancelledError);
+    std::string error;
+    try {
+        SavePresentation(presentation, source, {});
+    } catch (const SaveFailedError& e) {
+        error = e.what();
+    }
     std::cerr.rdbuf(previous);
-    EXPECT_EQ(captured.str(), "The presentation could not be saved in \"" + (s.Path() / "gone").string()
-                                  + "\": No such file or directory\n");
+    EXPECT_EQ(captured.str(), "The presentation of \"" + source.string() + "\" could not be saved as \""
+                                  + failed.string() + "\": Permission denied\n");
+    EXPECT_EQ(error, "the presentation could not be saved as \"" + failed.string() + "\": Permission denied");
 }
 
 // Someone else takes the name just before the save.
@@ -169,12 +197,46 @@ TEST(SavePresentation, NameTakenMeanwhileTakesTheNextOne)
     const ScratchFolder s("save");
     RacedPresentation presentation(s.Path());
     bool asked = false;
-    const auto saved = SavePresentation(presentation, s.Path() / "Lesson.mordx", {}, [&](const fs::path&, const fs::path&) {
+    const auto saved = SavePresentation(presentation, s.Path() / "Lesson.mordx", {}, [&](const fs::path&, const SaveFailure&) {
         asked = true;
         return std::optional<fs::path>();
     });
     EXPECT_EQ(saved, s.Path() / "Lesson (3).pptx");
     EXPECT_FALSE(asked);
+}
+
+// A name over the folder's limit (255 bytes here) cannot be saved: the stem
+// gives way, never in the middle of a character.
+TEST(MakeUniqueOutputPath, LongStemsAreShortenedToFit)
+{
+    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
+    auto a = [](std::size_t n) { return std::string(n, 'a'); };
+    auto times = [](const std::string& s, int n) {
+        std::string out;
+        while (n-- > 0)
+            out += s;
+        return out;
+    };
+    struct Case {
+        std::string stem, first, second;
+    };
+    const Case cases[] = {
+        {"Lesson", "Lesson.pptx", "Lesson (2).pptx"},
+        {a(250), a(250) + ".pptx", a(246) + " (2).pptx"},
+        {a(251), a(250) + ".pptx", a(246) + " (2).pptx"},
+        {a(245) + e, a(245) + e + ".pptx", a(245) + " (2).pptx"},
+        {a(248) + euro, a(248) + ".pptx", a(246) + " (2).pptx"},
+        {a(244) + smile + "b", a(244) + smile + "b.pptx", a(244) + " (2).pptx"},
+        {times(e, 125), times(e, 125) + ".pptx", times(e, 123) + " (2).pptx"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stem.size());
+        const ScratchFolder s("long");
+        const fs::path first = MakeUniqueOutputPath(s.Path(), c.stem);
+        EXPECT_EQ(first, s.Path() / c.first);
+        testsupport::WriteFileBytes(first, "x");
+        EXPECT_EQ(MakeUniqueOutputPath(s.Path(), c.stem), s.Path() / c.second);
+    }
 }
 
 class FakeApplication : public IApplication {
