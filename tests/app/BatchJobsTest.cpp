@@ -212,11 +212,11 @@ TEST(BatchProgress, LineInPlaceThenSummaryOnlyWhenEnabled)
     for (BatchProgress* p : {&on, &off}) {
         p->BookFinished(false);
         p->BookFinished(true);
-        p->Finish();
+        p->Finish("/out/log7.txt");
     }
     EXPECT_EQ(hidden.str(), "");
     EXPECT_EQ(shown.str(), "\r1 of 2 books, 0 failed, 0:00:00\033[K\r2 of 2 books, 1 failed, 0:00:00\033[K"
-                           "\rConverted 1 of 2 books, 1 failed, in 0:00:00\033[K\n");
+                           "\rConverted 1 of 2 books, 1 failed, in 0:00:00; log: /out/log7.txt\033[K\n");
 }
 
 }  // namespace
