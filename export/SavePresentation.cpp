@@ -2,6 +2,7 @@
 
 #include "export/ConversionErrors.h"
 #include "export/OutputPath.h"
+#include "text/LineEscaping.h"
 
 #include <cerrno>
 #include <cstring>
@@ -41,8 +42,10 @@ void SetSaveDialog(SaveDialog dialog) { InstalledDialog() = dialog ? std::move(d
 
 std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const SaveFailure& failure)
 {
-    std::cerr << "The presentation of \"" << failure.source.string() << "\" could not be saved as \""
-              << failure.failed.string() << "\": " << failure.reason << std::endl;
+    // Escaped: a name with a line break must not make two lines of one.
+    std::cerr << "The presentation of \"" << lineescaping::Escape(failure.source.string())
+              << "\" could not be saved as \"" << lineescaping::Escape(failure.failed.string())
+              << "\": " << failure.reason << std::endl;
     throw SaveFailedError("the presentation could not be saved as \"" + failure.failed.string()
                           + "\": " + failure.reason);
 }

@@ -2,6 +2,7 @@
 #include "export/EngineDescription.h"
 #include "export/OutputPath.h"
 #include "export/SavePresentation.h"
+#include "text/LineEscaping.h"
 
 #include "support/ScratchFolder.h"
 
@@ -155,13 +156,13 @@ TEST(SavePresentation, OnlyAChosenPathReplaces)
 }
 
 // The reason is the save's own, not that of anything looked at afterwards
-// (the missing folder).
+// (the missing folder); a line break in a name does not make two lines.
 TEST(SavePresentation, WithoutDesktopOneLineNamesBookPathAndReason)
 {
     const ScratchFolder s("save");
     HomeOverride home(s.Path());
     FakePresentation presentation(s.Path() / "nowhere");
-    const fs::path source = s.Path() / "gone" / "Lesson.mordx", failed = s.Path() / "gone" / "Lesson.pptx";
+    const fs::path source = s.Path() / "gone" / "Les\nson.mordx", failed = s.Path() / "gone" / "Les\nson.pptx";
     std::ostringstream captured;
     std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
     std::string error;
@@ -171,8 +172,9 @@ TEST(SavePresentation, WithoutDesktopOneLineNamesBookPathAndReason)
         error = e.what();
     }
     std::cerr.rdbuf(previous);
-    EXPECT_EQ(captured.str(), "The presentation of \"" + source.string() + "\" could not be saved as \""
-                                  + failed.string() + "\": Permission denied\n");
+    EXPECT_EQ(captured.str(), "The presentation of \"" + lineescaping::Escape(source.string())
+                                  + "\" could not be saved as \"" + lineescaping::Escape(failed.string())
+                                  + "\": Permission denied\n");
     EXPECT_EQ(error, "the presentation could not be saved as \"" + failed.string() + "\": Permission denied");
 }
 
