@@ -150,7 +150,7 @@ void NonBookCost(const fs::path& root, const std::vector<std::pair<std::string, 
                  BatchOptions {2});
     });
     std::printf("bench_batch: 5 books alone %.3f s; with %d small other files %.3f s: %.2f ms per non-book "
-                "(target under 3 ms); with a process for each of %d: %.2f ms per non-book\n",
+                "(target under 3 ms); with a process for each of %d: %.3f s, %.2f ms per non-book\n",
                 books, kOthers, mixed, (mixed - books) * 1000 / kOthers, kCompared, forked,
                 (forked - books) * 1000 / kCompared);
 }
