@@ -184,16 +184,34 @@ TEST_P(Interrupted, SingleFileLeavesNothingBehind)
     }
 }
 
+// A batch of books of two pages each, "book<i>.mordx" in src, two at a time
+// into out, in a process group of its own.
+Launch LibraryBatch(const ScratchFolder& dir, int books)
+{
+    fs::create_directories(dir / "src");
+    for (int i = 0; i < books; ++i)
+        WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
+    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
+    launch.ownProcessGroup = true;
+    return launch;
+}
+
+// What a batch wrote into the folder besides its logs and records.
+std::vector<std::string> Presentations(const fs::path& folder)
+{
+    std::vector<std::string> names = Names(folder);
+    std::erase_if(names, [](const std::string& name) {
+        return name.rfind("log", 0) == 0 || name.rfind("converted", 0) == 0;
+    });
+    return names;
+}
+
 TEST_P(Interrupted, BatchLeavesNothingBehind)
 {
     const InterruptCase& c = GetParam();
     ScratchFolder dir;
-    fs::create_directories(dir / "src");
     // Enough books that the run is still going at every point, also on a fast machine.
-    for (int i = 0; i < 12; ++i)
-        WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
-    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
-    launch.ownProcessGroup = true;
+    Launch launch = LibraryBatch(dir, 12);
     const pid_t pid = Start(launch);
     ASSERT_TRUE(ReachPoint(pid, c.point, WorkingFolderBase(dir / "tmp"), dir / "out")) << "point not reached";
     ::kill(pid, c.signal);
@@ -201,11 +219,8 @@ TEST_P(Interrupted, BatchLeavesNothingBehind)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
     EXPECT_EQ(::kill(-pid, 0), -1) << "a conversion process outlived the run";
     EXPECT_TRUE(Names(WorkingFolderBase(dir / "tmp")).empty());
-    for (const auto& name : Names(dir / "out")) {
-        if (name.rfind("log", 0) != 0 && name.rfind("converted", 0) != 0) {
-            EXPECT_EQ(SlideCount(dir / "out" / name), 2) << name;
-        }
-    }
+    for (const auto& name : Presentations(dir / "out"))
+        EXPECT_EQ(SlideCount(dir / "out" / name), 2) << name;
 }
 
 // kill -9 of the batch (or the OOM killer) cannot clean up; its children die
@@ -220,11 +235,7 @@ TEST_P(Killed, BatchThenResumedConvertsEveryBookOnce)
     // whether they are still running.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     ScratchFolder dir;
-    fs::create_directories(dir / "src");
-    for (int i = 0; i < 8; ++i)
-        WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
-    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
-    launch.ownProcessGroup = true;
+    Launch launch = LibraryBatch(dir, 8);
     const pid_t pid = Start(launch);
     ASSERT_TRUE(ReachPoint(pid, c.point, WorkingFolderBase(dir / "tmp"), dir / "out")) << "point not reached";
     ::kill(pid, c.signal);
@@ -239,10 +250,7 @@ TEST_P(Killed, BatchThenResumedConvertsEveryBookOnce)
 
     launch.arguments.push_back("--resume");
     EXPECT_EQ(Wait(Start(launch)), 0);
-    std::vector<std::string> presentations;
-    for (const auto& name : Names(dir / "out"))
-        if (name.rfind("log", 0) != 0 && name.rfind("converted", 0) != 0)
-            presentations.push_back(name);
+    const std::vector<std::string> presentations = Presentations(dir / "out");
     std::vector<std::string> expected;
     for (int i = 0; i < 8; ++i)
         expected.push_back("book" + std::to_string(i) + ".pptx");
