@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -82,12 +84,23 @@ void SlideBuilder::PrepareBackgrounds(const bookparser::Book& book) const
             tints.push_back(&*entry);
     }
     // Each tint has its own output file and map entry; the map itself does
-    // not change while the workers run.
+    // not change while the workers run. A tint that fails (the disk full,
+    // memory gone) stops the others from starting more and fails the book
+    // from this thread once all have stopped.
     std::atomic<std::size_t> next{0};
+    std::mutex failureLock;
+    std::exception_ptr failure;
     const auto work = [&] {
-        for (std::size_t i; (i = next++) < tints.size();) {
-            auto& [key, file] = *tints[i];
-            file = GetTintedTextureFile(file, BookColorToColorref(*key.second), m_textureFolder);
+        try {
+            for (std::size_t i; (i = next++) < tints.size();) {
+                auto& [key, file] = *tints[i];
+                file = GetTintedTextureFile(file, BookColorToColorref(*key.second), m_textureFolder);
+            }
+        } catch (...) {
+            next = tints.size();
+            const std::lock_guard lock(failureLock);
+            if (!failure)
+                failure = std::current_exception();
         }
     };
     constexpr unsigned kMaxWorkers = 8;
@@ -101,6 +114,9 @@ void SlideBuilder::PrepareBackgrounds(const bookparser::Book& book) const
         }
     }
     work();
+    helpers.clear();  // joins them
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 const std::filesystem::path& SlideBuilder::StillFile(const std::filesystem::path& picture) const

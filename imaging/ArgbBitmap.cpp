@@ -2,6 +2,7 @@
 
 #include "imaging/FreeImageSupport.h"
 #include "imaging/PictureProbe.h"
+#include "imaging/ResourceError.h"
 
 #include <algorithm>
 #include <utility>
@@ -58,7 +59,7 @@ ArgbBitmap& ArgbBitmap::operator=(ArgbBitmap&& other) noexcept
     return *this;
 }
 
-ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path) noexcept
+ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path)
 {
     // The header first: a refused file is never read whole.
     PictureFault fault = PictureFault::Unreadable;
@@ -70,10 +71,13 @@ ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path) noexcept
         }
     }
     ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(path, status);
-    if (!bytes)
-        return Empty(status);
-    return detail::DecodeImage(*bytes);
+    auto bitmap = [&] {
+        const auto bytes = detail::ReadWholeFile(path, status);
+        return bytes ? detail::DecodeImage(*bytes) : Empty(status);
+    }();
+    if (bitmap.IsEmpty() && bitmap.GetLastStatus() == ImageStatus::OutOfMemory)
+        ThrowOutOfMemory("decoding picture " + path.filename().string());
+    return bitmap;
 }
 
 ArgbBitmap ArgbBitmap::Empty(ImageStatus status) noexcept

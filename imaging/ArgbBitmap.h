@@ -45,8 +45,9 @@ public:
     ~ArgbBitmap() = default;
 
     // The first frame of an image file; on failure an empty bitmap whose status
-    // says why. Never throws.
-    static ArgbBitmap FromFile(const std::filesystem::path& path) noexcept;
+    // says why. Throws ResourceError when memory runs out: that is no fault
+    // of the picture.
+    static ArgbBitmap FromFile(const std::filesystem::path& path);
     // An empty bitmap that records why it could not be made.
     static ArgbBitmap Empty(ImageStatus status) noexcept;
 

@@ -1,7 +1,7 @@
 #include "imaging/CompactPng.h"
 
-#include "imaging/FileDescriptor.h"
 #include "imaging/FreeImageSupport.h"
+#include "imaging/ResourceError.h"
 
 #include <algorithm>
 #include <vector>
@@ -77,23 +77,25 @@ detail::FreeImagePtr DirectImage(const ArgbBitmap& bitmap)
 
 }  // namespace
 
-bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int level) noexcept
+bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int level, std::string_view what)
 {
     if (bitmap.IsEmpty())
         return false;
+    const std::string file = what.empty() ? "picture file " + path.filename().string() : std::string(what);
     try {
         const auto colours = Palette(bitmap.Pixels());
         detail::FreeImagePtr dib = colours ? PaletteImage(bitmap, *colours) : DirectImage(bitmap);
         detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
-        if (!dib || !memory || !FreeImage_SaveToMemory(FIF_PNG, dib.get(), memory.get(), std::clamp(level, 1, 9)))
-            return false;
         BYTE* data = nullptr;
         DWORD size = 0;
-        if (!FreeImage_AcquireMemory(memory.get(), &data, &size))
-            return false;
-        return files::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size), false);
-    } catch (const std::exception&) {
-        return false;
+        // The pixels are whole and the encoder is lossless: the only way
+        // these fail is for want of memory.
+        if (!dib || !memory || !FreeImage_SaveToMemory(FIF_PNG, dib.get(), memory.get(), std::clamp(level, 1, 9)) ||
+            !FreeImage_AcquireMemory(memory.get(), &data, &size))
+            ThrowOutOfMemory("writing " + file);
+        return WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), false, file);
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory("writing " + file);
     }
 }
 

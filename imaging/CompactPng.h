@@ -3,6 +3,7 @@
 #include "imaging/ArgbBitmap.h"
 
 #include <filesystem>
+#include <string_view>
 
 namespace imaging {
 
@@ -13,9 +14,11 @@ inline constexpr int kCompactPngLevel = 6;
 // Writes the bitmap as the smallest of the lossless PNG forms that hold it:
 // an 8-bit palette (with transparency only when needed) when it has at most
 // 256 colours, as tinted grayscale textures do; else RGB when it is opaque,
-// else RGBA. Creates the file exclusively (an existing entry is not replaced).
-// Returns false, leaving no file, on any failure.
+// else RGBA. Creates the file exclusively: false, leaving no file, when an
+// entry exists at path or the bitmap is empty. Throws ResourceError when
+// memory runs out or the file cannot be written; what names the file in its
+// reason ("a background texture"; "picture file <name>" when empty).
 bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
-                    int level = kCompactPngLevel) noexcept;
+                    int level = kCompactPngLevel, std::string_view what = {});
 
 }  // namespace imaging

@@ -4,6 +4,7 @@
 #include "imaging/PictureProbe.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <tiffio.h>
 #include <cstring>
 #include <memory>
@@ -48,6 +49,18 @@ ArgbBitmap Failed(ImageStatus status) noexcept
     return ArgbBitmap::Empty(status);
 }
 
+// A decoder reports a picture it could not decode and one it had no memory
+// for alike. Memory for the decoded image, at the most a decoder of these
+// formats holds for it (16-bit RGBA), tells them apart: a decoder that failed
+// for want of less than this leaves too little of it free.
+bool DecoderMemoryAvailable(const PictureInfo& info) noexcept
+{
+    const std::size_t bytes = static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height) * 8;
+    void* probe = std::malloc(bytes);
+    std::free(probe);
+    return probe != nullptr;
+}
+
 // Copies a 32-bit FreeImage bitmap (B, G, R, A bytes, bottom-up) into a new
 // ArgbBitmap.
 ArgbBitmap FromFreeImage32(FIBITMAP* dib) noexcept
@@ -55,6 +68,8 @@ ArgbBitmap FromFreeImage32(FIBITMAP* dib) noexcept
     const int width = static_cast<int>(FreeImage_GetWidth(dib));
     const int height = static_cast<int>(FreeImage_GetHeight(dib));
     ArgbBitmap bitmap(width, height);
+    if (bitmap.IsEmpty())
+        return bitmap;  // with the reason (out of memory) as its status
     {
         auto lock = bitmap.LockBits();
         if (!lock)
@@ -127,14 +142,16 @@ ArgbBitmap DecodeImage(std::span<const unsigned char> bytes) noexcept
         // A GIF's first frame drawn on the logical screen, as a viewer shows it.
         const int flags = format == FIF_GIF ? GIF_PLAYBACK : 0;
         FreeImagePtr decoded(FreeImage_LoadFromMemory(format, memory.get(), flags));
-        if (!decoded || !FreeImage_HasPixels(decoded.get()))
+        if (!decoded)
+            return Failed(DecoderMemoryAvailable(*info) ? ImageStatus::UnknownImageFormat : ImageStatus::OutOfMemory);
+        if (!FreeImage_HasPixels(decoded.get()))
             return Failed(ImageStatus::UnknownImageFormat);
         if (!PixelCountAllowed(FreeImage_GetWidth(decoded.get()), FreeImage_GetHeight(decoded.get())))
             return Failed(ImageStatus::ValueOverflow);
         if (FreeImage_GetImageType(decoded.get()) != FIT_BITMAP) {
             decoded.reset(FreeImage_ConvertToStandardType(decoded.get(), TRUE));
             if (!decoded)
-                return Failed(ImageStatus::UnknownImageFormat);
+                return Failed(DecoderMemoryAvailable(*info) ? ImageStatus::UnknownImageFormat : ImageStatus::OutOfMemory);
         }
         if (FreeImage_GetBPP(decoded.get()) != 32) {
             decoded.reset(FreeImage_ConvertTo32Bits(decoded.get()));

@@ -1,8 +1,8 @@
 #include "imaging/ImageCodecs.h"
 
-#include "imaging/FileDescriptor.h"
 #include "imaging/FreeImageSupport.h"
 #include "imaging/PictureProbe.h"
+#include "imaging/ResourceError.h"
 
 #include <algorithm>
 #include <array>
@@ -22,12 +22,18 @@ constexpr std::array<ImageEncoderInfo, 5> kEncoders{{
     {EncoderId::Png, "PNG", "*.PNG", "image/png"},
 }};
 
-std::string FoldAscii(std::string_view text)
+// True when list holds "*." + extension, compared without case. Nothing is
+// allocated: a lookup that ran out of memory would pass for an unknown format.
+bool ListsExtension(std::string_view list, std::string_view extension) noexcept
 {
-    std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return folded;
+    const auto same = [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); };
+    for (std::size_t at = list.find("*."); at != std::string_view::npos; at = list.find("*.", at + 1)) {
+        const std::string_view rest = list.substr(at + 2);
+        if (rest.size() >= extension.size() &&
+            std::equal(extension.begin(), extension.end(), rest.begin(), same))
+            return true;
+    }
+    return false;
 }
 
 // The bitmap in the layout an encoder accepts.
@@ -59,32 +65,29 @@ int FindEncoderClsid(std::string_view extension, EncoderId* clsid) noexcept
     // No extension names no format (a bare "*." would match every list).
     if (extension.empty())
         return -1;
-    try {
-        const std::string pattern = "*." + FoldAscii(extension);
-        for (std::size_t i = 0; i < kEncoders.size(); ++i) {
-            if (FoldAscii(kEncoders[i].filenameExtension).find(pattern) != std::string::npos) {
-                if (clsid != nullptr)
-                    *clsid = kEncoders[i].id;
-                return static_cast<int>(i);
-            }
+    for (std::size_t i = 0; i < kEncoders.size(); ++i) {
+        if (ListsExtension(kEncoders[i].filenameExtension, extension)) {
+            if (clsid != nullptr)
+                *clsid = kEncoders[i].id;
+            return static_cast<int>(i);
         }
-    } catch (const std::bad_alloc&) {
     }
     return -1;
 }
 
 ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& path, EncoderId encoder,
-                       long quality) noexcept
+                       long quality, std::string_view what)
 {
     if (bitmap.IsEmpty())
         return ImageStatus::InvalidParameter;
+    const std::string file = what.empty() ? "picture file " + path.filename().string() : std::string(what);
     try {
+        // The bitmap is whole and every encoder takes the layout prepared for
+        // it: a null handle or a failed encoding is memory that ran out.
         detail::FreeImagePtr dib32 = detail::ToFreeImage(bitmap);
-        if (!dib32)
-            return ImageStatus::OutOfMemory;
-        detail::FreeImagePtr prepared = PrepareForEncoder(dib32.get(), encoder);
+        detail::FreeImagePtr prepared = dib32 ? PrepareForEncoder(dib32.get(), encoder) : nullptr;
         if (!prepared)
-            return ImageStatus::OutOfMemory;
+            ThrowOutOfMemory("writing " + file);
         FREE_IMAGE_FORMAT format = FIF_PNG;
         int flags = 0;
         switch (encoder) {
@@ -100,16 +103,15 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
             break;
         }
         detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
-        if (!memory || !FreeImage_SaveToMemory(format, prepared.get(), memory.get(), flags))
-            return ImageStatus::Win32Error;
         BYTE* data = nullptr;
         DWORD size = 0;
-        if (!FreeImage_AcquireMemory(memory.get(), &data, &size))
-            return ImageStatus::Win32Error;
-        const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-        return files::WriteFile(path, bytes, true) ? ImageStatus::Ok : ImageStatus::Win32Error;
+        if (!memory || !FreeImage_SaveToMemory(format, prepared.get(), memory.get(), flags) ||
+            !FreeImage_AcquireMemory(memory.get(), &data, &size))
+            ThrowOutOfMemory("writing " + file);
+        WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), true, file);
+        return ImageStatus::Ok;
     } catch (const std::bad_alloc&) {
-        return ImageStatus::OutOfMemory;
+        ThrowOutOfMemory("writing " + file);
     }
 }
 

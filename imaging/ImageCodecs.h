@@ -28,11 +28,14 @@ std::span<const ImageEncoderInfo> GetImageEncoders() noexcept;
 // id in *clsid (when given), or returns -1.
 int FindEncoderClsid(std::string_view extension, EncoderId* clsid) noexcept;
 
-// Writes the bitmap with an encoder. quality applies to JPEG (0..100, as the
-// platform's quality parameter); other encoders ignore it. Returns Ok or why
-// not; a partly written file is removed.
+// Writes the bitmap with an encoder, replacing any file at path. quality
+// applies to JPEG (0..100, as the platform's quality parameter); other
+// encoders ignore it. Returns Ok, or InvalidParameter for an empty bitmap.
+// Throws ResourceError, leaving no file, when memory runs out or the file
+// cannot be written; what names the file in its reason ("picture file
+// <name>" when empty).
 ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& path,
-                       EncoderId encoder, long quality) noexcept;
+                       EncoderId encoder, long quality, std::string_view what = {});
 
 // Number of frames of an image in time: more than one only for an animated
 // GIF or WebP; 0 when ProbePicture refuses the file.

@@ -2,6 +2,7 @@
 
 #include "imaging/ArgbBitmap.h"
 #include "imaging/ImageCodecs.h"
+#include "imaging/ResourceError.h"
 
 #include <algorithm>
 #include <cctype>
@@ -192,8 +193,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) noexcept
 
 bool CImageResampler::Resample(const std::filesystem::path& destinationPath, const std::filesystem::path& sourcePath,
                                int width, int height, long quality, std::optional<RectF> sourceRect,
-                               std::string_view format) const noexcept
+                               std::string_view format) const
 {
+    const std::string copy = "a copy of picture " + sourcePath.filename().string();
     try {
         const std::string formatText = format.empty() ? ExtensionOf(destinationPath) : std::string(format);
         EncoderId encoder{};
@@ -218,6 +220,8 @@ bool CImageResampler::Resample(const std::filesystem::path& destinationPath, con
             height = source.Height();
         }
         ArgbBitmap destination(width, height);
+        if (destination.GetLastStatus() == ImageStatus::OutOfMemory)
+            ThrowOutOfMemory("drawing " + copy);
         if (destination.IsEmpty())
             return false;
 
@@ -233,7 +237,11 @@ bool CImageResampler::Resample(const std::filesystem::path& destinationPath, con
             return false;
 
         const long effectiveQuality = quality != 0 ? quality : EqualsNoCase(formatText, "jpg") ? 100 : 0;
-        return SaveBitmap(destination, destinationPath, encoder, effectiveQuality) == ImageStatus::Ok;
+        return SaveBitmap(destination, destinationPath, encoder, effectiveQuality, copy) == ImageStatus::Ok;
+    } catch (const ResourceError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory("drawing " + copy);
     } catch (const std::exception&) {
         return false;
     }

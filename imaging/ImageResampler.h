@@ -25,12 +25,12 @@ public:
     // copies pixels exactly (nearest neighbour); any other size is bicubic.
     // The encoder comes from format, or from destination's extension when
     // format is empty. quality is the JPEG quality (0 means 100 for "jpg").
-    // Returns false only when no encoder matches; a source that cannot be
-    // loaded or a destination that cannot be written still returns true and
-    // may leave no file.
+    // Returns false when no encoder matches, the source cannot be loaded or
+    // the size or rectangle is unusable. Throws ResourceError when memory
+    // runs out or the destination cannot be written.
     bool Resample(const std::filesystem::path& destination, const std::filesystem::path& source,
                   int width, int height, long quality, std::optional<RectF> sourceRect,
-                  std::string_view format) const noexcept;
+                  std::string_view format) const;
 };
 
 }  // namespace imaging

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 namespace imaging::detail {
 
@@ -34,6 +33,8 @@ bool IsOtherJpegFrameMarker(unsigned marker) noexcept
 
 // The entropy-coded data ends with EOI; inside it 0xFF is always followed by
 // 0x00 or a restart marker, so an EOI near the end means the file is whole.
+// Read backwards in small pieces into a buffer of its own: a probe that
+// needed memory could refuse a good picture when memory runs short.
 bool EndsWithEndOfImage(ByteSource& source, std::uint64_t scanStart) noexcept
 {
     constexpr std::uint64_t kTail = 65536;
@@ -41,17 +42,21 @@ bool EndsWithEndOfImage(ByteSource& source, std::uint64_t scanStart) noexcept
     const std::uint64_t from = std::max(scanStart, size > kTail ? size - kTail : 0);
     if (size - from < 2)
         return false;
-    std::vector<unsigned char> tail;
-    try {
-        tail.resize(static_cast<std::size_t>(size - from));
-    } catch (...) {
-        return false;
-    }
-    if (!source.Read(from, tail.data(), tail.size()))
-        return false;
-    for (std::size_t i = tail.size() - 1; i > 0; --i)
-        if (tail[i - 1] == 0xFF && tail[i] == 0xD9)
+    unsigned char piece[4096];
+    int next = -1;  // the byte after the piece, read with the piece before
+    for (std::uint64_t end = size; end > from;) {
+        const std::uint64_t start = std::max(from, end - std::min<std::uint64_t>(end, sizeof piece));
+        const auto length = static_cast<std::size_t>(end - start);
+        if (!source.Read(start, piece, length))
+            return false;
+        if (piece[length - 1] == 0xFF && next == 0xD9)
             return true;
+        for (std::size_t i = length - 1; i > 0; --i)
+            if (piece[i - 1] == 0xFF && piece[i] == 0xD9)
+                return true;
+        next = piece[0];
+        end = start;
+    }
     return false;
 }
 

@@ -2,10 +2,10 @@
 
 #include "imaging/ArgbBitmap.h"
 #include "imaging/CompactPng.h"
-#include "imaging/FileDescriptor.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
 #include "imaging/ImageResampler.h"
+#include "imaging/ResourceError.h"
 #include "resources/Textures.h"
 
 #include <cstdio>
@@ -15,6 +15,9 @@
 namespace imaging {
 
 namespace {
+
+// What a failure to write a texture reports it was writing.
+constexpr const char* kBackgroundTexture = "a background texture";
 
 bool EntryExists(const std::filesystem::path& path) noexcept
 {
@@ -36,7 +39,7 @@ std::uint64_t PathTag(const std::filesystem::path& path) noexcept
 
 }  // namespace
 
-std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::path& textureFolder) noexcept
+std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::path& textureFolder)
 {
     try {
         const std::string number = std::to_string(resourceNumber);
@@ -49,14 +52,14 @@ std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::
         // Exclusive creation: whatever appears at the name meanwhile is never
         // followed or overwritten.
         const std::string_view data(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-        return files::WriteFile(file, data, false) ? file : std::filesystem::path();
-    } catch (const std::exception&) {
-        return {};
+        return WriteWorkingFile(file, data, false, kBackgroundTexture) ? file : std::filesystem::path();
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory(std::string("writing ") + kBackgroundTexture);
     }
 }
 
 std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureFile, std::uint32_t colour,
-                                           const std::filesystem::path& textureFolder) noexcept
+                                           const std::filesystem::path& textureFolder)
 {
     try {
         std::filesystem::path tinted = textureFolder / (textureFile.stem().string() + "_" + std::to_string(colour) + ".png");
@@ -70,16 +73,16 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
         colorizer.Apply(bitmap);
         // A tinted grayscale image has at most 256 colours: as a palette PNG
         // it stays near the size of its source instead of several times it.
-        if (!SaveCompactPng(bitmap, tinted))
+        if (!SaveCompactPng(bitmap, tinted, kCompactPngLevel, kBackgroundTexture))
             return textureFile;
         return tinted;
-    } catch (const std::exception&) {
-        return textureFile;
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory(std::string("tinting ") + kBackgroundTexture);
     }
 }
 
 std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
-                                          const std::filesystem::path& stillFolder) noexcept
+                                          const std::filesystem::path& stillFolder)
 {
     try {
         if (!IsAnimatedImage(picture))
@@ -91,12 +94,15 @@ std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
         const std::filesystem::path still = stillFolder / (std::string(tag) + "_" + name.string());
         if (EntryExists(still))
             return still;
-        std::filesystem::create_directories(stillFolder);
+        std::error_code error;
+        std::filesystem::create_directories(stillFolder, error);
+        if (error)
+            ThrowWriteFailure(error.value(), "writing a still of picture " + picture.filename().string());
         if (CImageResampler().Resample(still, picture, 0, 0, 80, std::nullopt, {}))
             return still;
         return picture;
-    } catch (const std::exception&) {
-        return picture;
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory("making a still of picture " + picture.filename().string());
     }
 }
 

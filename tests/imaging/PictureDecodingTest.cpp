@@ -2,6 +2,7 @@
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageResampler.h"
 #include "imaging/PictureProbe.h"
+#include "imaging/ResourceError.h"
 #include "imaging/TextureFiles.h"
 
 #include "ImageTestSupport.h"
@@ -10,8 +11,10 @@
 
 #include <sys/resource.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include "support/CaseNames.h"
 
 namespace {
 
@@ -150,5 +153,73 @@ TEST(SlidePictureDecodingDeathTest, HugeGifIsRefusedWithinALittleMemory)
         },
         ::testing::ExitedWithCode(0), "");
 }
+
+// Pictures that decode to 64 MB of pixels from files of a few kilobytes.
+void WriteLargePictures(const std::filesystem::path& folder)
+{
+    // A 4000 x 4000 grey TIFF, deflated.
+    FIBITMAP* grey = FreeImage_Allocate(4000, 4000, 8);
+    ASSERT_NE(grey, nullptr);
+    const bool saved = FreeImage_Save(FIF_TIFF, grey, (folder / "large.tif").c_str(), TIFF_DEFLATE);
+    FreeImage_Unload(grey);
+    ASSERT_TRUE(saved);
+    // Two one-pixel frames on a 4000 x 4000 screen: the first frame is drawn
+    // on the whole screen.
+    imagingtest::WriteBytes(folder / "large.gif",
+                            {'G', 'I', 'F', '8', '9', 'a', 0xA0, 0x0F, 0xA0, 0x0F, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                             0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0,
+                             0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0, 0x3B});
+}
+
+// Memory that runs out while a picture is decoded fails the conversion; the
+// picture is not left out, nor the texture shown untinted, nor an animated
+// picture placed instead of its still.
+struct OutOfMemoryCase {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> decode;
+    const char* reason;
+};
+
+void PrintTo(const OutOfMemoryCase& c, std::ostream* os) { *os << c.name; }
+
+class OutOfMemory : public ::testing::TestWithParam<OutOfMemoryCase> {};
+
+TEST_P(OutOfMemory, FailsWithTheReason)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer reserves terabytes of address space up front";
+#else
+    ScratchFolder folder("out-of-memory");
+    WriteLargePictures(folder.Path());
+    const OutOfMemoryCase& c = GetParam();
+    ASSERT_TRUE(imaging::ProbePicture(folder / "large.tif"));
+    ASSERT_TRUE(imaging::IsAnimatedImage(folder / "large.gif"));
+    const auto decodeInLittleMemory = [&] {
+        LimitAddressSpaceTo(32u << 20);
+        try {
+            c.decode(folder.Path());
+        } catch (const imaging::ResourceError& e) {
+            std::fputs(e.what(), stderr);
+            std::_Exit(0);
+        }
+        std::_Exit(1);
+    };
+    EXPECT_EXIT(decodeInLittleMemory(), ::testing::ExitedWithCode(0), c.reason);
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decoding, OutOfMemory,
+    ::testing::Values(
+        OutOfMemoryCase{"picture_converted_to_png",
+                        [](const auto& f) { ArgbBitmap::FromFile(f / "large.tif"); },
+                        "out of memory while decoding picture large.tif"},
+        OutOfMemoryCase{"tinted_texture",
+                        [](const auto& f) { imaging::GetTintedTextureFile(f / "large.tif", 255, f); },
+                        "out of memory while decoding picture large.tif"},
+        OutOfMemoryCase{"still_of_an_animated_picture",
+                        [](const auto& f) { imaging::PrepareStillPicture(f / "large.gif", f / "stills"); },
+                        "out of memory while decoding picture large.gif"}),
+    testnames::ByName());
 
 }  // namespace

@@ -1,12 +1,21 @@
 #include "ImageTestSupport.h"
 
+#include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
+#include "imaging/ResourceError.h"
 #include "imaging/TextureFiles.h"
 #include "resources/Textures.h"
+#include "support/CaseNames.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <random>
 
 using namespace imaging;
 using imagingtest::ScratchFolder;
@@ -34,7 +43,8 @@ TEST(TextureFile, UnknownNumbersGiveNothing)
     for (int number : {6999, 7382, 0, -7124, 1})
         EXPECT_TRUE(GetTextureFile(number, folder.Path()).empty()) << number;
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
-    EXPECT_TRUE(GetTextureFile(7000, folder / "missing-folder").empty());
+    // A texture folder that went missing is the machine's fault, not the book's.
+    EXPECT_THROW(GetTextureFile(7000, folder / "missing-folder"), ResourceError);
 }
 
 TEST(TintedTexture, WhiteBecomesTheColourAndGreyADarkerShade)
@@ -66,8 +76,9 @@ TEST(TintedTexture, FallsBackToTheUntintedFile)
     imagingtest::WriteBytes(folder / "texture_1", {'n', 'o', 't'});
     EXPECT_EQ(GetTintedTextureFile(folder / "texture_1", 255, folder.Path()), folder / "texture_1");
     EXPECT_FALSE(std::filesystem::exists(folder / "texture_1_255.png"));
+    // A tint that cannot be written is no reason to show the grey texture.
     imagingtest::WriteImage(folder / "texture_2", 2, 2, std::vector<std::uint32_t>(4, 0xFFFFFFFFu), FIF_PNG);
-    EXPECT_EQ(GetTintedTextureFile(folder / "texture_2", 255, folder / "no-such-folder"), folder / "texture_2");
+    EXPECT_THROW(GetTintedTextureFile(folder / "texture_2", 255, folder / "no-such-folder"), ResourceError);
 }
 
 TEST(TintedTexture, EmbeddedGrayscaleTextureTints)
@@ -117,13 +128,20 @@ TEST(StillPicture, AnimatedGifGetsAStillCopy)
         EXPECT_EQ(PrepareStillPicture(folder / name, stills), folder / name) << name;
 }
 
-TEST(StillPicture, UnwritableStillFallsBackToTheOriginal)
+// Placing the animated picture instead would change the slide.
+TEST(StillPicture, UnwritableStillFailsTheConversion)
 {
     ScratchFolder folder("stillfail");
     const std::vector<std::uint8_t> a(8 * 8, 1), b(8 * 8, 2);
     imagingtest::WriteGif(folder / "anim.gif", 8, 8, {a, b});
     std::ofstream(folder / "stills") << "a file where the folder should go";
-    EXPECT_EQ(PrepareStillPicture(folder / "anim.gif", folder / "stills"), folder / "anim.gif");
+    try {
+        PrepareStillPicture(folder / "anim.gif", folder / "stills");
+        ADD_FAILURE() << "a still was made";
+    } catch (const ResourceError& e) {
+        EXPECT_STREQ(e.what(), "the working folder cannot be written while writing a still of picture anim.gif: "
+                               "Not a directory");
+    }
 }
 
 // A package cannot bring its own still: it is never written into the package.
@@ -137,5 +155,68 @@ TEST(StillPicture, PlantedStillIsNotUsed)
     EXPECT_NE(still, folder / "anim._fixed.png");
     EXPECT_EQ(ArgbBitmap::FromFile(still).Width(), 8);
 }
+
+// A full disk fails the conversion where a working file is written, instead
+// of a grey texture, an animated picture or a missing one on the slide. The
+// file size limit stands in for the full disk: it fails writes alike.
+struct FullDiskCase {
+    const char* name;
+    std::function<void(const ScratchFolder&)> prepare;  // before the disk fills
+    std::function<void(const ScratchFolder&)> write;
+    const char* reason;
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+
+class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
+
+TEST_P(FullDisk, FailsWithTheReason)
+{
+    const FullDiskCase& c = GetParam();
+    ScratchFolder folder("fulldisk");
+    if (c.prepare)
+        c.prepare(folder);
+    const auto writeOnFullDisk = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            c.write(folder);
+        } catch (const ResourceError& e) {
+            std::fputs(e.what(), stderr);
+            std::_Exit(0);
+        }
+        std::_Exit(1);
+    };
+    EXPECT_EXIT(writeOnFullDisk(), ::testing::ExitedWithCode(0), c.reason);
+}
+
+// Noise: neither a palette nor compression keeps it under the limit.
+std::vector<std::uint8_t> NoiseFrame(unsigned seed)
+{
+    std::vector<std::uint8_t> frame(200 * 200);
+    std::mt19937 random(seed);
+    for (auto& index : frame)
+        index = static_cast<std::uint8_t>(random());
+    return frame;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, FullDisk,
+    ::testing::Values(
+        FullDiskCase{"texture", nullptr, [](const auto& f) { GetTextureFile(7125, f.Path()); },
+                     "file size limit was reached while writing a background texture"},
+        FullDiskCase{"tinted_texture", [](const auto& f) { GetTextureFile(7125, f.Path()); },
+                     [](const auto& f) { GetTintedTextureFile(f / "texture_7125", 255, f.Path()); },
+                     "file size limit was reached while writing a background texture"},
+        FullDiskCase{"still_of_an_animated_picture",
+                     [](const auto& f) { imagingtest::WriteGif(f / "anim.gif", 200, 200, {NoiseFrame(1), NoiseFrame(2)}); },
+                     [](const auto& f) { PrepareStillPicture(f / "anim.gif", f / "stills"); },
+                     "file size limit was reached while writing a copy of picture anim.gif"},
+        FullDiskCase{"png_copy_of_a_picture",
+                     [](const auto& f) { imagingtest::WriteGif(f / "noise.gif", 200, 200, {NoiseFrame(3)}); },
+                     [](const auto& f) { SaveCompactPng(ArgbBitmap::FromFile(f / "noise.gif"), f / "copy.png", 1); },
+                     "file size limit was reached while writing picture file copy.png"}),
+    testnames::ByName());
 
 }  // namespace
