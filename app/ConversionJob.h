@@ -11,7 +11,8 @@ class PresentationConverter;
 // the book model and convert it; tests replace them with doubles.
 struct ConversionStages {
     // Opens the package, extracts it into the working folder and builds the
-    // book model from there. Throws on any failure.
+    // book model from there. Throws on any failure, with the reason as the
+    // exception's text.
     std::function<std::shared_ptr<const bookparser::Book>(const std::filesystem::path& source,
                                                           const std::filesystem::path& workingFolder)>
         openPackage;
@@ -28,7 +29,8 @@ ConversionStages DefaultConversionStages();
 // Converts one book package into one presentation and returns its path. An
 // empty output folder writes the presentation next to the source. Failures
 // leave as UnknownFileTypeError, FileCorruptedError, PptNotInstalledError or
-// UserCancelledError (export/ConversionErrors.h).
+// UserCancelledError (export/ConversionErrors.h), with the reason as their
+// text: for a failure of the package stage, the text of what the stage threw.
 std::filesystem::path RunConversionJob(const std::filesystem::path& source,
                                        const std::filesystem::path& workingFolder,
                                        const std::filesystem::path& outputFolder,

@@ -4,6 +4,7 @@
 #include "book/Unzipper.h"
 #include "export/PresentationConverter.h"
 
+#include <optional>
 #include <stdexcept>
 
 ConversionStages DefaultConversionStages()
@@ -14,11 +15,24 @@ ConversionStages DefaultConversionStages()
         // The package gets a folder of its own, so that none of its files can
         // stand in for one the program makes in the working folder.
         const std::filesystem::path packageFolder = workingFolder / "package";
-        CUnzipper package(source);
-        if (!package.ExtractAll(packageFolder))
-            throw std::runtime_error("Can't unzip book");
-        auto book = std::make_shared<const bookparser::Book>(packageFolder);
-        package.Close();
+        // Each failure leaves with the reason a user can act on as its text.
+        std::optional<CUnzipper> package;
+        try {
+            package.emplace(source);
+        } catch (const PackageOpenError& e) {
+            throw std::runtime_error(e.Reason());
+        }
+        if (!package->ExtractAll(packageFolder))
+            throw std::runtime_error(package->GetFailure());
+        std::shared_ptr<const bookparser::Book> book;
+        try {
+            book = std::make_shared<const bookparser::Book>(packageFolder);
+        } catch (const bookparser::UnknownFileTypeError&) {
+            throw;
+        } catch (...) {
+            throw std::runtime_error(bookparser::DescribeBookFailure(std::current_exception()));
+        }
+        package->Close();
         return book;
     };
     stages.convert = [](PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>& book,

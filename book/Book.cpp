@@ -1,6 +1,7 @@
 #include "book/Book.h"
 
 #include <cmath>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -176,6 +177,50 @@ Book::Book(const fs::path& unpackedFolder) : folder_(unpackedFolder) {
             continue;
         }
         pages_.push_back(MakePage(page, pageSize_, *textures_, pictures));
+    }
+}
+
+namespace {
+
+// The parser's first error: where in the document and what. Errors without
+// a place are the reader's own refusals (too large, nested too deeply, not a
+// file), which say themselves what is wrong.
+std::string ParsingReason(const xml_schema::parsing& e) {
+    for (const xml_schema::error& d : e.diagnostics()) {
+        if (d.severity() != xml_schema::severity::error) continue;
+        if (d.line() == 0) return "the book description cannot be used (" + d.message() + ")";
+        return "the book is not well-formed XML (line " + std::to_string(d.line()) + ": " + d.message() + ")";
+    }
+    return "the book is not well-formed XML";
+}
+
+std::string Printed(const xml_schema::exception& e) {
+    std::ostringstream text;
+    text << e;
+    return text.str();
+}
+
+}  // namespace
+
+std::string DescribeBookFailure(std::exception_ptr failure) noexcept {
+    try {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const UnknownFileTypeError&) {
+            return "no book description in the package";
+        } catch (const xml_schema::parsing& e) {
+            return ParsingReason(e);
+        } catch (const xml_schema::exception& e) {
+            return "the book description is invalid (" + Printed(e) + ")";
+        } catch (const std::bad_alloc&) {
+            return "out of memory while reading the book description";
+        } catch (const std::exception& e) {
+            return "the book description is invalid (" + std::string(e.what()) + ")";
+        } catch (...) {
+            return "the book description is invalid";
+        }
+    } catch (...) {
+        return "the book description cannot be read";
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -43,5 +44,11 @@ private:
     std::vector<std::unique_ptr<Page>> pages_;
     std::unique_ptr<imaging::TextureLibrary> textures_;
 };
+
+// Why building a book from an unpacked package failed with this exception,
+// for the user: for a description that is not well-formed XML the parser's
+// line and message, for one that breaks the book format the rule broken.
+// Never throws.
+std::string DescribeBookFailure(std::exception_ptr failure) noexcept;
 
 }  // namespace bookparser

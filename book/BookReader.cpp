@@ -1,8 +1,12 @@
 #include "book/BookReader.h"
 #include "book/GuardedBookParser.h"
 #include "book/NumberAttributes.h"
+#include "imaging/FileDescriptor.h"
 
-#include <fstream>
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -103,23 +107,35 @@ struct DocumentRelease {
 std::vector<char> ReadWholeFile(const std::filesystem::path& file, DiagnosticsCollector& diagnostics) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        // A folder or other object named "book": there are no bytes, so the
-        // parser reports the document as malformed.
+        diagnostics.Fail(ec ? "it cannot be read: " + ec.message() : std::string("it is not a file"));
         return {};
     }
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (ec) {
+        diagnostics.Fail("it cannot be read: " + ec.message());
         return {};
     }
     if (size > kMaxBookDocumentBytes) {
-        diagnostics.Fail("book description too large");
+        diagnostics.Fail("it is larger than " + std::to_string(kMaxBookDocumentBytes >> 20) + " MiB");
         return {};
     }
-    std::ifstream in(file, std::ios::binary);
+    files::Fd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     std::vector<char> bytes(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        bytes.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t got = 0;
+    while (in.Valid() && got < bytes.size()) {
+        const ssize_t n = files::ReadSome(in.Get(), bytes.data() + got, bytes.size() - got);
+        if (n <= 0) {
+            if (n < 0) {
+                diagnostics.Fail("it cannot be read: " + std::string(std::strerror(errno)));
+            }
+            break;
+        }
+        got += static_cast<std::size_t>(n);
     }
+    if (!in.Valid()) {
+        diagnostics.Fail("it cannot be read: " + std::string(std::strerror(errno)));
+    }
+    bytes.resize(got);
     return bytes;
 }
 

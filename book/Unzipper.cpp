@@ -1,5 +1,6 @@
 #include "book/Unzipper.h"
 
+#include "imaging/ResourceError.h"
 #include "imaging/TemporaryFile.h"
 #include "text/Unicode.h"
 
@@ -14,7 +15,9 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -69,24 +72,104 @@ private:
     unzFile archive_;
 };
 
+// What opening the package's file found, for the reason of a failed Open.
+struct OpenAttempt {
+    bool opened = false;
+    int error = 0;  // of a failed system call
+    bool notRegular = false;
+};
+
 // minizip's file open, restricted to regular files: a FIFO or device would
 // otherwise block or be read without end. Opening non-blocking keeps a FIFO
 // without writer from hanging the open itself.
-voidpf ZCALLBACK OpenRegularFile(voidpf, const void* filename, int mode)
+voidpf ZCALLBACK OpenRegularFile(voidpf opaque, const void* filename, int mode)
 {
+    OpenAttempt& attempt = *static_cast<OpenAttempt*>(opaque);
     if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
         return nullptr;
     files::Fd fd(::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) {
+        attempt.error = errno;
         return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        attempt.notRegular = true;
+        return nullptr;
+    }
     const int flags = ::fcntl(fd.Get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
     FILE* file = ::fdopen(fd.Get(), "rb");
-    if (file)
-        fd.Release();  // the stream owns it now
+    if (!file) {
+        attempt.error = errno;
+        return nullptr;
+    }
+    fd.Release();  // the stream owns it now
+    attempt.opened = true;
     return file;
+}
+
+// Why minizip refused a file that could be read: its first bytes tell an
+// archive without entries (nothing before the end record) and one whose end,
+// with the table of entries, is missing from one that is no zip at all.
+std::string RefusedArchiveReason(const std::filesystem::path& package)
+{
+    char magic[4] = {};
+    std::ifstream in(package, std::ios::binary);
+    in.read(magic, sizeof magic);
+    if (in.gcount() == 0)
+        return "not a zip archive (the file is empty)";
+    if (in.gcount() == 4 && std::memcmp(magic, "PK\x05\x06", 4) == 0)
+        return "the archive has no entries";
+    if (in.gcount() == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0)
+        return "the archive is damaged (its table of entries is missing: the file may be truncated)";
+    return "not a zip archive";
+}
+
+// An entry name as a reason quotes it: on one line, and short enough to read.
+std::string Quoted(const std::string& name)
+{
+    constexpr std::size_t kShown = 120;
+    std::string shown = name.substr(0, kShown);
+    if (shown.size() < name.size()) {
+        while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
+            shown.pop_back();  // a cut character
+        if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0)
+            shown.pop_back();
+        shown += "...";
+    }
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return "\"" + shown + "\"";
+}
+
+// What minizip or zlib said about an entry's data.
+std::string ZipErrorText(int code, int error)
+{
+    switch (code) {
+    case UNZ_ERRNO: return error != 0 ? std::string(std::strerror(error)) : "data cut short";
+    case UNZ_BADZIPFILE: return "bad entry header";
+    case UNZ_CRCERROR: return "CRC mismatch";
+    case UNZ_PARAMERROR: return "bad parameter";
+    case UNZ_INTERNALERROR: return "internal error";
+    case Z_DATA_ERROR: return "invalid compressed data";
+    case Z_STREAM_ERROR: return "inconsistent compressed data";
+    case Z_BUF_ERROR: return "compressed data cut short";
+    default: return "error " + std::to_string(code);
+    }
+}
+
+// The reason for an entry whose data could not be read: the archive is
+// damaged, unless reading the package itself failed or memory ran out.
+std::string UnreadableEntryReason(const std::string& name, int code, int error)
+{
+    if (code == Z_MEM_ERROR)
+        return "out of memory while unpacking";
+    if (code == UNZ_ERRNO && error != 0)
+        return "the package cannot be read: " + std::string(std::strerror(error));
+    return "the archive is damaged (" + ZipErrorText(code, error) + " in entry " + Quoted(name) + ")";
 }
 
 // The entry name split into the folders and file it names, or nothing when
@@ -115,16 +198,20 @@ std::optional<std::vector<std::string>> SplitEntryName(const std::string& name)
 }
 
 // Opens (creating when missing) each folder of parts[0, count) below base,
-// never following a symbolic link.
-files::Fd OpenFolders(int base, const std::vector<std::string>& parts, std::size_t count)
+// never following a symbolic link. On failure error holds the errno.
+files::Fd OpenFolders(int base, const std::vector<std::string>& parts, std::size_t count, int& error)
 {
     files::Fd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
     for (std::size_t i = 0; i < count && current.Valid(); ++i) {
         const char* part = parts[i].c_str();
-        if (::mkdirat(current.Get(), part, 0755) != 0 && errno != EEXIST)
+        if (::mkdirat(current.Get(), part, 0755) != 0 && errno != EEXIST) {
+            error = errno;
             return files::Fd();
+        }
         current = files::Fd(::openat(current.Get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
+    if (!current.Valid())
+        error = errno;
     return current;
 }
 
@@ -189,7 +276,7 @@ CUnzipper::CUnzipper(const std::filesystem::path& package) : CUnzipper(package, 
 CUnzipper::CUnzipper(const std::filesystem::path& package, const ExtractionLimits& limits) : limits_(limits)
 {
     if (!Open(package))
-        throw std::runtime_error("cannot open file");
+        throw PackageOpenError(failure_);
 }
 
 CUnzipper::~CUnzipper() { Close(); }
@@ -197,18 +284,44 @@ CUnzipper::~CUnzipper() { Close(); }
 bool CUnzipper::Open(const std::filesystem::path& package)
 {
     Close();
+    totalWritten_ = 0;
     if (package.empty())
-        return false;
+        return Fail("no package file named");
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(package, error);
-    if (error || full.native().size() >= PATH_MAX)
-        return false;
+    if (error)
+        return Fail("the package cannot be opened: " + error.message());
+    if (full.native().size() >= PATH_MAX)
+        return Fail("the package's path is too long");
     zlib_filefunc64_def functions;
     fill_fopen64_filefunc(&functions);
+    OpenAttempt attempt;
     functions.zopen64_file = OpenRegularFile;
+    functions.opaque = &attempt;
     archive_ = unzOpen2_64(full.c_str(), &functions);
-    totalWritten_ = 0;
-    return archive_ != nullptr;
+    if (archive_)
+        return true;
+    if (attempt.notRegular)
+        return Fail("the package is not a regular file");
+    if (!attempt.opened)
+        return Fail("the package cannot be opened: " + std::string(std::strerror(attempt.error)));
+    return Fail(RefusedArchiveReason(full));
+}
+
+bool CUnzipper::Fail(std::string reason)
+{
+    failure_ = std::move(reason);
+    return false;
+}
+
+bool CUnzipper::FailEntry(const ZipEntryInfo& entry, const std::string& problem)
+{
+    return Fail("entry " + Quoted(entry.name) + " " + problem);
+}
+
+bool CUnzipper::FailWrite(int error)
+{
+    return Fail(imaging::WriteFailureReason(error, "unpacking"));
 }
 
 void CUnzipper::Close()
@@ -281,96 +394,119 @@ bool CUnzipper::GetEntryInfo(ZipEntryInfo& info) const
 bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
 {
     if (!archive_ || destination.empty())
-        return false;
+        return Fail("no package is open");
     std::error_code error;
     std::filesystem::create_directories(destination, error);
-    if (error || !std::filesystem::is_directory(destination, error))
-        return false;
+    if (error)
+        return FailWrite(error.value());
+    if (!std::filesystem::is_directory(destination, error))
+        return FailWrite(ENOTDIR);
 
     ZipEntryInfo info;
     if (!GetEntryInfo(info))
-        return false;
-    if (info.name.find('\0') != std::string::npos || unicode::Utf16Length(info.name) > kMaxEntryNameLength)
-        return false;
+        return Fail("the archive is damaged (an entry's record cannot be read)");
+    if (info.name.find('\0') != std::string::npos)
+        return FailEntry(info, "has a NUL character in its name");
+    if (unicode::Utf16Length(info.name) > kMaxEntryNameLength)
+        return FailEntry(info, "has a name longer than " + std::to_string(kMaxEntryNameLength) + " characters");
     const auto parts = SplitEntryName(info.name);
     if (!parts)
-        return false;
+        return FailEntry(info, "names a place outside the package");
     const std::filesystem::path base = std::filesystem::absolute(destination, error);
     if (error)
-        return false;
+        return FailWrite(error.value());
     std::string target = base.native();
     for (const std::string& part : *parts)
         target += "/" + part;
     if (target.size() >= PATH_MAX)
-        return false;
+        return FailEntry(info, "gives a path that is too long");
 
     const files::Fd root(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.Valid())
-        return false;
+        return FailWrite(errno);
 
-    if (info.isDirectory)
-        return OpenFolders(root.Get(), *parts, parts->size()).Valid();
+    // A folder that cannot be made because the package put a file (or the
+    // working folder a link) in its place is the package's doing.
+    const auto failFolders = [&](int folderError) {
+        if (folderError == ENOTDIR || folderError == ELOOP)
+            return FailEntry(info, "needs a folder where the package has a file");
+        return FailWrite(folderError);
+    };
+    int folderError = 0;
+    if (info.isDirectory) {
+        if (!OpenFolders(root.Get(), *parts, parts->size(), folderError).Valid())
+            return failFolders(folderError);
+        return true;
+    }
 
     // A file needs a name of its own; one that ends in a separator names a
     // folder and cannot be created as a file.
     if (parts->empty() || info.name.back() == '/')
-        return false;
+        return FailEntry(info, "is a file with a folder's name");
     // Encrypted data cannot be read without a password; refuse it before
     // anything is written.
     if (info.flags & kZipFlagEncrypted)
-        return false;
+        return FailEntry(info, "is encrypted");
     // Only stored and deflated data can be decoded; minizip hands other
     // methods out undecoded, which would be written as if it were the file.
     if (info.compressionMethod != 0 && info.compressionMethod != Z_DEFLATED)
-        return false;
+        return FailEntry(info, "uses compression method " + std::to_string(info.compressionMethod) +
+                                   ", which cannot be unpacked");
+    const std::string tooLarge = "the archive unpacks to more than " + std::to_string(limits_.maxTotalBytes) + " bytes";
     if (info.uncompressedSize > limits_.maxTotalBytes - std::min(totalWritten_, limits_.maxTotalBytes))
-        return false;
+        return Fail(tooLarge);
 
-    const files::Fd folder = OpenFolders(root.Get(), *parts, parts->size() - 1);
+    const files::Fd folder = OpenFolders(root.Get(), *parts, parts->size() - 1, folderError);
     if (!folder.Valid())
-        return false;
+        return failFolders(folderError);
     const std::string& leaf = parts->back();
 
     // An existing file of that name is replaced, unless it is read-only.
     struct stat existing {};
     if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(existing.st_mode))
-            return false;
+            return FailEntry(info, "would replace a folder");
         if (S_ISREG(existing.st_mode) && (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return false;
+            return FailEntry(info, "would replace a read-only file");
     }
 
     // Write under a fresh name and rename into place: no existing file, link
     // or hard link is ever written through, and a failure leaves nothing.
     files::TemporaryFile file;
     if (!file.Create(folder.Get(), ".unzip-", ".part", 0644))
-        return false;
+        return FailWrite(errno);
 
-    if (unzOpenCurrentFile(Handle(archive_)) != UNZ_OK)
-        return false;
+    errno = 0;
+    if (const int opened = unzOpenCurrentFile(Handle(archive_)); opened != UNZ_OK)
+        return Fail(UnreadableEntryReason(info.name, opened, errno));
     CurrentEntryGuard entry(Handle(archive_));
 
     std::vector<char> buffer(kCopyChunk);
     std::uint64_t written = 0;
     for (;;) {
+        errno = 0;
         const int read = unzReadCurrentFile(Handle(archive_), buffer.data(), static_cast<unsigned>(buffer.size()));
         if (read < 0)
-            return false;
+            return Fail(UnreadableEntryReason(info.name, read, errno));
         if (read == 0)
             break;
         const auto size = static_cast<std::uint64_t>(read);
         // Never more than the entry declares, never more than the whole
         // extraction may write.
-        if (size > info.uncompressedSize - written || size > limits_.maxTotalBytes - totalWritten_)
-            return false;
+        if (size > info.uncompressedSize - written)
+            return Fail("the archive is damaged (entry " + Quoted(info.name) + " holds more than its record declares)");
+        if (size > limits_.maxTotalBytes - totalWritten_)
+            return Fail(tooLarge);
         if (!files::WriteAll(file.Get(), std::string_view(buffer.data(), static_cast<std::size_t>(size))))
-            return false;
+            return FailWrite(errno);
         written += size;
         totalWritten_ += size;
     }
     // The check value is only compared when the entry is closed.
-    if (entry.Close() != UNZ_OK || written != info.uncompressedSize)
-        return false;
+    if (const int closed = entry.Close(); closed != UNZ_OK)
+        return Fail(UnreadableEntryReason(info.name, closed, 0));
+    if (written != info.uncompressedSize)
+        return Fail("the archive is damaged (entry " + Quoted(info.name) + " holds less than its record declares)");
 
     unz_file_info64 record{};
     if (unzGetCurrentFileInfo64(Handle(archive_), &record, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK) {
@@ -380,9 +516,9 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
         }
     }
     if (!file.Close())
-        return false;
+        return FailWrite(errno);
     if (::renameat(folder.Get(), file.Name().c_str(), folder.Get(), leaf.c_str()) != 0)
-        return false;
+        return FailWrite(errno);
     file.Keep();
     return true;
 }
@@ -390,19 +526,26 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
 bool CUnzipper::ExtractAll(const std::filesystem::path& destination)
 {
     if (!archive_ || destination.empty())
-        return false;
+        return Fail("no package is open");
     std::error_code error;
     std::filesystem::create_directories(destination, error);
-    if (error || !std::filesystem::is_directory(destination, error))
-        return false;
+    if (error)
+        return FailWrite(error.value());
+    if (!std::filesystem::is_directory(destination, error))
+        return FailWrite(ENOTDIR);
     const std::uint64_t count = GetEntryCount();
-    if (count == 0 || count > limits_.maxEntries)
-        return false;
+    const std::string tooMany = "the archive has more than " + std::to_string(limits_.maxEntries) + " entries";
+    if (count == 0)
+        return Fail("the archive has no entries");
+    if (count > limits_.maxEntries)
+        return Fail(tooMany);
     if (MoveToFirst() != Move::Ok)
-        return false;
+        return Fail("the archive is damaged (its first entry cannot be read)");
     totalWritten_ = 0;
     for (std::uint64_t extracted = 1;; ++extracted) {
-        if (extracted > limits_.maxEntries || !ExtractEntry(destination))
+        if (extracted > limits_.maxEntries)
+            return Fail(tooMany);
+        if (!ExtractEntry(destination))
             return false;
         switch (MoveToNext()) {
         case Move::Ok:
@@ -410,7 +553,7 @@ bool CUnzipper::ExtractAll(const std::filesystem::path& destination)
         case Move::End:
             return true;
         case Move::Error:
-            return false;
+            return Fail("the archive is damaged (an entry's record cannot be read)");
         }
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -52,6 +54,20 @@ inline constexpr std::size_t kMaxEntryNameLength = 260;
 // flag, CP437 otherwise. The result is UTF-8.
 std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag);
 
+// Thrown when a package cannot be opened. what() is the fixed text "cannot
+// open file"; Reason() says why, for the user ("not a zip archive", ...).
+class PackageOpenError : public std::runtime_error {
+public:
+    explicit PackageOpenError(std::string reason)
+        : std::runtime_error("cannot open file"), reason_(std::make_shared<const std::string>(std::move(reason)))
+    {
+    }
+    const std::string& Reason() const noexcept { return *reason_; }
+
+private:
+    std::shared_ptr<const std::string> reason_;  // shared: copying never throws
+};
+
 // Unpacks a book package (a zip archive) into a folder on disk.
 //
 // Every file written stays below the destination folder: names with ".."
@@ -60,10 +76,14 @@ std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag);
 // are never followed. A file is written under a temporary name and renamed
 // into place only when its data is complete and checked, so a failed entry
 // leaves no partial file behind.
+//
+// Every operation that fails records why, in words a user can act on
+// ("the archive is damaged (CRC mismatch in entry "a.png")", "no space left
+// on the device while unpacking"); GetFailure gives the last such reason.
 class CUnzipper {
 public:
-    // Opens the package; throws std::runtime_error("cannot open file") when
-    // it cannot be opened (missing, not a regular file, not a zip archive).
+    // Opens the package; throws PackageOpenError when it cannot be opened
+    // (missing, not a regular file, not a zip archive).
     explicit CUnzipper(const std::filesystem::path& package);
     CUnzipper(const std::filesystem::path& package, const ExtractionLimits& limits);
     virtual ~CUnzipper();
@@ -91,12 +111,20 @@ public:
     // error while moving between entries, and when the limits are exceeded.
     bool ExtractAll(const std::filesystem::path& destination);
 
+    // Why the last operation that failed did; empty before any failure.
+    const std::string& GetFailure() const noexcept { return failure_; }
+
 private:
     enum class Move { Ok, End, Error };
     Move MoveToFirst();
     Move MoveToNext();
+    // Records the reason; false, for the caller to return.
+    bool Fail(std::string reason);
+    bool FailEntry(const ZipEntryInfo& entry, const std::string& problem);
+    bool FailWrite(int error);
 
     void* archive_ = nullptr;  // minizip's unzFile
     ExtractionLimits limits_;
     std::uint64_t totalWritten_ = 0;
+    std::string failure_;
 };

@@ -6,6 +6,9 @@
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
 #include "export/SlideBuilder.h"
+#include "imaging/ResourceError.h"
+
+#include <new>
 
 using namespace engine;
 
@@ -37,6 +40,27 @@ public:
 private:
     IPresentation& m_presentation;
 };
+
+// The reason a build or save failed, as a user reads it.
+std::string BuildFailureReason(const std::exception_ptr& failure)
+{
+    const std::string failed = "the presentation could not be built: ";
+    try {
+        std::rethrow_exception(failure);
+    } catch (const imaging::ResourceError& e) {
+        return e.what();  // says itself what ran out
+    } catch (const ComError& e) {
+        if (!e.Description().empty())
+            return failed + e.Description();
+        return failed + SystemMessage(e.Error()).value_or(e.what());
+    } catch (const std::bad_alloc&) {
+        return "out of memory while building the presentation";
+    } catch (const std::exception& e) {
+        return failed + e.what();
+    } catch (...) {
+        return failed + "unknown error";
+    }
+}
 
 }  // namespace
 
@@ -74,6 +98,6 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
     } catch (const UserCancelledError&) {
         throw;
     } catch (...) {
-        throw FileCorruptedError(description);
+        throw FileCorruptedError(description, BuildFailureReason(std::current_exception()));
     }
 }

@@ -2,9 +2,15 @@
 #include "app/ConversionJob.h"
 #include "book/UnknownFileTypeError.h"
 #include "export/PresentationConverter.h"
+#include "book/UnzipperTestZip.h"
 #include "support/ScratchFolder.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
@@ -108,6 +114,110 @@ TEST(ConversionJob, TextureFolderThatCannotBeCreatedPassesTheError)
     int calls = 0;
     EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, Stages(nullptr, &calls)), fs::filesystem_error);
     EXPECT_EQ(calls, 0);
+}
+
+// Real packages through the real stages: the class follows the rules above,
+// and the text says why, so that a log of failures can be acted on.
+struct PackageCase {
+    const char* name;
+    const char* file;
+    std::function<void(const fs::path&)> write;  // nothing: the file is missing
+    Outcome expected;
+    const char* reason;
+};
+
+void PrintTo(const PackageCase& c, std::ostream* os) { *os << c.name; }
+
+class ConversionJobReason : public ::testing::TestWithParam<PackageCase> {};
+
+TEST_P(ConversionJobReason, SaysWhyThePackageFailed)
+{
+    const PackageCase& c = GetParam();
+    ScratchFolder scratch;
+    const fs::path source = scratch / c.file;
+    if (c.write)
+        c.write(source);
+    fs::create_directory(scratch / "work");
+    Outcome outcome = Outcome::Converted;
+    std::string reason;
+    try {
+        RunConversionJob(source, scratch / "work", scratch / "out");
+    } catch (const FileCorruptedError& e) {
+        outcome = Outcome::FileCorrupted;
+        reason = e.what();
+    } catch (const UnknownFileTypeError& e) {
+        outcome = Outcome::UnknownFileType;
+        reason = e.what();
+    }
+    EXPECT_EQ(outcome, c.expected);
+    EXPECT_THAT(reason, ::testing::HasSubstr(c.reason));
+}
+
+void WriteText(const fs::path& file) { testsupport::WriteFileBytes(file, "just some text\n"); }
+
+void WriteBook(const fs::path& file, const std::string& xml) { TestZipWriter(file).AddFile("book", xml).Close(); }
+
+// A whole archive whose stored "book" entry has one byte changed.
+void WriteDamagedEntry(const fs::path& file)
+{
+    TestZipWriter(file).Add(TestZipEntry("book", "<book pageAspectRatio=\"0.7\"/>").Method(0)).Close();
+    std::string bytes = testsupport::ReadFileBytes(file);
+    bytes[bytes.find("<book") + 1] = 'c';
+    testsupport::WriteFileBytes(file, bytes);
+}
+
+void WriteTruncated(const fs::path& file)
+{
+    TestZipWriter(file).AddFile("book", std::string(5000, 'x')).Close();
+    const std::string bytes = testsupport::ReadFileBytes(file);
+    testsupport::WriteFileBytes(file, bytes.substr(0, bytes.size() - 30));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packages, ConversionJobReason,
+    ::testing::Values(
+        PackageCase{"text_with_the_book_extension", "lesson.mordx", WriteText, Outcome::FileCorrupted,
+                    "not a zip archive"},
+        PackageCase{"text_with_another_extension", "notes.txt", WriteText, Outcome::UnknownFileType,
+                    "not a zip archive"},
+        PackageCase{"missing_file", "lesson.mordx", nullptr, Outcome::FileCorrupted,
+                    "the package cannot be opened: No such file or directory"},
+        PackageCase{"truncated_archive", "lesson.mordx", WriteTruncated, Outcome::FileCorrupted,
+                    "the archive is damaged (its table of entries is missing: the file may be truncated)"},
+        PackageCase{"damaged_entry", "lesson.mordx", WriteDamagedEntry, Outcome::FileCorrupted,
+                    "the archive is damaged (CRC mismatch in entry \"book\")"},
+        PackageCase{"empty_archive", "lesson.mordx", [](const fs::path& f) { TestZipWriter(f).Close(); },
+                    Outcome::FileCorrupted, "the archive has no entries"},
+        PackageCase{"malformed_book", "lesson.mordx",
+                    [](const fs::path& f) { WriteBook(f, "<?xml version=\"1.0\"?>\n<book>\n<page>\n</book>\n"); },
+                    Outcome::FileCorrupted, "the book is not well-formed XML (line 4: "},
+        PackageCase{"invalid_book", "lesson.mordx",
+                    [](const fs::path& f) { WriteBook(f, "<book><page pageType=\"whiteSheet\"/></book>"); },
+                    Outcome::FileCorrupted, "the book description is invalid (expected element 'background')"},
+        PackageCase{"archive_without_a_book", "lesson.mordx",
+                    [](const fs::path& f) { TestZipWriter(f).AddFile("content/book", "<book/>").Close(); },
+                    Outcome::UnknownFileType, "no book description in the package"}),
+    testnames::ByName());
+
+// The file size limit stands in for a full disk: it fails writes alike.
+TEST(ConversionJobDeathTest, UnpackingOnAFullDiskSaysSo)
+{
+    ScratchFolder scratch;
+    TestZipWriter(scratch / "lesson.mordx").AddFile("book", "<book/>").AddFile("big.bmp", std::string(100000, 'x')).Close();
+    fs::create_directory(scratch / "work");
+    const auto unpackOnFullDisk = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            RunConversionJob(scratch / "lesson.mordx", scratch / "work", scratch / "out");
+        } catch (const FileCorruptedError& e) {
+            std::fputs(e.what(), stderr);
+            std::_Exit(0);
+        }
+        std::_Exit(1);
+    };
+    EXPECT_EXIT(unpackOnFullDisk(), ::testing::ExitedWithCode(0), "the file size limit was reached while unpacking");
 }
 
 }  // namespace

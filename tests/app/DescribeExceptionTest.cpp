@@ -23,8 +23,9 @@ struct Custom {};
 TEST(DescribeException, Classification)
 {
     EXPECT_EQ(Describe(std::runtime_error("Can't unzip book")), "(class std::runtime_error) Can't unzip book");
-    EXPECT_EQ(Describe(UnknownFileTypeError()), "(class UnknownFileTypeError) std::exception");
-    EXPECT_EQ(Describe(FileCorruptedError("d")), "(class FileCorruptedError) std::exception");
+    EXPECT_EQ(Describe(UnknownFileTypeError("not a zip archive")), "(class UnknownFileTypeError) not a zip archive");
+    EXPECT_EQ(Describe(FileCorruptedError("d", "the archive has no entries")),
+              "(class FileCorruptedError) the archive has no entries");
     EXPECT_EQ(Describe(std::string("text")), "(string) text");
     EXPECT_EQ(Describe("chars"), "(string) chars");
     EXPECT_EQ(Describe(std::wstring(L"\x043C\x4E66")), "(wstring) \xD0\xBC\xE4\xB9\xA6");

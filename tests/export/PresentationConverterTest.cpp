@@ -4,10 +4,16 @@
 #include "book/Book.h"
 #include "export/ConversionErrors.h"
 #include "export/EngineDescription.h"
+#include "imaging/TextureFiles.h"
+#include "support/CaseNames.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -137,5 +143,78 @@ TEST(Convert, EngineThatCannotStartIsNotInstalled)
     PresentationConverter absent(c.scratch.Path(), {}, [] { return std::unique_ptr<engine::IApplication>(); });
     EXPECT_THROW(absent.Convert(c.book, c.scratch.Path() / "lesson.mordx"), PptNotInstalledError);
 }
+
+// A failed build says why: what the engine reported, or what ran out. A
+// full disk fails the book wherever a background is written, also in the
+// tints made side by side, instead of leaving a slide untextured or grey.
+enum class Disk { Free, Full, FullOnceGreyWritten };
+
+struct ReasonCase {
+    const char* name;
+    std::string pages;
+    const char* failing;  // as in ConvertFailure; nullptr for none
+    Disk disk;
+    const char* reason;
+};
+
+void PrintTo(const ReasonCase& c, std::ostream* os) { *os << c.name; }
+
+class ConvertFailureReason : public ::testing::TestWithParam<ReasonCase> {};
+
+TEST_P(ConvertFailureReason, Reason)
+{
+    const ReasonCase& p = GetParam();
+    Conversion c(p.pages);
+    if (p.failing && p.failing[0] == '!')
+        c.recorder.Fail(p.failing + 1, 0);
+    else if (p.failing)
+        c.recorder.Fail(p.failing, engine::E_FAIL);
+    const auto convert = [&] {
+        if (p.disk == Disk::FullOnceGreyWritten) {
+            fs::create_directories(c.scratch / "res_textures");
+            for (std::size_t i = 0; i < c.book.GetPageCount(); ++i)
+                imaging::GetTextureFile(*c.book.GetPage(i).GetTexture(), c.scratch / "res_textures");
+        }
+        if (p.disk != Disk::Free) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        try {
+            c.Run();
+        } catch (const FileCorruptedError& e) {
+            std::fputs(e.what(), stderr);
+            std::_Exit(e.GetPowerPointDescription().empty() ? 2 : 0);
+        }
+        std::_Exit(1);
+    };
+    EXPECT_EXIT(convert(), ::testing::ExitedWithCode(0), p.reason);
+}
+
+std::string TexturedPages(const std::vector<const char*>& colours)
+{
+    std::string pages;
+    for (const char* colour : colours) {
+        pages += "<page pageType=\"whiteSheet\"><background>";
+        if (*colour)
+            pages += "<fillColor color=\"" + std::string(colour) + "\"/>";
+        pages += "<texture id=\"bcover1\"/></background><content/></page>";
+    }
+    return pages;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ConvertFailureReason,
+    ::testing::Values(
+        ReasonCase{"automation_error", kRedPage, "slides1.Add", Disk::Free,
+                   "the presentation could not be built: recorded failure of Add"},
+        ReasonCase{"other_error", kRedPage, "!SetFollowMasterBackground", Disk::Free,
+                   "the presentation could not be built: recorded failure of SetFollowMasterBackground"},
+        ReasonCase{"texture_on_a_full_disk", TexturedPages({""}), nullptr, Disk::Full,
+                   "the file size limit was reached while writing a background texture"},
+        ReasonCase{"tints_side_by_side_on_a_full_disk", TexturedPages({"255", "65280", "16711680", "1"}), nullptr,
+                   Disk::FullOnceGreyWritten,
+                   "the file size limit was reached while writing a background texture"}),
+    testnames::ByName());
 
 }  // namespace
