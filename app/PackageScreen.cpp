@@ -2,6 +2,7 @@
 
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
+#include "book/Unzipper.h"
 #include "export/ConversionErrors.h"
 #include "imaging/FileDescriptor.h"
 
@@ -51,9 +52,11 @@ void RejectNonPackage(const std::filesystem::path& source)
 {
     if (HasEndOfArchive(source) != false)
         return;
+    // Worded as the unzipper words its refusal of such a file.
+    std::string reason = DescribeRefusedArchive(source);
     if (HasBookExtension(source))
-        throw FileCorruptedError({}, "not a zip archive");
-    throw UnknownFileTypeError("not a zip archive");
+        throw FileCorruptedError({}, std::move(reason));
+    throw UnknownFileTypeError(std::move(reason));
 }
 
 std::optional<std::string> ScreenNonPackage(const std::filesystem::path& source)

@@ -110,23 +110,6 @@ voidpf ZCALLBACK OpenRegularFile(voidpf opaque, const void* filename, int mode)
     return file;
 }
 
-// Why minizip refused a file that could be read: its first bytes tell an
-// archive without entries (nothing before the end record) and one whose end,
-// with the table of entries, is missing from one that is no zip at all.
-std::string RefusedArchiveReason(const std::filesystem::path& package)
-{
-    char magic[4] = {};
-    std::ifstream in(package, std::ios::binary);
-    in.read(magic, sizeof magic);
-    if (in.gcount() == 0)
-        return "not a zip archive (the file is empty)";
-    if (in.gcount() == 4 && std::memcmp(magic, "PK\x05\x06", 4) == 0)
-        return "the archive has no entries";
-    if (in.gcount() == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0)
-        return "the archive is damaged (its table of entries is missing: the file may be truncated)";
-    return "not a zip archive";
-}
-
 // An entry name as a reason quotes it: on one line, and short enough to read.
 std::string Quoted(const std::string& name)
 {
@@ -252,6 +235,24 @@ bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawN
 
 }  // namespace
 
+// Why minizip refused a file that could be read: its first bytes tell an
+// archive without entries (nothing before the end record) and one whose end,
+// with the table of entries, is missing from one that is no zip at all.
+std::string DescribeRefusedArchive(const std::filesystem::path& package)
+{
+    char magic[4] = {};
+    std::ifstream in(package, std::ios::binary);
+    in.read(magic, sizeof magic);
+    if (in.gcount() == 0)
+        return "not a zip archive (the file is empty)";
+    if (in.gcount() == 4 && std::memcmp(magic, "PK\x05\x06", 4) == 0)
+        return "the archive has no entries";
+    if (in.gcount() == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0)
+        return "the archive is damaged (its table of entries is missing: the file may be truncated)";
+    return "not a zip archive";
+}
+
+
 std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag)
 {
     if (utf8Flag) {
@@ -305,7 +306,7 @@ bool CUnzipper::Open(const std::filesystem::path& package)
         return Fail("the package is not a regular file");
     if (!attempt.opened)
         return Fail("the package cannot be opened: " + std::string(std::strerror(attempt.error)));
-    return Fail(RefusedArchiveReason(full));
+    return Fail(DescribeRefusedArchive(full));
 }
 
 bool CUnzipper::Fail(std::string reason)

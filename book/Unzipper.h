@@ -54,6 +54,10 @@ inline constexpr std::size_t kMaxEntryNameLength = 260;
 // flag, CP437 otherwise. The result is UTF-8.
 std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag);
 
+// Why a file that could be read is refused as an archive: "not a zip
+// archive", "the archive has no entries", "the archive is damaged (...)".
+std::string DescribeRefusedArchive(const std::filesystem::path& package);
+
 // Thrown when a package cannot be opened. what() is the fixed text "cannot
 // open file"; Reason() says why, for the user ("not a zip archive", ...).
 class PackageOpenError : public std::runtime_error {

@@ -1,8 +1,11 @@
 #include "app/Batch.h"
+#include "app/ConversionJob.h"
+#include "app/DescribeException.h"
 #include "app/PackageScreen.h"
 #include "export/ConversionErrors.h"
 #include "text/LineEscaping.h"
 #include "text/Unicode.h"
+#include "support/CaseNames.h"
 #include "support/ScratchFolder.h"
 
 #include <algorithm>
@@ -287,6 +290,46 @@ TEST(Batch, NonPackagesCostNoProcess)
     EXPECT_NE(log.find("broken.mordx\r\n\tError description: (class FileCorruptedError) not a zip archive\r\n"),
               std::string::npos) << log;
 }
+
+struct ScreenCase {
+    const char* name;
+    std::string bytes;
+    bool screened;  // decided without the job
+};
+
+class PackageScreenTest : public ::testing::TestWithParam<ScreenCase> {};
+
+// The screen decides only what the job would refuse, and says what the job
+// says: the log reads the same with and without it.
+TEST_P(PackageScreenTest, SaysWhatTheJobSays)
+{
+    ScratchFolder dir;
+    const fs::path file = dir.Write(GetParam().name, GetParam().bytes);
+    fs::create_directory(dir / "work");
+    std::string job;
+    try {
+        RunConversionJob(file, dir / "work", dir.Path());
+    } catch (...) {
+        job = DescribeException(std::current_exception(), true);
+    }
+    const auto screen = ScreenNonPackage(file);
+    EXPECT_EQ(screen.has_value(), GetParam().screened);
+    if (screen) {
+        EXPECT_EQ(*screen, job);
+    }
+}
+
+const std::string kEndRecord = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+
+INSTANTIATE_TEST_SUITE_P(Files, PackageScreenTest, ::testing::Values(
+    ScreenCase{"text.txt", "some text", true},
+    ScreenCase{"text.mordx", "some text", true},
+    ScreenCase{"empty.mordx", "", true},
+    ScreenCase{"truncated.mordx", std::string("PK\x03\x04", 4) + std::string(100, 'x'), true},
+    ScreenCase{"no_entries.mordx", kEndRecord, false},
+    ScreenCase{"end_record_deep_in_a_comment.txt", std::string(1000, 'x') + kEndRecord + std::string(60000, 'c'), false},
+    ScreenCase{"end_record_too_far.txt", kEndRecord + std::string(70000, 'c'), true}),
+    [](const auto& info) { return testnames::Name(info.param.name); });
 
 TEST(MakeUniqueFileName, CountsUpPastTakenNames)
 {
