@@ -202,10 +202,12 @@ std::vector<fs::path> ConvertedSources(const fs::path& outputFolder)
             const fs::path presentation = lineescaping::Unescape(line.substr(tab + 1));
             if (!fs::exists(fs::symlink_status(presentation, e)))
                 continue;
-            sources.push_back(source);
-            const fs::path resolved = fs::weakly_canonical(source, e);
-            if (!e && resolved != source)
-                sources.push_back(resolved);
+            for (const fs::path& path : {source, presentation}) {
+                sources.push_back(path);
+                const fs::path resolved = fs::weakly_canonical(path, e);
+                if (!e && resolved != path)
+                    sources.push_back(resolved);
+            }
         }
     }
     return sources;

@@ -87,6 +87,8 @@ private:
 // separated by a tab, each escaped (text/LineEscaping.h), ending in LF.
 std::string RecordLine(const std::filesystem::path& source, const std::filesystem::path& presentation);
 
-// The sources that records ("converted*.tsv") in the folder list with their
-// presentation still present, as they were recorded and resolved.
+// What --resume skips: the sources that records ("converted*.tsv") in the
+// folder list with their presentation still present, and those
+// presentations themselves (an output folder inside the source lists them),
+// each as recorded and resolved.
 std::vector<std::filesystem::path> ConvertedSources(const std::filesystem::path& outputFolder);

@@ -268,6 +268,15 @@ TEST(Batch, ResumeSkipsRecordedBooks)
     dir.Write("calls", "");
     RunBatch((dir / "src").string(), (dir / "out").string(), counting, resume);
     EXPECT_EQ(ReadFileBytes(dir / "calls"), "");
+    // Into the source folder itself: the presentations written are no books
+    // to convert either.
+    RunBatch((dir / "src").string(), (dir / "src").string(), counting, BatchOptions {2});
+    dir.Write("calls", "");
+    RunBatch((dir / "src").string(), (dir / "src").string(), counting, resume);
+    // (Logs and records are files too; without a screen the job sees them.)
+    const std::string calls = ReadFileBytes(dir / "calls");
+    EXPECT_EQ(calls.find(".mordx"), std::string::npos) << calls;
+    EXPECT_EQ(calls.find(".out"), std::string::npos) << calls;
 }
 
 // What has no end-of-archive record is decided without a process, with the
