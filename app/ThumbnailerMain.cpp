@@ -1,0 +1,30 @@
+#include "app/Interruption.h"
+#include "app/Thumbnailer.h"
+
+#include <FreeImage.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class ImageLibrary {
+public:
+    ImageLibrary() { FreeImage_Initialise(TRUE); }
+    ~ImageLibrary() { FreeImage_DeInitialise(); }
+    ImageLibrary(const ImageLibrary&) = delete;
+    ImageLibrary& operator=(const ImageLibrary&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // A file manager that gives up on a thumbnail ends the process; its
+    // working folder goes with it.
+    InstallInterruptionCleanup();
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const ImageLibrary imageLibrary;
+    return RunThumbnailer(arguments, std::cerr);
+}
