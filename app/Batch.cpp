@@ -310,8 +310,11 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
                  [&] { progress.Tick(); }, screen,
                  // Recorded as soon as it is written, so that a resumed run
                  // finds every presentation there is.
+                 // Absolute, so that a run from another folder finds it.
                  [&](std::size_t index, const fs::path& presentation) {
-                     record.Write(RecordLine(files[index], presentation));
+                     std::error_code e;
+                     const fs::path absolute = fs::absolute(presentation, e);
+                     record.Write(RecordLine(files[index], e ? presentation : absolute));
                  });
     log.WriteLine("Processing finished");
     log.Close();
