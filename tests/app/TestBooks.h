@@ -12,20 +12,19 @@
 #include <utility>
 #include <vector>
 
-// An uncompressed 24-bit BMP of noise: it does not shrink in a zip, so
-// unpacking and saving a book that holds it take a while.
-inline std::string NoiseBmp(unsigned width, unsigned height, unsigned seed)
+// A 24-bit BMP whose colour (0xRRGGBB) is a function of the pixel.
+template <class Color>
+std::string PatternBmp(unsigned width, unsigned height, Color color)
 {
     const unsigned row = (width * 3 + 3) / 4 * 4;
-    const std::uint32_t size = 54 + row * height;
-    std::string bmp(size, '\0');
+    std::string bmp(54 + row * height, '\0');
     auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i)
             bmp[at + i] = static_cast<char>(value >> (8 * i));
     };
     bmp[0] = 'B';
     bmp[1] = 'M';
-    put(2, size, 4);
+    put(2, static_cast<std::uint32_t>(bmp.size()), 4);
     put(10, 54, 4);
     put(14, 40, 4);
     put(18, width, 4);
@@ -33,10 +32,18 @@ inline std::string NoiseBmp(unsigned width, unsigned height, unsigned seed)
     put(26, 1, 2);
     put(28, 24, 2);
     put(34, row * height, 4);
-    std::mt19937 random(seed);
-    for (std::size_t i = 54; i < bmp.size(); ++i)
-        bmp[i] = static_cast<char>(random());
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x)
+            put(54 + (height - 1 - y) * row + x * 3, color(x, y), 3);  // BGR, rows from the bottom
     return bmp;
+}
+
+// An uncompressed BMP of noise: it does not shrink in a zip, so unpacking
+// and saving a book that holds it take a while.
+inline std::string NoiseBmp(unsigned width, unsigned height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    return PatternBmp(width, height, [&](unsigned, unsigned) { return static_cast<std::uint32_t>(random()); });
 }
 
 // A book of `pages` pages in distinct colours; with a picture, every page

@@ -7,6 +7,7 @@
 #include "book/UnzipperTestZip.h"
 #include "imaging/ArgbBitmap.h"
 #include "support/ScratchFolder.h"
+#include "TestBooks.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -44,31 +45,6 @@ int Shell(const std::string& command)
 {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A 24-bit BMP whose colour is a function of the pixel.
-template <class Color>
-std::string PatternBmp(unsigned width, unsigned height, Color color)
-{
-    const unsigned row = (width * 3 + 3) / 4 * 4;
-    std::string bmp(54 + row * height, '\0');
-    auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            bmp[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put(2, static_cast<std::uint32_t>(bmp.size()), 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, width, 4);
-    put(22, height, 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x)
-            put(54 + (height - 1 - y) * row + x * 3, color(x, y), 3);  // BGR, rows from the bottom
-    return bmp;
 }
 
 // Four quadrants (blue, green / red, cyan) in a dark frame: a crop that
