@@ -1,8 +1,11 @@
 #include "app/RevealInExplorer.h"
 
 #include "text/PercentEncoding.h"
+#include "ui/Desktop.h"
 
+#include <gdk/gdkx.h>
 #include <gio/gio.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -52,16 +55,47 @@ Connection SessionBus()
     return Connection(bus);
 }
 
-// The id a launcher gave us, or one of our own, so that the file manager's
-// window may take the focus.
-std::string StartupId()
+// What lets the file manager's window take the focus, and the environment
+// variable that hands it to a program started instead (GTK reads
+// DESKTOP_STARTUP_ID on X, XDG_ACTIVATION_TOKEN on Wayland).
+struct StartupToken {
+    const char* variable = "DESKTOP_STARTUP_ID";
+    std::string value;
+};
+
+// The startup id or activation token the launcher gave this program, taken
+// out of the environment so that no program started later reuses it (each
+// is good for one window).
+StartupToken TakeLauncherToken()
 {
-    if (const char* id = std::getenv("DESKTOP_STARTUP_ID"); id != nullptr && *id != '\0')
-        return id;
-    return "tralvex-" + std::to_string(::getpid()) + "_TIME" + std::to_string(g_get_real_time() / 1000 % 0xFFFFFFFF);
+    StartupToken token;
+    for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0' && token.value.empty())
+            token = {name, value};
+        ::unsetenv(name);
+    }
+    return token;
 }
 
-bool ShowItems(GDBusConnection* bus, const std::string& uri)
+// Without one from the launcher, on an X display, an id of our own with the
+// server's current time: a window manager lets a window take the focus when
+// its id's time is no older than the last user input. Elsewhere none.
+StartupToken MakeStartupToken()
+{
+    if (!OpenDesktop() || !GDK_IS_X11_DISPLAY(gdk_display_get_default()))
+        return {};
+    GdkWindowAttr attributes{};
+    attributes.width = attributes.height = 1;
+    attributes.wclass = GDK_INPUT_ONLY;
+    attributes.window_type = GDK_WINDOW_TOPLEVEL;
+    attributes.event_mask = GDK_PROPERTY_CHANGE_MASK;
+    GdkWindow* window = gdk_window_new(nullptr, &attributes, 0);
+    const guint32 time = gdk_x11_get_server_time(window);
+    gdk_window_destroy(window);
+    return {"DESKTOP_STARTUP_ID", "tralvex-" + std::to_string(::getpid()) + "_TIME" + std::to_string(time)};
+}
+
+bool ShowItems(GDBusConnection* bus, const std::string& uri, const StartupToken& token)
 {
     GVariantBuilder items;
     g_variant_builder_init(&items, G_VARIANT_TYPE("as"));
@@ -69,7 +103,7 @@ bool ShowItems(GDBusConnection* bus, const std::string& uri)
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                                                   "org.freedesktop.FileManager1", "ShowItems",
-                                                  g_variant_new("(ass)", &items, StartupId().c_str()), nullptr,
+                                                  g_variant_new("(ass)", &items, token.value.c_str()), nullptr,
                                                   G_DBUS_CALL_FLAGS_NONE, kFileManagerTimeoutMs, nullptr, &error);
     if (error)
         g_error_free(error);
@@ -79,12 +113,16 @@ bool ShowItems(GDBusConnection* bus, const std::string& uri)
     return true;
 }
 
-bool OpenFolder(const std::filesystem::path& folder)
+bool OpenFolder(const std::filesystem::path& folder, const StartupToken& token)
 {
+    GAppLaunchContext* context = g_app_launch_context_new();
+    if (!token.value.empty())
+        g_app_launch_context_setenv(context, token.variable, token.value.c_str());
     GError* error = nullptr;
-    const bool opened = g_app_info_launch_default_for_uri(MakeFileUri(folder).c_str(), nullptr, &error);
+    const bool opened = g_app_info_launch_default_for_uri(MakeFileUri(folder).c_str(), context, &error);
     if (error)
         g_error_free(error);
+    g_object_unref(context);
     return opened;
 }
 
@@ -98,8 +136,12 @@ void RevealInExplorer(const std::filesystem::path& presentation)
     const auto canonicalFolder = std::filesystem::canonical(folder.empty() ? "." : folder, ec);
     const std::filesystem::path shown = ec ? std::filesystem::absolute(presentation, ec)
                                            : canonicalFolder / presentation.filename();
+    // Before GTK may be initialised: it keeps DESKTOP_STARTUP_ID to itself.
+    StartupToken token = TakeLauncherToken();
     if (Connection bus = SessionBus()) {
-        if (ShowItems(bus.get(), MakeFileUri(shown)) || OpenFolder(shown.parent_path()))
+        if (token.value.empty())
+            token = MakeStartupToken();
+        if (ShowItems(bus.get(), MakeFileUri(shown), token) || OpenFolder(shown.parent_path(), token))
             return;
     }
     std::cout << shown.string() << std::endl;
