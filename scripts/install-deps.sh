@@ -12,9 +12,10 @@ case "$target" in
   *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
 esac
 
-# The program, and the example book that `make run` converts.
+# The program, and the example book that `make run` converts; dpkg-dev gives
+# the hardening flags and, for `make package`, the library dependencies.
 run_packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev
   zlib1g-dev libminizip-dev libxxhash-dev
   libxerces-c-dev xsdcxx
   libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
@@ -27,7 +28,7 @@ test_packages=(
   libxml2-utils poppler-utils
   fonts-dejavu-core xvfb xauth dbus-daemon
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
-  dpkg-dev lintian parallel
+  lintian parallel appstream
 )
 # The tests render presentations with LibreOffice; any soffice on the machine
 # serves (a desktop's libreoffice-impress conflicts with the -nogui build).

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Installs into a scratch prefix and checks what the desktop reads: the entry,
-# the book MIME type (as a file manager sees it), the icons and the manual page.
+# Installs into a scratch folder as `make install DESTDIR=...` does and checks
+# what the desktop reads: the entry, the book MIME type (as a file manager
+# sees it), the icons, the software-centre metadata and the manual page; then
+# `make uninstall` must leave no file behind.
 set -euo pipefail
-build=$1 book=$2
-shift 2
+build=$1 book=$2 version=$3
+shift 3
 sizes=("$@")
+source=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" > /dev/null
+root=$work/root
+prefix=$root/usr
 fail() { echo "FAIL: $*"; exit 1; }
+make_() { env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -C "$source" "$@" BUILD="$build" DESTDIR="$root" PREFIX=/usr INSTALLED="$work/installed.txt"; }
+make_ install-built > /dev/null
 
 entry=$prefix/share/applications/tralvex.desktop
 out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
@@ -17,10 +22,17 @@ out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
 # %f: one local path; %U would hand over file:// addresses.
 grep -qx 'Exec=tralvex %f' "$entry" || fail "Exec line"
 grep -qx 'MimeType=application/x-mordx;' "$entry" || fail "MimeType line"
+# The launcher shows the start and hands its id on; the program passes it to
+# the file manager.
+grep -qx 'StartupNotify=true' "$entry" || fail "StartupNotify line"
 [ -x "$prefix/bin/tralvex" ] || fail "no executable"
 
 xmllint --noout "$prefix/share/mime/packages/tralvex.xml"
-out=$(XDG_DATA_DIRS=$prefix/share:/usr/share update-mime-database "$prefix/share/mime" 2>&1) || fail "update-mime-database: $out"
+# The MIME database is built beside the installed files, which uninstall
+# must find as they were installed.
+mkdir "$work/data"
+cp -r "$prefix/share/mime" "$work/data/mime"
+out=$(XDG_DATA_DIRS=$work/data:/usr/share update-mime-database "$work/data/mime" 2>&1) || fail "update-mime-database: $out"
 [ -z "$out" ] || fail "update-mime-database: $out"
 cp "$book" "$work/History Of Art.mordx"
 # xdg-mime asks GIO (shared-mime-info) on GNOME; its generic fallback is file(1),
@@ -30,7 +42,7 @@ query() {
     xdg-mime query filetype "$work/History Of Art.mordx"
 }
 [ "$(query /usr/share)" != application/x-mordx ] || fail "known without the installed type"
-type=$(query "$prefix/share:/usr/share")
+type=$(query "$work/data:/usr/share")
 [ "$type" = application/x-mordx ] || fail "xdg-mime reports '$type'"
 
 for size in "${sizes[@]}"; do
@@ -49,4 +61,20 @@ for section in NAME SYNOPSIS DESCRIPTION "BATCH LOG" FILES "EXIT STATUS" ENVIRON
   grep -q "^$section" "$work/page.txt" || fail "no $section section"
 done
 grep -q SOURCE_DATE_EPOCH "$work/page.txt" && grep -q TMPDIR "$work/page.txt" || fail "environment"
-echo "installed files, entry, MIME type, icons and manual page are right"
+# Software centres: the metadata validates and names what is installed.
+metainfo=$prefix/share/metainfo/example.veltrana.tralvex.metainfo.xml
+out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $out"
+# The tree: the desktop entry it names is installed beside it.
+out=$(appstreamcli validate-tree --no-net "$root" 2>&1) || fail "appstreamcli: $out"
+xpath() { xmllint --xpath "string($1)" "$metainfo"; }
+[ "$(xpath '/component/launchable[@type="desktop-id"]')" = tralvex.desktop ] || fail "launchable"
+[ "$(xpath '/component/provides/mediatype')" = application/x-mordx ] || fail "mediatype"
+[ "$(xpath '/component/provides/binary')" = tralvex ] || fail "binary"
+[ "$(xpath '/component/releases/release[1]/@version')" = "$version" ] || fail "release version"
+[[ "$(xpath '/component/releases/release[1]/@date')" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}$ ]] || fail "release date"
+
+make_ uninstall > /dev/null
+left=$(find "$root" ! -type d)
+[ -z "$left" ] || fail "left after uninstall: $left"
+[ ! -e "$prefix/share/doc/tralvex" ] || fail "documentation folder left"
+echo "installed files, entry, MIME type, icons, metadata and manual page are right; uninstall removes them"

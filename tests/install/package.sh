@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks its file list, its dependencies and
-# lintian's verdict.
+# Builds the Debian package and checks its file list, its dependencies, the
+# hardening of its programs (when the build is hardened: ON) and lintian's
+# verdict.
 set -euo pipefail
-build=$1
-shift
+build=$1 hardened=$2
+shift 2
 sizes=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,7 +15,8 @@ deb=$(ls "$work"/tralvex_*.deb)
 
 expected=(./usr/bin/tralvex ./usr/share/applications/tralvex.desktop
   ./usr/share/doc/tralvex/changelog.gz ./usr/share/doc/tralvex/copyright
-  ./usr/share/man/man1/tralvex.1.gz ./usr/share/mime/packages/tralvex.xml)
+  ./usr/share/man/man1/tralvex.1.gz ./usr/share/mime/packages/tralvex.xml
+  ./usr/share/metainfo/example.veltrana.tralvex.metainfo.xml)
 for size in "${sizes[@]}"; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/tralvex.png"
     "./usr/share/icons/hicolor/${size}x${size}/mimetypes/application-x-mordx.png")
@@ -35,5 +37,11 @@ for library in "${libraries[@]}"; do
   grep -q "$library" <<< "$depends" || fail "no dependency on $library"
 done
 
-lintian --fail-on error "$deb" 2> /dev/null | tee "$work/lintian" || fail "lintian reports errors"
+lintian --fail-on error --display-info "$deb" 2> /dev/null | tee "$work/lintian" || fail "lintian reports errors"
+if [ "$hardened" = ON ]; then
+  mkdir "$work/root"
+  dpkg-deb -x "$deb" "$work/root"
+  "$(dirname "$0")/hardening.sh" "$work"/root/usr/bin/* || fail "programs not hardened"
+  ! grep -E 'hardening-no-(bindnow|fortify-functions|relro|pie)' "$work/lintian" || fail "lintian: not hardened"
+fi
 echo "package file list, dependencies and lintian are right"
