@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
-// The usage: the syntax of the three run modes and the catalogue's usage text.
+// The usage: the syntax of the three run modes, the options, the exit status
+// and the catalogue's usage text.
 std::string UsageText();
 // "tralvex " + the program version.
 std::string VersionText();
 
-// "--help" or "--version" as argument 0 prints the usage or the version to
-// `out` and returns true, unless a file-system object of that name exists in
-// the current folder: that is a book like any other path and is converted.
+// "--help" or "-h", "--version" or "-V" as argument 0 prints the usage or the
+// version to `out` and returns true, unless a file-system object of that name
+// exists in the current folder: that is a book like any other path and is
+// converted.
 bool PrintInformation(const std::vector<std::string>& arguments, std::ostream& out);

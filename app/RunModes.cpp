@@ -5,16 +5,19 @@
 #include "app/FolderLock.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"
+#include "app/TerminalNotes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/ConversionErrors.h"
 #include "ui/Messages.h"
 
 #include <algorithm>
 #include <charconv>
+#include <iostream>
+#include <unistd.h>
 
 RunMode SelectRunMode(const std::vector<std::string>& arguments)
 {
-    if (arguments.size() >= 3 && arguments[0] == "--silent")
+    if (!arguments.empty() && arguments[0] == "--silent" && ParseBatchArguments(arguments).folders.size() >= 2)
         return RunMode::Batch;
     if (!arguments.empty())
         return RunMode::SingleFile;
@@ -78,21 +81,44 @@ unsigned ParseJobCount(const std::string& text)
     return std::min(jobs, kMostJobs);
 }
 
+// The count is taken as written: 1 to 128, digits only.
+bool IsJobCount(const std::string& text)
+{
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    return error == std::errc() && end == text.data() + text.size() && jobs >= 1 && jobs <= 128;
+}
+
 }  // namespace
+
+BatchArguments ParseBatchArguments(const std::vector<std::string>& arguments)
+{
+    BatchArguments parsed;
+    const auto takeJobs = [&parsed](const std::string& text) {
+        parsed.options.jobs = ParseJobCount(text);
+        if (!IsJobCount(text))
+            parsed.refusedJobs.push_back(text);
+    };
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        std::error_code ec;
+        if (argument == "--resume")
+            parsed.options.resume = true;
+        else if (argument == "--jobs")
+            takeJobs(i + 1 < arguments.size() ? arguments[++i] : std::string());
+        else if (argument.starts_with("--jobs="))
+            takeJobs(argument.substr(7));
+        else if (argument.starts_with("-") && !std::filesystem::exists(std::filesystem::symlink_status(argument, ec)))
+            parsed.unknownOptions.push_back(argument);
+        else
+            parsed.folders.push_back(argument);
+    }
+    return parsed;
+}
 
 BatchOptions ParseBatchOptions(const std::vector<std::string>& arguments)
 {
-    BatchOptions options;
-    for (std::size_t i = 3; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--resume")
-            options.resume = true;
-        else if (argument == "--jobs" && i + 1 < arguments.size())
-            options.jobs = ParseJobCount(arguments[++i]);
-        else if (argument.rfind("--jobs=", 0) == 0)
-            options.jobs = ParseJobCount(argument.substr(7));
-    }
-    return options;
+    return ParseBatchArguments(arguments).options;
 }
 
 unsigned ParseJobs(const std::vector<std::string>& arguments)
@@ -102,10 +128,13 @@ unsigned ParseJobs(const std::vector<std::string>& arguments)
 
 void RunApplication(const std::vector<std::string>& arguments)
 {
+    WriteCommandLineNotes(CommandLineNotes(arguments), std::cerr, ::isatty(STDERR_FILENO) == 1);
     switch (SelectRunMode(arguments)) {
-    case RunMode::Batch:
-        RunBatch(arguments[1], arguments[2], ParseBatchOptions(arguments));
+    case RunMode::Batch: {
+        const BatchArguments batch = ParseBatchArguments(arguments);
+        RunBatch(batch.folders[0], batch.folders[1], batch.options);
         break;
+    }
     case RunMode::SingleFile:
         RunSingleFile(arguments[0]);
         break;

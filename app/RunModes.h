@@ -8,13 +8,21 @@
 
 enum class RunMode { Usage, SingleFile, Batch };
 
-// Batch mode needs "--silent" (exactly) and two more arguments; any other
-// non-empty argument list is single-file mode with argument 0.
+// Batch mode needs "--silent" (exactly) as argument 0 and two folders after
+// it; any other non-empty argument list is single-file mode with argument 0.
 RunMode SelectRunMode(const std::vector<std::string>& arguments);
 
-// The options after the two folders of batch mode, in any order: "--jobs N"
-// or "--jobs=N" (N at most 128; 0, the default, when it is missing or not a
-// positive number) and "--resume".
+// What follows "--silent", in any order: "--jobs N" or "--jobs=N" (N at most
+// 128; 0, the default, when it is missing or not a positive number),
+// "--resume", and the folders: every other argument, unless it starts with
+// "-" and names nothing that exists (an unknown option).
+struct BatchArguments {
+    std::vector<std::string> folders;  // source, output, then any extra ones
+    BatchOptions options;
+    std::vector<std::string> refusedJobs;  // "--jobs" values not taken as given ("" when missing)
+    std::vector<std::string> unknownOptions;
+};
+BatchArguments ParseBatchArguments(const std::vector<std::string>& arguments);
 BatchOptions ParseBatchOptions(const std::vector<std::string>& arguments);
 unsigned ParseJobs(const std::vector<std::string>& arguments);
 

@@ -68,9 +68,44 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"silent_one_more", {"--silent", "src"}, RunMode::SingleFile},
                       ModeCase{"silent_two_more", {"--silent", "src", "out"}, RunMode::Batch},
                       ModeCase{"silent_three_more", {"--silent", "src", "out", "x"}, RunMode::Batch},
+                      ModeCase{"options_before_folders", {"--silent", "--jobs", "2", "src", "out"}, RunMode::Batch},
+                      ModeCase{"options_between_folders", {"--silent", "src", "--resume", "out"}, RunMode::Batch},
+                      ModeCase{"jobs_value_is_no_folder", {"--silent", "--jobs", "2", "src"}, RunMode::SingleFile},
+                      ModeCase{"unknown_option_is_no_folder", {"--silent", "--bogus", "src"}, RunMode::SingleFile},
                       ModeCase{"capital_silent", {"--SILENT", "a", "b"}, RunMode::SingleFile},
                       ModeCase{"silent_not_first", {"a", "--silent", "b"}, RunMode::SingleFile},
                       ModeCase{"silent_prefix_only", {"--silentx", "a", "b"}, RunMode::SingleFile}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FoldersCase {
+    const char* name;
+    Args arguments;
+    Args folders;
+    Args unknownOptions;
+};
+
+void PrintTo(const FoldersCase& c, std::ostream* os) { *os << c.name; }
+
+class BatchFoldersTest : public ::testing::TestWithParam<FoldersCase> {};
+
+TEST_P(BatchFoldersTest, AreTheArgumentsThatAreNoOptions)
+{
+    const BatchArguments parsed = ParseBatchArguments(GetParam().arguments);
+    EXPECT_EQ(parsed.folders, GetParam().folders);
+    EXPECT_EQ(parsed.unknownOptions, GetParam().unknownOptions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, BatchFoldersTest,
+    ::testing::Values(FoldersCase{"after_silent", {"--silent", "src", "out"}, {"src", "out"}, {}},
+                      FoldersCase{"options_first", {"--silent", "--jobs", "2", "--resume", "src", "out"},
+                                  {"src", "out"}, {}},
+                      FoldersCase{"options_between", {"--silent", "src", "--jobs=2", "out", "--resume"},
+                                  {"src", "out"}, {}},
+                      FoldersCase{"jobs_takes_the_next_argument", {"--silent", "--jobs", "src", "out"}, {"out"}, {}},
+                      FoldersCase{"unknown_options_skipped", {"--silent", "-v", "src", "--x", "out"}, {"src", "out"},
+                                  {"-v", "--x"}},
+                      FoldersCase{"extra_folders_kept", {"--silent", "a", "b", "c"}, {"a", "b", "c"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -45,6 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
     Table, InformationOptions,
     ::testing::Values(InformationCase{"help", {"--help"}, nullptr, "Usage:\n  tralvex BOOK"},
                       InformationCase{"version", {"--version"}, nullptr, "tralvex 1."},
+                      InformationCase{"short_help", {"-h"}, nullptr, "Usage:\n  tralvex BOOK"},
+                      InformationCase{"short_version", {"-V"}, nullptr, "tralvex 1."},
+                      InformationCase{"file_named_h_is_a_book", {"-h"}, "-h", nullptr},
+                      InformationCase{"file_named_V_is_a_book", {"-V"}, "-V", nullptr},
+                      InformationCase{"lower_v_is_a_path", {"-v"}, nullptr, nullptr},
                       InformationCase{"help_with_more_arguments", {"--help", "x"}, nullptr, "Usage:"},
                       InformationCase{"file_named_help_is_a_book", {"--help"}, "--help", nullptr},
                       InformationCase{"file_named_version_is_a_book", {"--version"}, "--version", nullptr},
@@ -59,6 +64,14 @@ TEST(UsageText, EndsWithTheCatalogueUsageText)
     LoadMessageCatalogue();
     EXPECT_TRUE(UsageText().ends_with("\n\n" + Translate("USAGE_TEXT") + "\n"));
     EXPECT_NE(UsageText().find("tralvex --silent SOURCE OUTPUT"), std::string::npos);
+}
+
+TEST(UsageText, NamesEveryOptionTheExitStatusAndTheManual)
+{
+    LoadMessageCatalogue();
+    for (const char* text : {"\n  tralvex --silent SOURCE OUTPUT ", "\n  --jobs N", "--jobs=N", "\n  --resume ",
+                             "-h | --help", "-V | --version", "exit status is always 0", "man tralvex"})
+        EXPECT_NE(UsageText().find(text), std::string::npos) << text;
 }
 
 }
