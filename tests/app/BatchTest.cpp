@@ -306,6 +306,8 @@ struct ScreenCase {
     bool screened;  // decided without the job
 };
 
+void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
+
 class PackageScreenTest : public ::testing::TestWithParam<ScreenCase> {};
 
 // The screen decides only what the job would refuse, and says what the job

@@ -45,7 +45,7 @@ struct JobCase {
     Outcome expected;
 };
 
-void PrintTo(const JobCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const JobCase& c, std::ostream* os) { *os << c.source; }
 
 class ConversionJobTranslation : public ::testing::TestWithParam<JobCase> {};
 

@@ -39,7 +39,13 @@ struct SingleCase {
     std::vector<std::string> expected;
 };
 
-void PrintTo(const SingleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SingleCase& c, std::ostream* os)
+{
+    std::string events;
+    for (const std::string& event : c.expected)
+        events += (events.empty() ? "" : ", ") + event;
+    *os << (events.empty() ? "nothing shown" : events);
+}
 
 class SingleFileMode : public ::testing::TestWithParam<SingleCase> {};
 

@@ -226,7 +226,7 @@ struct ResolveCase {
     const char* expected;
 };
 
-void PrintTo(const ResolveCase& c, std::ostream* os) { *os << testnames::Name(c.path, "in", c.current); }
+void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.path << " in " << c.current; }
 
 class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
 

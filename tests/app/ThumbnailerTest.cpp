@@ -177,6 +177,8 @@ struct ArgumentCase {
     std::string input;   // the path the input names
 };
 
+void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.name; }
+
 class ThumbnailerArguments : public testing::TestWithParam<ArgumentCase> {};
 
 TEST_P(ThumbnailerArguments, AreReadAsTheEntryPassesThem)
@@ -213,6 +215,8 @@ struct HostileCase {
     std::string name;
     std::function<void(const fs::path&)> write;
 };
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 class ThumbnailerHostile : public testing::TestWithParam<HostileCase> {};
 
@@ -275,6 +279,8 @@ struct DrawnCase {
     std::size_t cover;  // index into CoverCases()
     std::vector<Probe> probes;
 };
+
+void PrintTo(const DrawnCase& c, std::ostream* os) { *os << CoverCases().at(c.cover).name; }
 
 class PageCoverDrawing : public testing::TestWithParam<DrawnCase> {};
 

@@ -25,7 +25,7 @@ struct EscapeCase {
     bool folder;
 };
 
-void PrintTo(const EscapeCase& c, std::ostream* os) { *os << testnames::Name(c.name, c.folder ? "folder" : "file"); }
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name << (c.folder ? " (folder)" : ""); }
 
 
 class UnzipperEscapeTest : public UnzipperTest, public ::testing::WithParamInterface<EscapeCase> {};
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"//server/share/evil", false}, EscapeCase{"book:stream", false}, EscapeCase{"..", false},
                       EscapeCase{"../evil/", true}, EscapeCase{"..\\", true}, EscapeCase{"/evil/", true},
                       EscapeCase{"C:\\evil\\", true}, EscapeCase{"a/../../evil/", true}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.name, c.folder ? "folder" : "file"); });
+    [](const auto& info) { return testnames::Name(testnames::Readable(info.param.name).substr(0, 32), info.index); });
 
 TEST_F(UnzipperTest, DotComponentsStayInside)
 {
@@ -156,7 +156,7 @@ struct DeclaredSizeCase {
     bool succeeds;
 };
 
-void PrintTo(const DeclaredSizeCase& c, std::ostream* os) { *os << testnames::Name("actual", c.actual, "declared", c.declared, c.crcOfDeclaredPrefix ? "crc_of_prefix" : "crc_of_all"); }
+void PrintTo(const DeclaredSizeCase& c, std::ostream* os) { *os << c.actual << " as " << c.declared; }
 
 class UnzipperDeclaredSizeTest : public UnzipperTest, public ::testing::WithParamInterface<DeclaredSizeCase> {};
 
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, UnzipperDeclaredSizeTest,
                                            DeclaredSizeCase{1 << 20, 70000, true, true},
                                            DeclaredSizeCase{1 << 20, 70000, false, false},
                                            DeclaredSizeCase{10, 1000, false, false}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name("actual", c.actual, "declared", c.declared, c.crcOfDeclaredPrefix ? "crc_of_prefix" : "crc_of_all"); });
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.actual, "as", c.declared, c.crcOfDeclaredPrefix ? "prefix_crc" : "whole_crc"); });
 
 TEST_F(UnzipperTest, EntryCountCapIsChecked)
 {

@@ -130,7 +130,7 @@ struct NameCase {
     std::string expected;
 };
 
-void PrintTo(const NameCase& c, std::ostream* os) { *os << testnames::Name(c.raw, c.flags ? "utf8" : "cp437"); }
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.raw.size() << " bytes " << (c.flags ? "utf8" : "cp437"); }
 
 class UnzipperNameTest : public UnzipperTest, public ::testing::WithParamInterface<NameCase> {};
 
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"\xEF\xBB\xBF" "book", 0x0800, "book"},
                       NameCase{"bad\xFF.png", 0x0800, "bad\xEF\xBF\xBD.png"},
                       NameCase{"\xE6\x97\xA5\xE6\x9C\xAC.png", 0x0800, "\xE6\x97\xA5\xE6\x9C\xAC.png"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.raw, c.flags ? "utf8" : "cp437"); });
+    [](const auto& info) { const auto& c = info.param; return testnames::Name(testnames::Readable(c.raw).substr(0, 32), c.flags ? "utf8" : "cp437"); });
 
 struct DecodeCase {
     std::string raw;

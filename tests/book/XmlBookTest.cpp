@@ -77,7 +77,13 @@ struct PageOrderCase {
     std::string body;
     std::vector<std::string> pageTypes;
 };
-void PrintTo(const PageOrderCase& c, std::ostream* os) { *os << c.body; }
+void PrintTo(const PageOrderCase& c, std::ostream* os)
+{
+    std::string types;
+    for (const std::string& type : c.pageTypes)
+        types += (types.empty() ? "" : " ") + type;
+    *os << (types.empty() ? "no page" : types);
+}
 
 class PageOrderTest : public ::testing::TestWithParam<PageOrderCase> {};
 

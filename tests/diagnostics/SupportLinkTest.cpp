@@ -16,7 +16,7 @@ struct EncodeCase {
     std::string sent;
 };
 
-void PrintTo(const EncodeCase& c, std::ostream* os) { *os << testnames::Name(c.value); }
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.sent.substr(0, 32); }
 
 class UrlEncodeTest : public ::testing::TestWithParam<EncodeCase> {};
 
@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodeCase{"\xC3\xA9\xE2\x82\xAC", "%C3%A9%E2%82%AC"},
                       EncodeCase{std::string("\0\x1F\x7F\xFF", 4), "%00%1F%7F%FF"},
                       EncodeCase{"<Unrecognized OS version>", "%3CUnrecognized%20OS%20version%3E"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.value); });
+    [](const auto& info) { return testnames::Readable(info.param.value).substr(0, 32); });
 
 TEST(UrlEncode, ExactlyTheUnreservedCharactersPass)
 {

@@ -11,6 +11,8 @@ struct EscapeCase {
     std::string escaped;
 };
 
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
+
 class LineEscape : public ::testing::TestWithParam<EscapeCase> {};
 
 // Every case must come back unchanged and be one line of valid UTF-8.

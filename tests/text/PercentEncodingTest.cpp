@@ -11,6 +11,8 @@ struct EncodeCase {
     std::string encoded;
 };
 
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+
 class PercentEncode : public ::testing::TestWithParam<EncodeCase> {};
 
 TEST_P(PercentEncode, KeepsUnreservedAndTheGivenCharacters)

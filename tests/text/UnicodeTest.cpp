@@ -12,6 +12,8 @@ struct Utf8Case {
     std::string valid;     // the same text back in UTF-8
 };
 
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+
 class Utf8ToUtf16 : public ::testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8ToUtf16, ReplacesInvalidSequencesAndCountsUnits)
@@ -45,6 +47,8 @@ struct Utf16Case {
     std::u16string utf16;
     std::string utf8;
 };
+
+void PrintTo(const Utf16Case& c, std::ostream* os) { *os << c.name; }
 
 class Utf16ToUtf8 : public ::testing::TestWithParam<Utf16Case> {};
 
