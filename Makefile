@@ -2,6 +2,7 @@
 #            example book (neither tests nor benchmarks are built).
 # make test: install what the tests need as well, build everything, run every
 #            test.
+# make program: build what `make install` installs (no tests, no benchmarks).
 # make install [PREFIX=/usr/local] [DESTDIR=...]: install the program, its
 #   desktop entry, MIME type, icons, software-centre metadata and manual page.
 # make uninstall: remove what `make install` installed.
