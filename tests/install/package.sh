@@ -13,10 +13,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 cpack --config "$build/CPackConfig.cmake" -B "$work" > "$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail cpack; }
 deb=$(ls "$work"/tralvex_*.deb)
 
-expected=(./usr/bin/tralvex ./usr/share/applications/tralvex.desktop
+expected=(./usr/bin/tralvex ./usr/bin/tralvex-thumbnailer ./usr/share/applications/tralvex.desktop
   ./usr/share/doc/tralvex/changelog.gz ./usr/share/doc/tralvex/copyright
   ./usr/share/man/man1/tralvex.1.gz ./usr/share/mime/packages/tralvex.xml
-  ./usr/share/metainfo/example.veltrana.tralvex.metainfo.xml)
+  ./usr/share/metainfo/example.veltrana.tralvex.metainfo.xml ./usr/share/thumbnailers/tralvex.thumbnailer)
 for size in "${sizes[@]}"; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/tralvex.png"
     "./usr/share/icons/hicolor/${size}x${size}/mimetypes/application-x-mordx.png")
