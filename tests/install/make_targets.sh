@@ -11,7 +11,10 @@ mkdir "$work/build"
 printf 'TRALVEX_BUILD_TESTS:BOOL=ON\nTRALVEX_BUILD_BENCH:BOOL=ON\n' > "$work/build/CMakeCache.txt"
 : > "$work/build/installed.txt"
 for target in install package uninstall; do
-  env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -n -C "$source" "$target" BUILD="$work/build" > "$work/$target" 2>&1 ||
+  # The make that runs the tests hands its own variables down (the sanitizer
+  # build's CMAKE_FLAGS among them): the targets are judged without them.
+  env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL -u CMAKE_FLAGS -u BUILD_TYPE -u CTEST_FLAGS -u PREFIX -u DESTDIR \
+    make -n -C "$source" "$target" BUILD="$work/build" > "$work/$target" 2>&1 ||
     { cat "$work/$target"; fail "make -n $target"; }
   commands=$(cat "$work/$target")
   if grep -E 'install-deps\.sh( |$)' <<< "$commands" | grep -vqE 'install-deps\.sh run$'; then
