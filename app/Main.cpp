@@ -1,4 +1,5 @@
 #include "app/DesktopSaveDialog.h"
+#include "app/ImageLibrary.h"
 #include "app/InformationOptions.h"
 #include "app/Interruption.h"
 #include "app/RunModes.h"
@@ -7,32 +8,9 @@
 #include "export/SavePresentation.h"
 #include "ui/MessageCatalogue.h"
 
-#include <FreeImage.h>
-#include <malloc.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
-
-namespace {
-
-// The image library is initialised for the whole run and released last.
-class ImageLibrary {
-public:
-    ImageLibrary()
-    {
-        // Texture images of a few MB are made and freed again and again: kept
-        // in the heap, they are not mapped, faulted in and unmapped each time.
-        mallopt(M_MMAP_THRESHOLD, 32 << 20);
-        mallopt(M_TRIM_THRESHOLD, 64 << 20);
-        FreeImage_Initialise(TRUE);
-    }
-    ~ImageLibrary() { FreeImage_DeInitialise(); }
-    ImageLibrary(const ImageLibrary&) = delete;
-    ImageLibrary& operator=(const ImageLibrary&) = delete;
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -1,23 +1,10 @@
+#include "app/ImageLibrary.h"
 #include "app/Interruption.h"
 #include "app/Thumbnailer.h"
-
-#include <FreeImage.h>
 
 #include <iostream>
 #include <string>
 #include <vector>
-
-namespace {
-
-class ImageLibrary {
-public:
-    ImageLibrary() { FreeImage_Initialise(TRUE); }
-    ~ImageLibrary() { FreeImage_DeInitialise(); }
-    ImageLibrary(const ImageLibrary&) = delete;
-    ImageLibrary& operator=(const ImageLibrary&) = delete;
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -90,6 +90,19 @@ struct ByName {
     }
 };
 
+// The words of an HTML snippet, short enough for one line of the test list.
+inline std::string MarkupWords(std::string_view html)
+{
+    std::string words(html);
+    for (char& c : words)
+        if (c == '<' || c == '>' || c == '/' || c == '"' || c == '=')
+            c = ' ';
+    std::string name = Readable(words).substr(0, 36);
+    while (!name.empty() && name.back() == '_')
+        name.pop_back();
+    return name;
+}
+
 }  // namespace testnames
 
 namespace testnames {

@@ -117,20 +117,7 @@ struct HtmlCase {
     const char* plain;
 };
 
-// The words of the markup, short enough for one line of the test list.
-std::string MarkupWords(const char* html)
-{
-    std::string words(html);
-    for (char& c : words)
-        if (c == '<' || c == '>' || c == '/' || c == '"' || c == '=')
-            c = ' ';
-    std::string name = testnames::Readable(words).substr(0, 36);
-    while (name.back() == '_')
-        name.pop_back();
-    return name;
-}
-
-void PrintTo(const HtmlCase& c, std::ostream* os) { *os << MarkupWords(c.html); }
+void PrintTo(const HtmlCase& c, std::ostream* os) { *os << testnames::MarkupWords(c.html); }
 
 class WriteAndPlain : public ::testing::TestWithParam<HtmlCase> {};
 
@@ -154,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteAndPlain, ::testing::Values(
              "<textformat><p><font><a href=\"U\" target=\"T\"><i><b><u>t</u></b></i></a></font></p></textformat>", "t"},
     HtmlCase{"<p><a href=\"mailto:m\">t</a></p>",
              "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}),
-    [](const auto& info) { return testnames::Name(MarkupWords(info.param.html), info.index); });
+    [](const auto& info) { return testnames::Name(testnames::MarkupWords(info.param.html), info.index); });
 
 TEST(WriterLinks, EventLinkIsWrittenAsHref) {
     auto model = CreateFormattedText();

@@ -25,20 +25,7 @@ struct ModelCase {
     const char* model;
 };
 
-// The words of the markup, short enough for one line of the test list.
-std::string MarkupWords(const char* html)
-{
-    std::string words(html);
-    for (char& c : words)
-        if (c == '<' || c == '>' || c == '/' || c == '"' || c == '=')
-            c = ' ';
-    std::string name = testnames::Readable(words).substr(0, 36);
-    while (name.back() == '_')
-        name.pop_back();
-    return name;
-}
-
-void PrintTo(const ModelCase& c, std::ostream* os) { *os << MarkupWords(c.html); }
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << testnames::MarkupWords(c.html); }
 
 class ParseModel : public ::testing::TestWithParam<ModelCase> {};
 
@@ -77,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseModel, ::testing::Values(
     ModelCase{"<p>\xD0\xBC\xD0\xB8\xD1\x80 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80</p>",
               "F{}[L{}[P{}[T{}['\xD0\xBC\xD0\xB8\xD1\x80 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80',]]]]"},
     ModelCase{"<p \xD0\x90\xD0\x91=\"v\"><font>\xD0\xBC</font></p>", "F{}[L{}[P{\xD0\xB0\xD0\xB1=v;}[T{}['\xD0\xBC',]]]]"}),
-    [](const auto& info) { return testnames::Name(MarkupWords(info.param.html), info.index); });
+    [](const auto& info) { return testnames::Name(testnames::MarkupWords(info.param.html), info.index); });
 
 class ParseFailure : public ::testing::TestWithParam<const char*> {};
 
