@@ -1,10 +1,13 @@
 #pragma once
 #include "app/BatchRunner.h"
+#include "app/ProgramServices.h"
 
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace app {
 
 enum class RunMode { Usage, SingleFile, Batch };
 
@@ -38,11 +41,15 @@ struct SingleFileActions {
     std::function<std::string()> workingFolderBase;
 };
 
-SingleFileActions DefaultSingleFileActions();
+// The real actions, saving and describing the engine through services.
+SingleFileActions DefaultSingleFileActions(const ProgramServices& services = {});
 
 // Converts one dropped file next to itself and reveals the result; every
 // failure ends in a message, a cancelled Save dialog quietly.
 void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actions = DefaultSingleFileActions());
 
-// The whole program after start-up: chooses the mode and runs it.
-void RunApplication(const std::vector<std::string>& arguments);
+// The whole program after start-up: chooses the mode and runs it with the
+// services of the entry point.
+void RunApplication(const std::vector<std::string>& arguments, const ProgramServices& services);
+
+}  // namespace app

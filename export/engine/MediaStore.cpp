@@ -3,7 +3,7 @@
 #include "export/engine/ComError.h"
 #include "imaging/ArgbBitmap.h"
 #include "imaging/CompactPng.h"
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 #include "imaging/PictureProbe.h"
 
 #include <xxhash.h>

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using namespace guitest;
 
@@ -61,13 +63,8 @@ protected:
             oldHome = home;
         ::setenv("HOME", (root / "home").c_str(), 1);
         ::unsetenv("XDG_CONFIG_HOME");
-        SetSaveDialog(DesktopSaveDialog);
     }
-    void TearDown() override
-    {
-        SetSaveDialog({});
-        ::setenv("HOME", oldHome.c_str(), 1);
-    }
+    void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
 
     // Answers the Save dialog once it is up with respond(chooser).
     void WhenDialogShown(std::function<void(GtkFileChooser*)> respond)
@@ -97,7 +94,7 @@ protected:
     fs::path Convert()
     {
         NoPermissionOverride asUser;
-        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {});
+        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {}, SaveServices {DesktopSaveDialog, {}});
     }
 
     const testsupport::ScratchFolder scratch{"savegui"};
