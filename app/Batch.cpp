@@ -3,8 +3,8 @@
 #include "app/BatchProgress.h"
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
-#include "files/FolderLock.h"
 #include "app/TempFolder.h"
+#include "files/FolderLock.h"
 
 #include "app/PackageScreen.h"
 #include "export/engine/SaveFile.h"

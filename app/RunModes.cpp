@@ -2,12 +2,12 @@
 
 #include "app/Batch.h"
 #include "app/ConversionJob.h"
-#include "files/FolderLock.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"
 #include "app/TerminalNotes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/ConversionErrors.h"
+#include "files/FolderLock.h"
 #include "ui/Messages.h"
 
 #include <algorithm>

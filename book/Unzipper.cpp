@@ -1,7 +1,7 @@
 #include "book/Unzipper.h"
 
-#include "imaging/ResourceError.h"
 #include "files/TemporaryFile.h"
+#include "imaging/ResourceError.h"
 #include "text/Unicode.h"
 
 #include <minizip/unzip.h>

@@ -1,7 +1,7 @@
 #include "imaging/PictureProbe.h"
 
-#include "imaging/ArgbBitmap.h"
 #include "files/FileDescriptor.h"
+#include "imaging/ArgbBitmap.h"
 #include "imaging/PictureHeaders.h"
 
 #include <fcntl.h>
