@@ -1,5 +1,8 @@
 #include "ui/Desktop.h"
 
+#include "ui/MessageIcons.h"
+#include "ui/GtkSupport.h"
+
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -14,12 +17,28 @@ bool OpenDesktop()
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
         if ((x == nullptr || *x == '\0') && (wayland == nullptr || *wayland == '\0'))
             return false;
-        return gtk_init_check(nullptr, nullptr) != FALSE;
+        if (gtk_init_check(nullptr, nullptr) == FALSE)
+            return false;
+        ui::InstallProgramIcon();
+        return true;
     }();
     return open;
 }
 
 namespace ui {
+
+void InstallProgramIcon()
+{
+    // Every window the program shows, GTK's own dialogs included, carries it.
+    GList* icons = nullptr;
+    for (const int size : {16, 32, 48, 256})
+        if (GdkPixbuf* pixbuf = ToPixbuf(LoadIconResource("program", size, size)))
+            icons = g_list_append(icons, pixbuf);
+    if (icons == nullptr)
+        return;
+    gtk_window_set_default_icon_list(icons);
+    g_list_free_full(icons, g_object_unref);
+}
 
 namespace {
 

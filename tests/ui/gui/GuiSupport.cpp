@@ -1,6 +1,7 @@
 #include "GuiSupport.h"
 
-#include <cstdlib>
+#include <gdk/gdkx.h>
+
 #include <cstdlib>
 
 namespace guitest {
@@ -123,6 +124,37 @@ GdkPoint ScreenOrigin(GtkWidget* widget)
     int oy = 0;
     gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
     return {ox + x, oy + y};
+}
+
+bool HasWindowIcon(GtkWidget* window)
+{
+    GdkWindow* gdkWindow = gtk_widget_get_window(gtk_widget_get_toplevel(window));
+    if (gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow))
+        return false;
+    Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, GDK_WINDOW_XID(gdkWindow), XInternAtom(display, "_NET_WM_ICON", False),
+                                          0, 2, False, AnyPropertyType, &type, &format, &items, &left, &data);
+    const bool has = status == Success && items == 2 && data != nullptr
+                     && reinterpret_cast<unsigned long*>(data)[0] > 0;
+    if (data)
+        XFree(data);
+    return has;
+}
+
+std::vector<GtkWidget*> ShownWindows(GType type)
+{
+    std::vector<GtkWidget*> shown;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (G_TYPE_CHECK_INSTANCE_TYPE(w->data, type) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            shown.push_back(GTK_WIDGET(w->data));
+    g_list_free(windows);
+    return shown;
 }
 
 int ExpectedDpi()

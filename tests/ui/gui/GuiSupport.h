@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace guitest {
 
@@ -38,6 +39,12 @@ private:
 
 // The screen position of a widget's top-left corner.
 GdkPoint ScreenOrigin(GtkWidget* widget);
+// Whether the window manager sees an icon on the widget's window
+// (_NET_WM_ICON, what task switchers show).
+bool HasWindowIcon(GtkWidget* window);
+// The mapped top-level windows that are of the given type.
+std::vector<GtkWidget*> ShownWindows(GType type);
+
 // Expected dots per inch of the display the tests run on (TRALVEX_TEST_DPI).
 int ExpectedDpi();
 
