@@ -1,5 +1,7 @@
 #include "ui/CustomMessageBox.h"
 
+#include "ui/AccessibleArea.h"
+
 #include "ui/Desktop.h"
 #include "ui/GtkWindowTree.h"
 #include "ui/MessageCatalogue.h"
@@ -16,6 +18,17 @@ constexpr ui::Colour kBodyColour = 0x414141;
 constexpr ui::Colour kLinkColour = 0xCC6600;
 constexpr ui::Colour kPanelColour = 0xF0F0F0;
 constexpr int kSlotIds[3] = {1, 3, 4};
+
+// What a screen reader calls the icon.
+const char* IconKindName(unsigned type)
+{
+    switch (type) {
+    case 0x10: return "Error";
+    case 0x20: return "Question";
+    case 0x30: return "Warning";
+    default: return "Information";
+    }
+}
 
 }  // namespace
 
@@ -75,8 +88,11 @@ void CustomMessageBox::SetIconType(unsigned flags)
     if (m_iconImage.IsEmpty())
         m_themeIcon = gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), ui::MessageIconThemeName(type),
                                                m_iconSize, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr);
-    if (m_iconArea)
+    m_iconName = IconKindName(type);
+    if (m_iconArea) {
+        ui::SetAccessibleName(m_iconArea, m_iconName);
         gtk_widget_queue_draw(m_iconArea);
+    }
 }
 
 void CustomMessageBox::SetWindowIcon(const std::string& resource)
@@ -152,13 +168,17 @@ void CustomMessageBox::Build()
     }();
     (void)styled;
     gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "tralvex-message");
+    ui::SetAccessibleRole(m_window, ATK_ROLE_ALERT);
 
     m_fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(m_window), m_fixed);
     m_panel = gtk_drawing_area_new();
     g_signal_connect(m_panel, "draw", G_CALLBACK(OnDrawPanel), this);
+    ui::SetAccessibleRole(m_panel, ATK_ROLE_FILLER);  // only a background
     gtk_fixed_put(GTK_FIXED(m_fixed), m_panel, 0, 0);
-    m_iconArea = gtk_drawing_area_new();
+    m_iconArea = ui::NewAccessibleArea();
+    ui::SetAccessibleRole(m_iconArea, ATK_ROLE_ICON);
+    ui::SetAccessibleName(m_iconArea, m_iconName);
     g_signal_connect(m_iconArea, "draw", G_CALLBACK(OnDrawIcon), this);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_iconArea, 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_titleLabel.Widget(), 0, 0);
@@ -198,6 +218,10 @@ void CustomMessageBox::Build()
     m_linkButton.SetImagePlacement(0);
     m_linkButton.SetBackgroundMode(2);
     m_linkButton.SetOnClick([this] { if (m_linkHandler) m_linkHandler(); });
+    ui::SetAccessibleRole(m_linkButton.Widget(), ATK_ROLE_LINK);
+    m_linkButton.SetAccessibleAction("activate");
+    // Keyboard users see where the focus is.
+    m_linkButton.SetFocusRectangle(true);
 
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKey), this);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDelete), this);
@@ -226,11 +250,17 @@ int CustomMessageBox::DoModal()
     }
     if (m_layout.buttons.visible[0])
         gtk_widget_grab_focus(m_slots[0]);
+    gtk_window_set_focus_visible(GTK_WINDOW(m_window), TRUE);
     m_result = 0;
     m_loop = g_main_loop_new(nullptr, FALSE);
     g_main_loop_run(m_loop);
     g_main_loop_unref(m_loop);
     m_loop = nullptr;
+    // A copy made with Ctrl+C outlives the box where a clipboard manager
+    // takes it over.
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    if (m_copied)
+        gtk_clipboard_store(clipboard);
     gtk_widget_destroy(m_window);
     m_window = nullptr;
     while (gtk_events_pending())

@@ -78,6 +78,8 @@ private:
     imaging::ArgbBitmap m_iconImage;
     GdkPixbuf* m_themeIcon = nullptr;
     int m_iconSize = 0;
+    std::string m_iconName = "Information";
+    mutable bool m_copied = false;
     std::string m_windowIconResource = "program";
     std::vector<GdkPixbuf*> m_windowIcons;
     std::vector<MessageBoxButton> m_buttons;

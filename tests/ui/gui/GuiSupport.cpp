@@ -1,6 +1,8 @@
 #include "GuiSupport.h"
 
 #include <gdk/gdkx.h>
+#include <glib/gstdio.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -155,6 +157,37 @@ std::vector<GtkWidget*> ShownWindows(GType type)
             shown.push_back(GTK_WIDGET(w->data));
     g_list_free(windows);
     return shown;
+}
+
+std::string AccessibleTree()
+{
+    gchar* file = nullptr;
+    const int fd = g_file_open_tmp("tralvex-atspi-XXXXXX", &file, nullptr);
+    if (fd < 0)
+        return {};
+    close(fd);
+    const std::string script = std::string(TRALVEX_SOURCE_DIR) + "/tests/ui/gui/atspi_tree.py";
+    const std::string pid = std::to_string(getpid());
+    const gchar* argv[] = {TRALVEX_SYSTEM_PYTHON, script.c_str(), pid.c_str(), file, nullptr};
+    GPid child = 0;
+    static bool done;  // outlives a child that does not end in time
+    done = false;
+    if (g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                      G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &child, nullptr)) {
+        g_child_watch_add(child, [](GPid p, gint, gpointer flag) { *static_cast<bool*>(flag) = true; g_spawn_close_pid(p); },
+                          &done);
+        const gint64 end = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+        while (!done && g_get_monotonic_time() < end)
+            Pump(50);
+    }
+    gchar* contents = nullptr;
+    std::string tree;
+    if (done && g_file_get_contents(file, &contents, nullptr, nullptr))
+        tree = contents;
+    g_free(contents);
+    g_unlink(file);
+    g_free(file);
+    return tree;
 }
 
 int ExpectedDpi()

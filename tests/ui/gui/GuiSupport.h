@@ -45,6 +45,11 @@ bool HasWindowIcon(GtkWidget* window);
 // The mapped top-level windows that are of the given type.
 std::vector<GtkWidget*> ShownWindows(GType type);
 
+// The accessible tree of this process as a screen reader reads it through
+// at-spi2 (tests/ui/gui/atspi_tree.py: "role|name|actions|text" lines),
+// read while the main loop keeps running; empty when at-spi2 is not up.
+std::string AccessibleTree();
+
 // Expected dots per inch of the display the tests run on (TRALVEX_TEST_DPI).
 int ExpectedDpi();
 

@@ -8,7 +8,9 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <vector>
 #include <string>
 
 using namespace guitest;
@@ -25,6 +27,7 @@ struct MessageCase {
     std::function<void()> show;
     bool link;
     std::string title;
+    const char* icon;  // the icon's accessible name
 };
 
 void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
@@ -57,6 +60,24 @@ Rect ScreenRect(GtkWidget* widget)
 {
     const GdkPoint o = ScreenOrigin(widget);
     return {o.x, o.y, o.x + gtk_widget_get_allocated_width(widget), o.y + gtk_widget_get_allocated_height(widget)};
+}
+
+// What a screen reader finds in the box: the window an alert, the title a
+// label, the icon named by its kind, the buttons and the link with their
+// captions and an action. Only where at-spi2 runs for the test.
+void CheckAccessibleTree(CustomMessageBox& box, const MessageCase& c)
+{
+    if (std::getenv("TRALVEX_TEST_ATSPI") == nullptr)
+        return;
+    const std::string tree = AccessibleTree();
+    if (const char* folder = std::getenv("TRALVEX_SCREENSHOTS"))
+        g_file_set_contents((std::string(folder) + "/" + c.name + "-atspi.txt").c_str(), tree.c_str(), -1, nullptr);
+    std::vector<std::string> expected{"alert|Veltrana Tralvex|", "label|" + c.title + "|", std::string("icon|") + c.icon + "|",
+                                      "push button|Close|click|"};
+    if (c.link)
+        expected.push_back("link|" + box.LinkButton().GetText() + "|activate|");
+    for (const std::string& line : expected)
+        EXPECT_NE(tree.find("  " + line), std::string::npos) << line << " not in\n" << tree;
 }
 
 // Everything the box must show, checked while it is up; then Escape, the
@@ -161,7 +182,22 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
         Pump(300);
         EXPECT_FALSE(box.LinkButton().UsesHoverFont());
         EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(box.LinkButton().Widget())), nullptr);
+
+        // Keyboard focus on the link shows.
+        const Screenshot before(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-unfocused");
+        gtk_widget_grab_focus(box.LinkButton().Widget());
+        Pump(200);
+        const Screenshot after(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-focused");
+        int changed = 0;
+        for (int y = link.top; y < link.bottom; ++y)
+            for (int x = link.left; x < link.right; ++x)
+                changed += before.At(x, y) != after.At(x, y) ? 1 : 0;
+        EXPECT_GT(changed, link.right - link.left) << "no focus mark on the link";
+        gtk_widget_grab_focus(box.Slot(0));
     }
+
+    EXPECT_TRUE(HasWindowIcon(window));
+    CheckAccessibleTree(box, c);
 
     // Ctrl+C copies the message as text and as RTF.
     SendKey(window, GDK_KEY_c, GDK_CONTROL_MASK);
@@ -219,12 +255,13 @@ TEST_P(MessageBoxGui, ShowsAndClosesOnlyWithItsButton)
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, MessageBoxGui,
-    ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction"},
-                      MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book"},
+    ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction",
+                                              "Warning"},
+                      MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book", "Warning"},
                       MessageCase{"PptNotInstalled", ShowPptNotInstalledMessage, false,
-                                  "Microsoft PowerPoint is not installed"},
+                                  "Microsoft PowerPoint is not installed", "Warning"},
                       MessageCase{"FileCorrupted", [] { ShowFileCorruptedMessage("https://example.invalid/help"); },
-                                  true, "File is corrupt"}),
+                                  true, "File is corrupt", "Error"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
