@@ -82,9 +82,11 @@ void CustomMessageBox::SetIconType(unsigned flags)
         g_object_unref(m_themeIcon);
         m_themeIcon = nullptr;
     }
-    const std::string resource = ui::MessageIconResource(type);
-    if (!resource.empty())
-        m_iconImage = ui::LoadIconResource(resource, dpi.ScaleX(32), m_iconSize);
+    m_iconWidth = dpi.ScaleX(32);
+    m_iconResource = ui::MessageIconResource(type);
+    m_iconScale = 1;
+    if (!m_iconResource.empty())
+        m_iconImage = ui::LoadIconResource(m_iconResource, m_iconWidth, m_iconSize);
     if (m_iconImage.IsEmpty())
         m_themeIcon = gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), ui::MessageIconThemeName(type),
                                                m_iconSize, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr);
@@ -158,8 +160,19 @@ void CustomMessageBox::Build()
     static const bool styled = [] {
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css,
-                                        "window.tralvex-message { background-color: #FFFFFF; }"
-                                        " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0; }",
+                                        // The template's own look whatever the
+                                        // desktop theme, dark or high contrast.
+                                        "window.tralvex-message { background-color: #FFFFFF; color: #000000; }"
+                                        " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0;"
+                                        "   color: #000000; background-image: none; background-color: #E1E1E1;"
+                                        "   border: 1px solid #ADADAD; border-radius: 0; box-shadow: none;"
+                                        "   text-shadow: none; outline-color: #000000; }"
+                                        " button.tralvex-slot:hover { background-color: #E5F1FB; border-color: #0078D7; }"
+                                        " button.tralvex-slot:active { background-color: #CCE4F7; border-color: #005499; }"
+                                        " button.tralvex-slot:focus { border-color: #0078D7; }"
+                                        " button.tralvex-slot label { color: #000000; }"
+                                        " window.tralvex-message textview,"
+                                        " window.tralvex-message textview text { background-color: #FFFFFF; }",
                                         -1, nullptr);
         gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
@@ -307,10 +320,22 @@ gboolean CustomMessageBox::OnDelete(GtkWidget*, GdkEvent*, CustomMessageBox* sel
     return TRUE;
 }
 
-gboolean CustomMessageBox::OnDrawIcon(GtkWidget*, cairo_t* cr, CustomMessageBox* self)
+gboolean CustomMessageBox::OnDrawIcon(GtkWidget* widget, cairo_t* cr, CustomMessageBox* self)
 {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
+    // On a scaled monitor the frame is taken for the device pixels, so
+    // that it is not stretched.
+    const int scale = std::max(1, gtk_widget_get_scale_factor(widget));
+    if (scale != self->m_iconScale && !self->m_iconResource.empty()) {
+        imaging::ArgbBitmap image =
+            ui::LoadIconResource(self->m_iconResource, self->m_iconWidth * scale, self->m_iconSize * scale);
+        if (!image.IsEmpty()) {
+            self->m_iconImage = std::move(image);
+            self->m_iconScale = scale;
+        }
+    }
     if (cairo_surface_t* surface = ui::ToCairoSurface(self->m_iconImage)) {
+        cairo_surface_set_device_scale(surface, self->m_iconScale, self->m_iconScale);
         cairo_set_source_surface(cr, surface, 0, 0);
         cairo_paint(cr);
         cairo_surface_destroy(surface);

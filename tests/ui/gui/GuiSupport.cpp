@@ -4,6 +4,7 @@
 #include <glib/gstdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace guitest {
@@ -62,6 +63,7 @@ void MovePointer(int x, int y)
 Screenshot::Screenshot(const std::string& name)
 {
     GdkWindow* root = gdk_get_default_root_window();
+    m_scale = std::max(1, gdk_window_get_scale_factor(root));
     m_pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
     if (const char* folder = std::getenv("TRALVEX_SCREENSHOTS"); folder && m_pixbuf)
         gdk_pixbuf_save(m_pixbuf, (std::string(folder) + "/" + name + ".png").c_str(), "png", nullptr, nullptr);
@@ -75,6 +77,9 @@ Screenshot::~Screenshot()
 
 std::uint32_t Screenshot::At(int x, int y) const
 {
+    // The image has device pixels; positions are GTK's.
+    x *= m_scale;
+    y *= m_scale;
     if (!m_pixbuf || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(m_pixbuf) || y >= gdk_pixbuf_get_height(m_pixbuf))
         return 0xFF000000;
     const guchar* p = gdk_pixbuf_get_pixels(m_pixbuf) + y * gdk_pixbuf_get_rowstride(m_pixbuf)
@@ -194,6 +199,12 @@ int ExpectedDpi()
 {
     const char* dpi = std::getenv("TRALVEX_TEST_DPI");
     return dpi ? std::atoi(dpi) : 96;
+}
+
+int ExpectedScale()
+{
+    const char* scale = std::getenv("TRALVEX_TEST_SCALE");
+    return scale && std::atoi(scale) > 0 ? std::atoi(scale) : 1;
 }
 
 }  // namespace guitest

@@ -19,7 +19,8 @@ void SendKey(GtkWidget* window, guint keyval, GdkModifierType modifiers = GdkMod
 // Moves the pointer to screen coordinates.
 void MovePointer(int x, int y);
 
-// The screen as 0xRRGGBB pixels; saved as name.png in the folder that
+// The screen as 0xRRGGBB pixels at GTK's positions (one device pixel of
+// each on a scaled screen); saved as name.png in the folder that
 // TRALVEX_SCREENSHOTS names, when it is set.
 class Screenshot {
 public:
@@ -35,6 +36,7 @@ public:
 
 private:
     GdkPixbuf* m_pixbuf;
+    int m_scale = 1;
 };
 
 // The screen position of a widget's top-left corner.
@@ -52,5 +54,7 @@ std::string AccessibleTree();
 
 // Expected dots per inch of the display the tests run on (TRALVEX_TEST_DPI).
 int ExpectedDpi();
+// Expected device pixels per pixel (TRALVEX_TEST_SCALE, as GDK_SCALE).
+int ExpectedScale();
 
 }  // namespace guitest

@@ -21,6 +21,7 @@ constexpr std::uint32_t kTitleRgb = 0x003399;
 constexpr std::uint32_t kBodyRgb = 0x414141;
 constexpr std::uint32_t kLinkRgb = 0x0066CC;
 constexpr std::uint32_t kPanelRgb = 0xF0F0F0;
+constexpr std::uint32_t kButtonRgb = 0xE1E1E1;
 
 struct MessageCase {
     const char* name;
@@ -147,6 +148,9 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
         EXPECT_EQ(shot.At(panel.left + 2, panel.top + 2), kPanelRgb);
         EXPECT_EQ(shot.At(panel.right - 2, panel.bottom - 2), kPanelRgb);
         EXPECT_EQ(shot.At(body.right + 2, wy + 2), 0xFFFFFFu);
+        // The buttons keep the template's light face in a dark theme too.
+        const int closeArea = (close.right - close.left) * (close.bottom - close.top);
+        EXPECT_GT(shot.Count(close.left, close.top, close.right, close.bottom, kButtonRgb, 16), closeArea / 2);
         // The icon is drawn at its size, not beyond it.
         EXPECT_GT(box.IconSize() * box.IconSize() - shot.Count(icon.left, icon.top, icon.right, icon.bottom, 0xFFFFFF),
                   box.IconSize() * box.IconSize() / 4);
@@ -198,6 +202,13 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
 
     EXPECT_TRUE(HasWindowIcon(window));
     CheckAccessibleTree(box, c);
+
+    // A scaled monitor enlarges the box as it does GTK's windows, and the
+    // icon is drawn from a frame of its device pixels.
+    const int scale = gtk_widget_get_scale_factor(window);
+    EXPECT_EQ(scale, ExpectedScale());
+    EXPECT_EQ(gtk_widget_get_allocated_width(window) * scale, t.clientWidth * ExpectedScale());
+    EXPECT_GE(box.IconFrameWidth(), box.IconSize() * ExpectedScale());
 
     // Ctrl+C copies the message as text and as RTF.
     SendKey(window, GDK_KEY_c, GDK_CONTROL_MASK);
