@@ -1,5 +1,7 @@
 #include "ui/SaveFileDialog.h"
 
+#include "ui/MessageCatalogue.h"
+
 #include <cstring>
 #include <vector>
 
@@ -69,7 +71,8 @@ private:
 int FileDialog::DoModal(GtkWindow* owner)
 {
     const bool save = !m_open;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(save ? "Save As" : "Open", owner,
+    const std::string title = !m_title.empty() ? m_title : save ? "Save As" : "Open";
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(title.c_str(), owner,
                                                     save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
                                                     "_Cancel", GTK_RESPONSE_CANCEL, save ? "_Save" : "_Open",
                                                     GTK_RESPONSE_ACCEPT, nullptr);
@@ -158,6 +161,16 @@ std::optional<fs::path> ShowSaveDialog(const fs::path& proposed, const fs::path&
     std::string why = "The presentation could not be saved in \u201C" + failedFolder.string() + "\u201D";
     why += reason.empty() ? "." : ": " + reason + ".";
     dialog.SetExplanation(why + " Choose another place to save it.");
+    if (dialog.DoModal() != 1)
+        return std::nullopt;
+    return dialog.GetPathName();
+}
+
+std::optional<fs::path> ShowOpenBookDialog()
+{
+    FileDialog dialog(true, {}, FallbackFolder(), "Book packages (*.mordx)|*.mordx|All files|*|");
+    if (HasTranslation("TRALVEX_APP_TITLE"))
+        dialog.SetTitle(Translate("TRALVEX_APP_TITLE"));
     if (dialog.DoModal() != 1)
         return std::nullopt;
     return dialog.GetPathName();

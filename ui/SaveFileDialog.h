@@ -18,6 +18,7 @@ public:
 
     // 1 when the user chose a file, 2 otherwise.
     int DoModal(GtkWindow* owner = nullptr);
+    void SetTitle(std::string title) { m_title = std::move(title); }
     // A line above the buttons saying why the dialog is shown.
     void SetExplanation(std::string text) { m_explanation = std::move(text); }
     const std::filesystem::path& GetPathName() const { return m_path; }
@@ -28,6 +29,7 @@ private:
     std::filesystem::path m_initial;
     std::string m_filter;
     std::string m_explanation;
+    std::string m_title;
     std::filesystem::path m_path;
 };
 
@@ -44,3 +46,8 @@ std::filesystem::path FallbackFolder();
 std::optional<std::filesystem::path> ShowSaveDialog(const std::filesystem::path& proposed,
                                                     const std::filesystem::path& failedFolder,
                                                     const std::string& reason);
+
+// The Open dialog for a book package (the program's title as its title),
+// starting in the documents folder; nothing when cancelled. Needs an open
+// desktop.
+std::optional<std::filesystem::path> ShowOpenBookDialog();
