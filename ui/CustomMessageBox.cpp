@@ -195,7 +195,10 @@ void CustomMessageBox::Build()
     g_signal_connect(m_iconArea, "draw", G_CALLBACK(OnDrawIcon), this);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_iconArea, 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_titleLabel.Widget(), 0, 0);
-    gtk_fixed_put(GTK_FIXED(m_fixed), m_body.Widget(), 0, 0);
+    m_bodyScroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(m_bodyScroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_container_add(GTK_CONTAINER(m_bodyScroller), m_body.Widget());
+    gtk_fixed_put(GTK_FIXED(m_fixed), m_bodyScroller, 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_linkButton.Widget(), 0, 0);
     gtk_widget_set_no_show_all(m_linkButton.Widget(), TRUE);
     for (int position = 0; position < 3; ++position) {

@@ -97,6 +97,7 @@ private:
     GtkWidget* m_fixed = nullptr;
     GtkWidget* m_panel = nullptr;
     GtkWidget* m_iconArea = nullptr;
+    GtkWidget* m_bodyScroller = nullptr;  // holds the body
     GtkWidget* m_slots[3] = {nullptr, nullptr, nullptr};
     customcontrols::CColoredLabel m_titleLabel;
     customcontrols::CRichTextStaticControl m_body;

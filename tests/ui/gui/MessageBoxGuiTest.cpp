@@ -291,7 +291,8 @@ TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
     WhileRunning([&, ticks = 0]() mutable {
         if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
             return false;
-        const char* expected[3] = {"Cancel", "No/Never", "Yes"};
+        // A two-text caption shows its first text.
+        const char* expected[3] = {"Cancel", "No", "Yes"};
         int previousLeft = 1 << 20;
         for (int position = 0; position < 3; ++position) {
             EXPECT_TRUE(gtk_widget_get_visible(box->Slot(position)));
@@ -306,6 +307,50 @@ TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
         return true;
     });
     EXPECT_EQ(box->DoModal(), 2);
+    EXPECT_TRUE(checked);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever the texts, the buttons stay inside their slots and on screen: a
+// two-text caption does not reach over its neighbour, a body taller than
+// the work area scrolls.
+TEST(MessageBoxLimits, TwoTextCaptionAndTallBodyStayInside)
+{
+    ASSERT_TRUE(OpenDesktop());
+    LoadMessageCatalogue();
+    auto box = CreateMessageBox(0x30);
+    box->SetTitle("A long story");
+    std::string text;
+    for (int line = 1; line <= 150; ++line)
+        text += "Line " + std::to_string(line) + " of a body far taller than any screen.\n";
+    box->SetText(text);
+    box->SetButtons({{6, "Keep the old one/Keep them all, whatever they say"}, {1, "Close"}});
+    bool checked = false;
+    WhileRunning([&, ticks = 0]() mutable {
+        if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
+            return false;
+        Screenshot shot("limits-" + std::to_string(ExpectedDpi()));
+        GdkRectangle area;
+        gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()), &area);
+        const GdkPoint close = ScreenOrigin(box->Slot(0));
+        EXPECT_LE(close.y + gtk_widget_get_allocated_height(box->Slot(0)), area.y + area.height);
+        EXPECT_LE(gtk_widget_get_allocated_height(box->Window()), area.height);
+        EXPECT_TRUE(GTK_IS_SCROLLED_WINDOW(gtk_widget_get_parent(box->Body().Widget())));
+        const GdkPoint two = ScreenOrigin(box->Slot(1));
+        EXPECT_LE(two.x + gtk_widget_get_allocated_width(box->Slot(1)), close.x);
+        // The caption's text is drawn within its slot.
+        GtkWidget* label = gtk_bin_get_child(GTK_BIN(box->Slot(1)));
+        int width = 0;
+        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &width, nullptr);
+        EXPECT_LE(width, gtk_widget_get_allocated_width(box->Slot(1)));
+        box->Command(1);
+        checked = true;
+        return true;
+    });
+    EXPECT_EQ(box->DoModal(), 1);
     EXPECT_TRUE(checked);
 }
 
