@@ -26,6 +26,15 @@ std::vector<std::string> SplitBars(const std::string& text)
     return parts;
 }
 
+bool NamesFolder(GtkFileChooser* chooser, const char* name)
+{
+    gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+    std::error_code ec;
+    const bool isFolder = folder != nullptr && fs::is_directory(fs::path(folder) / name, ec);
+    g_free(folder);
+    return isFolder;
+}
+
 // Appends the extension to the typed name when a dialog answers "accept",
 // before the chooser looks at the name: its replace question is then about
 // the file that will really be written. An emission hook runs ahead of the
@@ -50,7 +59,8 @@ private:
             return TRUE;
         GtkFileChooser* chooser = GTK_FILE_CHOOSER(self->m_dialog);
         if (gchar* name = gtk_file_chooser_get_current_name(chooser)) {
-            if (*name != '\0' && std::strchr(name, '/') == nullptr) {
+            // A folder's name opens that folder, as the chooser does.
+            if (*name != '\0' && std::strchr(name, '/') == nullptr && !NamesFolder(chooser, name)) {
                 const std::string final = WithExtension(name, self->m_extension);
                 if (final != name)
                     gtk_file_chooser_set_current_name(chooser, final.c_str());
