@@ -20,6 +20,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace app;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -144,8 +146,8 @@ void NonBookCost(const fs::path& root, const std::vector<std::pair<std::string, 
     // Every file in a process of its own, as without the screen.
     const double forked = best([&](const fs::path& out) {
         RunBatch((root / "compared").string(), out.string(),
-                 [](const fs::path& source, const fs::path& work, const fs::path& output) {
-                     return RunConversionJob(source, work, output);
+                 [](const fs::path& source, const fs::path& work, const fs::path& output, const SaveTurns& turns) {
+                     return RunConversionJob(source, work, output, SaveServices {{}, turns});
                  },
                  BatchOptions {2});
     });

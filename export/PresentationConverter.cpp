@@ -64,7 +64,8 @@ std::string BuildFailureReason(const std::exception_ptr& failure)
 
 }  // namespace
 
-std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source)
+std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source,
+                                                     const SaveServices& save)
 {
     std::unique_ptr<IApplication> application;
     try {
@@ -94,7 +95,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
             const auto slide = Require(slides->Add(static_cast<int>(i + 1), ppLayoutBlank));
             builder.BuildSlide(book.GetPage(i), *slide);
         }
-        return SavePresentation(*presentation, source, m_outputFolder);
+        return SavePresentation(*presentation, source, m_outputFolder, save.dialog, save.turns);
     } catch (const UserCancelledError&) {
         throw;
     } catch (...) {

@@ -1,7 +1,7 @@
 #include "imaging/PictureProbe.h"
 
+#include "files/FileDescriptor.h"
 #include "imaging/ArgbBitmap.h"
-#include "imaging/FileDescriptor.h"
 #include "imaging/PictureHeaders.h"
 
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 #include "export/engine/MediaStore.h"
 
 #include "export/engine/ComError.h"
+#include "files/FileDescriptor.h"
 #include "imaging/ArgbBitmap.h"
 #include "imaging/CompactPng.h"
-#include "imaging/FileDescriptor.h"
 #include "imaging/PictureProbe.h"
 
 #include <xxhash.h>

@@ -3,7 +3,7 @@
 #include "export/engine/SaveFile.h"
 
 #include "export/engine/Packager.h"
-#include "imaging/TemporaryFile.h"
+#include "files/TemporaryFile.h"
 
 #include <algorithm>
 #include <array>

@@ -632,10 +632,14 @@ TEST(ComErrorTest, SystemMessages) {
     EXPECT_EQ(ComError(E_POINTER).Error(), static_cast<HRESULT>(0x80004003u));
 }
 
+// The engine reports the version the build gives the project, and its fourth
+// number as the build.
 TEST(ApplicationTest, VersionIsTheProgramVersion) {
     auto app = StartApplication();
-    EXPECT_FALSE(app->Version().empty());
-    EXPECT_FALSE(app->Build().empty());
+    const std::string version = TRALVEX_PROJECT_VERSION;
+    ASSERT_EQ(std::count(version.begin(), version.end(), '.'), 3) << version;
+    EXPECT_EQ(app->Version(), version);
+    EXPECT_EQ(app->Build(), version.substr(version.rfind('.') + 1));
 }
 
 } // namespace
