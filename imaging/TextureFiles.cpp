@@ -4,11 +4,12 @@
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
-#include "imaging/FreeImageSupport.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PngWriter.h"
 #include "imaging/ResourceError.h"
 #include "resources/Textures.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,17 +53,19 @@ struct IndexedTexture {
     std::string rows;                     // zlib stream of the index rows
 };
 
-// The indexed form of a texture file, made once per run for each distinct
-// content; nothing when the file cannot be read or decoded.
+// The indexed form of a texture file, made once per run for each file (by
+// path, device, inode, size and change time, so that a file written anew is
+// indexed anew); nothing when the file cannot be read or decoded.
 std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
 {
-    ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(textureFile, status);
-    if (!bytes)
+    struct stat st {};
+    if (::stat(textureFile.c_str(), &st) != 0)
         return nullptr;
+    const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) +
+                            ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' +
+                            std::to_string(st.st_ctim.tv_nsec);
     static std::mutex mutex;
     static std::map<std::string, std::shared_ptr<const IndexedTexture>> made;
-    const std::string key(bytes->begin(), bytes->end());
     {
         const std::lock_guard lock(mutex);
         if (const auto it = made.find(key); it != made.end())
