@@ -4,6 +4,7 @@
 #include "imaging/PictureProbe.h"
 
 #include <filesystem>
+#include <string_view>
 
 namespace imaging {
 
@@ -14,5 +15,14 @@ namespace imaging {
 // costs little more than filling the screen. On failure an empty bitmap
 // whose status says why.
 ArgbBitmap DecodeGifStill(const std::filesystem::path& path, const PictureInfo& info);
+
+// The same still written straight to a palette PNG at path, with only the
+// first frame decoded into memory (1 byte a pixel): the rest of the screen is
+// written as transparent rows, so an empty screen costs no bitmap. False when
+// the picture needs DecodeGifStill (its frame uses all 256 colours and leaves
+// something transparent, or the data is not a GIF) or an entry exists at
+// path; throws ResourceError when the file cannot be written.
+bool SaveGifStill(const std::filesystem::path& path, const PictureInfo& info, const std::filesystem::path& still,
+                  std::string_view what);
 
 }  // namespace imaging

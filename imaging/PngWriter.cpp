@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -113,22 +114,13 @@ std::optional<std::vector<std::uint32_t>> FewColours(std::span<const std::uint32
     return colours;
 }
 
-}  // namespace
-
-bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int level, double dpiX, double dpiY,
-             std::string_view what)
+// Creates path exclusively and writes header, then the rows that fill gives
+// (each rowBytes long, filter byte first) compressed into IDAT chunks, then
+// the end. False when an entry exists at path; throws ResourceError for any
+// other failure, leaving no file.
+bool WriteRows(const std::filesystem::path& path, std::string header, std::size_t rowBytes, int height,
+               const std::function<void(int, unsigned char*)>& fill, int level, const std::string& activity)
 {
-    if (bitmap.IsEmpty())
-        return false;
-    const std::string activity = "writing " + (what.empty() ? "picture file " + path.filename().string() : std::string(what));
-    const auto pixels = bitmap.Pixels();
-    // A picture of few colours (a still of a GIF, a drawing) as a palette
-    // image: a quarter of the bytes to compress.
-    const auto colours = FewColours(pixels);
-    const bool opaque = std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; });
-    const int width = bitmap.Width(), height = bitmap.Height();
-    const int channels = colours ? 1 : opaque ? 3 : 4;
-
     files::Fd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid()) {
         if (errno == EEXIST)
@@ -136,14 +128,7 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
         ThrowWriteFailure(errno, activity);
     }
     try {
-        std::string out = Header(width, height, colours ? 3 : opaque ? 2 : 6, dpiX, dpiY);
-        if (colours) {
-            const std::string palette = PalettePng(1, 1, *colours, {});
-            // The PLTE and tRNS chunks of that file: after its signature and
-            // header, before its end.
-            const std::size_t start = 8 + 25, end = palette.size() - 12;
-            out.append(palette, start, end - start);
-        }
+        std::string out = std::move(header);
         const auto writeOut = [&] {
             if (!files::WriteAll(file.Get(), out))
                 throw std::system_error(errno, std::generic_category());
@@ -159,44 +144,10 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
             }
         };
         Deflater deflater(level);
-        std::vector<unsigned char> buffer(1 << 16);
-        const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
-        std::vector<unsigned char> previous(rowBytes, 0), current(rowBytes), filtered(rowBytes + 1);
+        std::vector<unsigned char> buffer(1 << 16), row(rowBytes);
         for (int y = 0; y < height; ++y) {
-            const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-            if (colours) {
-                filtered[0] = 0;
-                std::uint32_t last = ~row[0];
-                unsigned char index = 0;
-                for (int x = 0; x < width; ++x) {
-                    if (row[x] != last) {
-                        last = row[x];
-                        index = static_cast<unsigned char>(std::lower_bound(colours->begin(), colours->end(), last) -
-                                                           colours->begin());
-                    }
-                    filtered[static_cast<std::size_t>(x) + 1] = index;
-                }
-                deflater.Feed(filtered.data(), filtered.size(), Z_NO_FLUSH, buffer, sink);
-                continue;
-            }
-            unsigned char* c = current.data();
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t p = row[x];
-                *c++ = static_cast<unsigned char>(p >> 16);
-                *c++ = static_cast<unsigned char>(p >> 8);
-                *c++ = static_cast<unsigned char>(p);
-                if (!opaque)
-                    *c++ = static_cast<unsigned char>(p >> 24);
-            }
-            // The Paeth filter: the one that suits photographs best.
-            filtered[0] = 4;
-            for (std::size_t i = 0; i < rowBytes; ++i) {
-                const unsigned char a = i >= static_cast<std::size_t>(channels) ? current[i - channels] : 0;
-                const unsigned char cUp = i >= static_cast<std::size_t>(channels) ? previous[i - channels] : 0;
-                filtered[i + 1] = static_cast<unsigned char>(current[i] - Paeth(a, previous[i], cUp));
-            }
-            deflater.Feed(filtered.data(), filtered.size(), Z_NO_FLUSH, buffer, sink);
-            std::swap(previous, current);
+            fill(y, row.data());
+            deflater.Feed(row.data(), row.size(), Z_NO_FLUSH, buffer, sink);
         }
         deflater.Feed(nullptr, 0, Z_FINISH, buffer, sink);
         if (!idat.empty())
@@ -213,6 +164,89 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
         ::unlink(path.c_str());
         ThrowOutOfMemory(activity);
     }
+}
+
+std::string Activity(const std::filesystem::path& path, std::string_view what)
+{
+    return "writing " + (what.empty() ? "picture file " + path.filename().string() : std::string(what));
+}
+
+// The PLTE and tRNS chunks of a palette.
+std::string PaletteChunks(std::span<const std::uint32_t> palette)
+{
+    const std::string png = PalettePng(1, 1, palette, {});
+    // After the signature and the header chunk, before the end chunk.
+    return png.substr(8 + 25, png.size() - 12 - (8 + 25));
+}
+
+}  // namespace
+
+bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int level, double dpiX, double dpiY,
+             std::string_view what)
+{
+    if (bitmap.IsEmpty())
+        return false;
+    const auto pixels = bitmap.Pixels();
+    // A picture of few colours (a still of a GIF, a drawing) as a palette
+    // image: a quarter of the bytes to compress.
+    const auto colours = FewColours(pixels);
+    const bool opaque = std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; });
+    const int width = bitmap.Width(), height = bitmap.Height();
+    const int channels = colours ? 1 : opaque ? 3 : 4;
+    std::string header = Header(width, height, colours ? 3 : opaque ? 2 : 6, dpiX, dpiY);
+    if (colours)
+        header += PaletteChunks(*colours);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    std::vector<unsigned char> previous(rowBytes, 0), current(rowBytes);
+    const auto fill = [&](int y, unsigned char* filtered) {
+        const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        if (colours) {
+            filtered[0] = 0;
+            std::uint32_t last = ~row[0];
+            unsigned char index = 0;
+            for (int x = 0; x < width; ++x) {
+                if (row[x] != last) {
+                    last = row[x];
+                    index = static_cast<unsigned char>(std::lower_bound(colours->begin(), colours->end(), last) -
+                                                       colours->begin());
+                }
+                filtered[static_cast<std::size_t>(x) + 1] = index;
+            }
+            return;
+        }
+        unsigned char* c = current.data();
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = row[x];
+            *c++ = static_cast<unsigned char>(p >> 16);
+            *c++ = static_cast<unsigned char>(p >> 8);
+            *c++ = static_cast<unsigned char>(p);
+            if (!opaque)
+                *c++ = static_cast<unsigned char>(p >> 24);
+        }
+        // The Paeth filter: the one that suits photographs best.
+        filtered[0] = 4;
+        const std::size_t step = static_cast<std::size_t>(channels);
+        for (std::size_t i = 0; i < rowBytes; ++i) {
+            const unsigned char left = i >= step ? current[i - step] : 0;
+            const unsigned char upperLeft = i >= step ? previous[i - step] : 0;
+            filtered[i + 1] = static_cast<unsigned char>(current[i] - Paeth(left, previous[i], upperLeft));
+        }
+        std::swap(previous, current);
+    };
+    return WriteRows(path, std::move(header), rowBytes + 1, height, fill, level, Activity(path, what));
+}
+
+bool SavePalettePng(const std::filesystem::path& path, int width, int height, std::span<const std::uint32_t> palette,
+                    double dpiX, double dpiY, const std::function<void(int, std::uint8_t*)>& rowOf, int level,
+                    std::string_view what)
+{
+    std::string header = Header(width, height, 3, dpiX, dpiY) + PaletteChunks(palette);
+    const auto fill = [&](int y, unsigned char* row) {
+        row[0] = 0;
+        rowOf(y, row + 1);
+    };
+    return WriteRows(path, std::move(header), static_cast<std::size_t>(width) + 1, height, fill, level,
+                     Activity(path, what));
 }
 
 std::string CompressIndexRows(int width, int height, std::span<const std::uint8_t> indices, int level)

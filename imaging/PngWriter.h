@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,12 @@ namespace imaging {
 // cannot be written; what names the file in its reason.
 bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int level, double dpiX, double dpiY,
              std::string_view what);
+
+// Writes an 8-bit palette PNG (0xAARRGGBB colours, at most 256) whose row y
+// of indices rowOf fills (width bytes), exclusively as SavePng does.
+bool SavePalettePng(const std::filesystem::path& path, int width, int height, std::span<const std::uint32_t> palette,
+                    double dpiX, double dpiY, const std::function<void(int, std::uint8_t*)>& rowOf, int level,
+                    std::string_view what);
 
 // The zlib stream of an 8-bit indexed image's rows (each with filter byte
 // 0), as a palette PNG holds it: compressed once, it serves every palette.

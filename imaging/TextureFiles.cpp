@@ -4,6 +4,8 @@
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
+#include "imaging/DecodingBudget.h"
+#include "imaging/GifStill.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PngWriter.h"
 #include "imaging/ResourceError.h"
@@ -184,9 +186,18 @@ std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
         std::filesystem::create_directories(stillFolder, error);
         if (error)
             ThrowWriteFailure(error.value(), "writing a still of picture " + picture.filename().string());
+        const std::string what = "a copy of picture " + picture.filename().string();
+        // A GIF's first frame alone is decoded; the rest of its screen is
+        // written as it is, transparent. Within the book's budget all the same.
+        if (info->format == PictureFormat::Gif) {
+            if (!DecodingBudget::Take(std::int64_t{info->width} * info->height))
+                return picture;
+            if (SaveGifStill(picture, *info, still, what))
+                return still;
+        }
         // Decoded once, into one buffer that is freed before the next picture.
         const ArgbBitmap frame = DecodePicture(picture, *info);
-        if (!frame.IsEmpty() && SavePng(frame, still, 1, info->dpiX, info->dpiY, "a copy of picture " + picture.filename().string()))
+        if (!frame.IsEmpty() && SavePng(frame, still, 1, info->dpiX, info->dpiY, what))
             return still;
         return picture;
     } catch (const std::bad_alloc&) {

@@ -152,7 +152,9 @@ TEST_P(GifStill, IsTheFirstFrameOnItsScreen)
     imagingtest::WriteBytes(folder / "a.gif", GetParam().make(folder));
     FIBITMAP* reference = FreeImage_Load(FIF_GIF, (folder / "a.gif").c_str(), GIF_PLAYBACK);
     ASSERT_NE(reference, nullptr);
-    ArgbBitmap still = ArgbBitmap::FromFile(folder / "a.gif");
+    // Decoded, and written as the still a slide gets.
+    for (const auto& file : {folder / "a.gif", imaging::PrepareStillPicture(folder / "a.gif", folder / "stills")}) {
+    ArgbBitmap still = ArgbBitmap::FromFile(file);
     ASSERT_TRUE(still.LockBits());  // handed on unlocked
     ASSERT_EQ(still.Width(), static_cast<int>(FreeImage_GetWidth(reference)));
     ASSERT_EQ(still.Height(), static_cast<int>(FreeImage_GetHeight(reference)));
@@ -162,8 +164,10 @@ TEST_P(GifStill, IsTheFirstFrameOnItsScreen)
             const std::uint32_t expected = std::uint32_t(line[FI_RGBA_ALPHA]) << 24 |
                                            std::uint32_t(line[FI_RGBA_RED]) << 16 |
                                            std::uint32_t(line[FI_RGBA_GREEN]) << 8 | line[FI_RGBA_BLUE];
-            ASSERT_EQ(still.Pixels()[static_cast<std::size_t>(y * still.Width() + x)], expected) << x << "," << y;
+            ASSERT_EQ(still.Pixels()[static_cast<std::size_t>(y * still.Width() + x)], expected)
+                << file.filename() << " " << x << "," << y;
         }
+    }
     }
     FreeImage_Unload(reference);
 }
