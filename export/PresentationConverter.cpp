@@ -6,6 +6,7 @@
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
 #include "export/SlideBuilder.h"
+#include "imaging/DecodingBudget.h"
 #include "imaging/ResourceError.h"
 
 #include <new>
@@ -67,6 +68,8 @@ std::string BuildFailureReason(const std::exception_ptr& failure)
 std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source,
                                                      const SaveServices& save)
 {
+    // One book's pictures are decoded within one budget (README).
+    const imaging::DecodingBudget decodingBudget;
     std::unique_ptr<IApplication> application;
     try {
         application = m_startApplication();

@@ -80,7 +80,7 @@ bool WritePackage(const Presentation& p, ZipWriter& zip) {
     layoutRels.Add(rel::kSlideMaster, "../slideMasters/slideMaster1.xml");
 
     bool ok = zip.Add("[Content_Types].xml", types.Write()) && zip.Add("_rels/.rels", root.Write()) &&
-              zip.Add("docProps/core.xml", WriteCoreProperties({p.title, DocumentDate()})) &&
+              zip.Add("docProps/core.xml", WriteCoreProperties({p.title, DocumentDate(), DocumentAuthor()})) &&
               zip.Add("docProps/app.xml", WriteAppProperties(p.slides.size())) &&
               zip.Add("ppt/presentation.xml", WritePresentation(pres)) &&
               zip.Add("ppt/_rels/presentation.xml.rels", presRels.Write()) &&

@@ -13,6 +13,7 @@
 namespace fs = std::filesystem;
 using namespace app;
 using namespace guitest;
+using namespace app;
 
 namespace {
 
