@@ -148,6 +148,8 @@ struct TreeCase {
     std::vector<std::pair<const char*, const char*>> files;  // path, content
     const char* fault;  // the start of a fault expected, "" for none
 };
+// Named in test listings by its name, not by its bytes.
+void PrintTo(const TreeCase& c, std::ostream* os) { *os << c.name; }
 
 class ModuleLayoutRules : public ::testing::TestWithParam<TreeCase> {};
 
