@@ -1,4 +1,4 @@
-// docProps/core.xml and docProps/app.xml.
+// The document properties: core (title, dates) and extended (the program).
 #include "export/engine/PartWriters.h"
 
 namespace engine::detail {

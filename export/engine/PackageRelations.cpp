@@ -10,6 +10,19 @@ std::string Relationships::Add(const std::string& type, const std::string& targe
     return id;
 }
 
+std::vector<std::string> Relationships::IdsOf(const std::string& type) const {
+    std::vector<std::string> ids;
+    for (const Entry& e : m_entries)
+        if (e.type == type) ids.push_back(e.id);
+    return ids;
+}
+
+std::string Relationships::IdOf(const std::string& type) const {
+    for (const Entry& e : m_entries)
+        if (e.type == type) return e.id;
+    return {};
+}
+
 std::string Relationships::Write() const {
     std::string out;
     XmlWriter x(out);

@@ -26,6 +26,11 @@ inline constexpr const char* kImage = "http://schemas.openxmlformats.org/officeD
 class Relationships {
 public:
     std::string Add(const std::string& type, const std::string& target);
+    // The ids of the relationships of one type, in the order they were added;
+    // IdOf gives the first ("" when there is none).
+    std::vector<std::string> IdsOf(const std::string& type) const;
+    std::string IdOf(const std::string& type) const;
+    bool Empty() const { return m_entries.empty(); }
     std::string Write() const;
 private:
     struct Entry { std::string id, type, target; };

@@ -1,14 +1,12 @@
 #pragma once
-// Writes every part of a presentation into a zip, in a fixed order.
+// Writes the parts of a table into a zip, in the table's order, with the
+// content types and relationships the table gives.
 #include "export/engine/Model.h"
+#include "export/engine/PartTable.h"
 #include "export/engine/ZipWriter.h"
 
 namespace engine::detail {
 
-// The creation date of the core properties: SOURCE_DATE_EPOCH when it is a
-// valid time, else now.
-std::string DocumentDate();
-
-bool WritePackage(const Presentation& p, ZipWriter& zip);
+bool WritePackage(const Presentation& p, ZipWriter& zip, const std::vector<PartRow>& parts = StandardParts());
 
 } // namespace engine::detail

@@ -2,7 +2,6 @@
 // One writer per package part: each takes plain data of the model and gives
 // the part's text, elements in schema order, through XmlWriter.
 #include "export/engine/Model.h"
-#include "export/engine/PackageRelations.h"
 #include "export/engine/XmlWriter.h"
 
 #include <cmath>
@@ -19,19 +18,6 @@ inline constexpr const char* kP = "http://schemas.openxmlformats.org/presentatio
 } // namespace ns
 
 inline long long Emu(double points) { return std::llround(points * 12700.0); }
-
-// The media parts of the package, named in the order of first use.
-class MediaParts {
-public:
-    explicit MediaParts(const MediaStore& store) : m_store(store) {}
-    // "imageN.ext", given a number on first use.
-    const std::string& Name(MediaId id);
-    const std::vector<MediaId>& InOrder() const { return m_order; }
-private:
-    const MediaStore& m_store;
-    std::map<MediaId, std::string> m_names;
-    std::vector<MediaId> m_order;
-};
 
 // The three namespaces of a presentation part on its root element.
 void StartRoot(XmlWriter& x, const char* name);
@@ -51,8 +37,18 @@ std::string WritePresProps();
 std::string WriteViewProps();
 std::string WriteTableStyles();
 
-// Adds the relationships of its pictures to rels.
-std::string WriteSlide(const Slide& slide, Relationships& rels, MediaParts& media);
+// The pictures a slide part refers to, in the order of its relationships to
+// them: the background's (a relationship of its own), then each picture of
+// its shapes once.
+struct SlideMedia {
+    MediaId background = kNoMedia;
+    std::vector<MediaId> pictures;
+    std::vector<MediaId> InOrder() const;
+};
+SlideMedia MediaUsedBy(const Slide& slide);
+
+// mediaRelIds: the ids of the slide's relationships to MediaUsedBy(slide).
+std::string WriteSlide(const Slide& slide, const std::vector<std::string>& mediaRelIds);
 void WriteTextBody(XmlWriter& x, const TextBox& box);
 
 std::string WriteMaster(const std::string& layoutRelId);

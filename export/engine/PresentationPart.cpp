@@ -1,4 +1,4 @@
-// ppt/presentation.xml and its small companions (presentation and view
+// The presentation part and its small companions (presentation and view
 // properties, table styles).
 #include "export/engine/PartWriters.h"
 

@@ -1,18 +1,29 @@
-// ppt/slides/slideN.xml: background, pictures and text boxes.
+// The slide part: background, pictures and text boxes.
 #include "export/engine/PartWriters.h"
 
 #include <cstdio>
+#include <set>
+#include <stdexcept>
 
 namespace engine::detail {
 
-const std::string& MediaParts::Name(MediaId id) {
-    auto it = m_names.find(id);
-    if (it == m_names.end()) {
-        const std::string name = "image" + std::to_string(m_names.size() + 1) + "." + m_store.Item(id).extension;
-        it = m_names.emplace(id, name).first;
-        m_order.push_back(id);
-    }
-    return it->second;
+SlideMedia MediaUsedBy(const Slide& slide) {
+    SlideMedia used;
+    const Fill& background = slide.background;
+    if (!slide.followMaster && background.visible != false && background.kind == Fill::Kind::Picture)
+        used.background = background.media;
+    std::set<MediaId> seen;
+    for (const auto& shape : slide.shapes)
+        if (const Picture* pic = shape->AsPicture(); pic && seen.insert(pic->media).second)
+            used.pictures.push_back(pic->media);
+    return used;
+}
+
+std::vector<MediaId> SlideMedia::InOrder() const {
+    std::vector<MediaId> all;
+    if (background != kNoMedia) all.push_back(background);
+    all.insert(all.end(), pictures.begin(), pictures.end());
+    return all;
 }
 
 void StartRoot(XmlWriter& x, const char* name) {
@@ -51,14 +62,14 @@ void ShapeProperties(XmlWriter& x, const Shape& s) {
     x.End("p:spPr");
 }
 
-void Background(XmlWriter& x, const Fill& f, Relationships& rels, MediaParts& media) {
+// relId: the relationship to the background picture, when it shows one.
+void Background(XmlWriter& x, const Fill& f, const std::string& relId) {
     x.Start("p:bg").Start("p:bgPr");
     if (f.visible == false) {
         x.Empty("a:noFill");
     } else if (f.kind == Fill::Kind::Picture) {
-        const std::string id = rels.Add(rel::kImage, "../media/" + media.Name(f.media));
         x.Start("a:blipFill").Attr("dpi", 0).Attr("rotWithShape", "1");
-        x.Start("a:blip").Attr("r:embed", id).End("a:blip");
+        x.Start("a:blip").Attr("r:embed", relId).End("a:blip");
         x.Empty("a:srcRect");
         x.Start("a:stretch").Empty("a:fillRect").End("a:stretch");
         x.End("a:blipFill");
@@ -96,20 +107,27 @@ void WriteTextBox(XmlWriter& x, const Shape& s, const TextBox& box) {
 
 } // namespace
 
-std::string WriteSlide(const Slide& slide, Relationships& rels, MediaParts& media) {
+std::string WriteSlide(const Slide& slide, const std::vector<std::string>& mediaRelIds) {
+    const SlideMedia used = MediaUsedBy(slide);
+    auto nextId = mediaRelIds.begin();
+    auto takeId = [&]() -> const std::string& {
+        if (nextId == mediaRelIds.end()) throw std::logic_error("a picture of the slide has no relationship");
+        return *nextId++;
+    };
+    const std::string backgroundId = used.background != kNoMedia ? takeId() : std::string();
+    std::map<MediaId, std::string> relOf;
+    for (MediaId id : used.pictures) relOf.emplace(id, takeId());
+
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:sld");
     x.Start("p:cSld");
-    if (!slide.followMaster) Background(x, slide.background, rels, media);
+    if (!slide.followMaster) Background(x, slide.background, backgroundId);
     x.Start("p:spTree");
     ShapeTreeStart(x);
-    std::map<MediaId, std::string> relOf; // one relationship per picture of the slide
     for (const auto& shape : slide.shapes) {
         if (const Picture* pic = shape->AsPicture()) {
-            auto it = relOf.find(pic->media);
-            if (it == relOf.end()) it = relOf.emplace(pic->media, rels.Add(rel::kImage, "../media/" + media.Name(pic->media))).first;
-            WritePicture(x, *shape, *pic, it->second);
+            WritePicture(x, *shape, *pic, relOf.at(pic->media));
         } else {
             WriteTextBox(x, *shape, *shape->AsTextBox());
         }

@@ -1,4 +1,4 @@
-// ppt/theme/theme1.xml: the colours, fonts and formats the master refers to.
+// The theme: the colours, fonts and formats the master refers to.
 #include "export/engine/PartWriters.h"
 
 namespace engine::detail {
