@@ -1,7 +1,7 @@
 #include "app/Interruption.h"
 
 #include "app/TempFolder.h"
-#include "export/engine/Automation.h"
+#include "export/engine/Engine.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #pragma once
 // The log of the recording automation objects (RecordingAutomation.h): every
 // call with its arguments, in order, and the failures to inject.
-#include "export/engine/ComError.h"
+#include "export/ComError.h"
 
 #include <map>
 #include <string>

@@ -4,7 +4,7 @@
 // an object the name it got: "range1.Font() = font3". Objects are named by
 // kind and a counter per kind. Any call can be made to fail with a COM error.
 #include "export/Recorder.h"
-#include "export/engine/Automation.h"
+#include "export/Automation.h"
 
 #include <memory>
 

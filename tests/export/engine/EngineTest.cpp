@@ -1,5 +1,5 @@
-#include "export/engine/Automation.h"
-#include "export/engine/SaveFile.h"
+#include "export/engine/Engine.h"
+#include "export/engine/package/SavePackage.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>

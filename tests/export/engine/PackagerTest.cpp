@@ -1,6 +1,6 @@
 // The package follows its table of parts: a row added or taken away shows
 // in the zip entries, the content types and the relationships alike.
-#include "export/engine/Packager.h"
+#include "export/engine/package/Packager.h"
 
 #include "support/ScratchFolder.h"
 #include "support/ZipReader.h"

@@ -1,6 +1,7 @@
 // Exact text of the package parts, from model data in.
-#include "export/engine/PackageRelations.h"
-#include "export/engine/PartWriters.h"
+#include "export/engine/package/ContentTypes.h"
+#include "export/engine/package/Relationships.h"
+#include "export/engine/parts/PartWriters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "export/engine/ZipWriter.h"
+#include "export/engine/package/ZipWriter.h"
 
 #include "support/ScratchFolder.h"
 
