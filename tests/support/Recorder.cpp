@@ -1,4 +1,4 @@
-#include "export/Recorder.h"
+#include "support/Recorder.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,6 +3,8 @@
 // call with its arguments, in order, and the failures to inject.
 #include "export/ComError.h"
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +32,9 @@ public:
     int Count(const std::string& entry) const;
 
     std::vector<std::string> log;
+    // What a save (SaveAs, SaveAsReplacing) that is not made to fail does
+    // once it is logged; without it, nothing, and the save succeeds.
+    std::function<bool(const std::filesystem::path&)> save;
     // What a picture added at its native size measures.
     float nativeWidth = 400.0f;
     float nativeHeight = 300.0f;

@@ -1,4 +1,4 @@
-#include "export/RecordingAutomation.h"
+#include "support/RecordingAutomation.h"
 
 #include <cstdio>
 
@@ -270,11 +270,11 @@ public:
     }
     bool SaveAs(const std::filesystem::path& file, int format, MsoTriState embed) noexcept override
     {
-        return r.Succeeds(n, "SaveAs", Args(file.string(), format, embed));
+        return r.Succeeds(n, "SaveAs", Args(file.string(), format, embed)) && (!r.save || r.save(file));
     }
     bool SaveAsReplacing(const std::filesystem::path& file, int format) noexcept override
     {
-        return r.Succeeds(n, "SaveAsReplacing", Args(file.string(), format));
+        return r.Succeeds(n, "SaveAsReplacing", Args(file.string(), format)) && (!r.save || r.save(file));
     }
     void SetTitle(const std::string& title) override { Call("SetTitle", Arg(title)); }
     void Close() override { Call("Close"); }
@@ -306,6 +306,11 @@ public:
 std::unique_ptr<IApplication> MakeApplication(Recorder& recorder)
 {
     return std::make_unique<Application>(recorder, "application");
+}
+
+std::unique_ptr<IPresentation> MakePresentation(Recorder& recorder)
+{
+    return std::make_unique<Presentation>(recorder, "presentation");
 }
 
 std::unique_ptr<IShapes> MakeShapes(Recorder& recorder)
