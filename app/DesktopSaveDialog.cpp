@@ -8,5 +8,5 @@ std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::pa
 {
     if (!OpenDesktop())
         return HeadlessSaveDialog(proposed, failure);
-    return ShowSaveDialog(proposed);
+    return ShowSaveDialog(proposed, failure.failed.parent_path(), failure.reason);
 }

@@ -13,6 +13,8 @@ std::string UsageText()
            "                                  file manager\n"
            "  tralvex --silent SOURCE OUTPUT  convert every file below the folder SOURCE into\n"
            "                                  the folder OUTPUT and write a log there\n"
+           "  tralvex --choose-book [BOOK]    as tralvex BOOK; without BOOK, ask for one in\n"
+           "                                  a file chooser (the application menu's launch)\n"
            "  tralvex                         tell how to use the program\n"
            "  tralvex -h | --help             print this text\n"
            "  tralvex -V | --version          print the version\n"

@@ -8,7 +8,9 @@
 #include "app/TerminalNotes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/ConversionErrors.h"
+#include "ui/Desktop.h"
 #include "ui/Messages.h"
+#include "ui/SaveFileDialog.h"
 
 #include <algorithm>
 #include <charconv>
@@ -126,8 +128,32 @@ unsigned ParseJobs(const std::vector<std::string>& arguments)
     return ParseBatchOptions(arguments).jobs;
 }
 
+bool StartsWithChooseBook(const std::vector<std::string>& arguments)
+{
+    std::error_code ec;
+    return !arguments.empty() && arguments[0] == kChooseBookOption
+           && !std::filesystem::exists(std::filesystem::symlink_status(arguments[0], ec));
+}
+
+void ChooseAndConvertBook(const SingleFileActions& actions)
+{
+    if (!OpenDesktop()) {
+        ShowUsageMessage();
+        return;
+    }
+    if (const auto book = ShowOpenBookDialog())
+        RunSingleFile(book->string(), actions);
+}
+
 void RunApplication(const std::vector<std::string>& arguments)
 {
+    if (StartsWithChooseBook(arguments)) {
+        if (arguments.size() == 1)
+            ChooseAndConvertBook();
+        else
+            RunApplication({arguments.begin() + 1, arguments.end()});
+        return;
+    }
     WriteCommandLineNotes(CommandLineNotes(arguments), std::cerr, ::isatty(STDERR_FILENO) == 1);
     switch (SelectRunMode(arguments)) {
     case RunMode::Batch: {

@@ -46,3 +46,13 @@ void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actio
 
 // The whole program after start-up: chooses the mode and runs it.
 void RunApplication(const std::vector<std::string>& arguments);
+
+// The option the desktop entry puts before its optional file: without a
+// book, a launch from the application menu asks for one.
+inline constexpr const char* kChooseBookOption = "--choose-book";
+// Whether arguments begin with that option (and no file of that name
+// exists, like --help).
+bool StartsWithChooseBook(const std::vector<std::string>& arguments);
+// Offers the desktop's file chooser for a book and converts the chosen one
+// as RunSingleFile does; the usage message where no desktop can be opened.
+void ChooseAndConvertBook(const SingleFileActions& actions = DefaultSingleFileActions());

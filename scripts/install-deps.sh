@@ -26,7 +26,8 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxml2-utils poppler-utils
-  fonts-dejavu-core xvfb xauth dbus-daemon
+  fonts-dejavu-core xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
+  x11-xserver-utils
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
   lintian parallel appstream
 )

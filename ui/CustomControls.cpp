@@ -1,5 +1,7 @@
 #include "ui/CustomControls.h"
 
+#include "ui/AccessibleArea.h"
+
 #include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
@@ -10,7 +12,7 @@ namespace {
 
 GtkWidget* NewDrawingArea()
 {
-    GtkWidget* widget = gtk_drawing_area_new();
+    GtkWidget* widget = ui::NewAccessibleArea();
     g_object_ref_sink(widget);
     return widget;
 }
@@ -22,6 +24,7 @@ GtkWidget* NewDrawingArea()
 CColoredLabel::CColoredLabel() : m_widget(NewDrawingArea())
 {
     ui::AttachTextWidget(m_widget, this);
+    ui::SetAccessibleRole(m_widget, ATK_ROLE_LABEL);
     g_signal_connect(m_widget, "draw", G_CALLBACK(OnDraw), this);
 }
 
@@ -35,6 +38,7 @@ CColoredLabel::~CColoredLabel()
 void CColoredLabel::SetText(const std::string& text)
 {
     m_text = text;
+    ui::SetAccessibleName(m_widget, text);
     gtk_widget_queue_draw(m_widget);
 }
 
@@ -87,6 +91,8 @@ gboolean CColoredLabel::OnDraw(GtkWidget* widget, cairo_t* cr, CColoredLabel* se
 CCustomButton::CCustomButton() : m_widget(NewDrawingArea())
 {
     ui::AttachTextWidget(m_widget, this);
+    ui::SetAccessibleRole(m_widget, ATK_ROLE_PUSH_BUTTON);
+    SetAccessibleAction("click");
     gtk_widget_set_can_focus(m_widget, TRUE);
     gtk_widget_add_events(m_widget, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK
                                         | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK | GDK_KEY_PRESS_MASK
@@ -102,9 +108,18 @@ CCustomButton::~CCustomButton()
     g_object_unref(m_widget);
 }
 
+void CCustomButton::SetAccessibleAction(const char* name)
+{
+    ui::SetAccessibleAction(m_widget, name, [this] {
+        if (IsEnabled() && m_onClick)
+            m_onClick();
+    });
+}
+
 void CCustomButton::SetText(const std::string& text)
 {
     m_text = text;
+    ui::SetAccessibleName(m_widget, text);
     Repaint();
 }
 

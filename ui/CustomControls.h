@@ -56,6 +56,8 @@ public:
     void SetText(const std::string& text) override;
 
     void SetOnClick(std::function<void()> handler) { m_onClick = std::move(handler); }
+    // The name assistive technology gives the click ("click", "activate").
+    void SetAccessibleAction(const char* name);
     void SetBackgroundColour(std::optional<Colour> colour) { m_background = colour; Repaint(); }
     void SetStretch(bool stretch) { m_stretch = stretch; }
     void SetImages(imaging::ArgbBitmap normal, imaging::ArgbBitmap hot, imaging::ArgbBitmap pressed,

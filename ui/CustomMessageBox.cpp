@@ -1,5 +1,7 @@
 #include "ui/CustomMessageBox.h"
 
+#include "ui/AccessibleArea.h"
+
 #include "ui/Desktop.h"
 #include "ui/GtkWindowTree.h"
 #include "ui/MessageCatalogue.h"
@@ -16,6 +18,17 @@ constexpr ui::Colour kBodyColour = 0x414141;
 constexpr ui::Colour kLinkColour = 0xCC6600;
 constexpr ui::Colour kPanelColour = 0xF0F0F0;
 constexpr int kSlotIds[3] = {1, 3, 4};
+
+// What a screen reader calls the icon.
+const char* IconKindName(unsigned type)
+{
+    switch (type) {
+    case 0x10: return "Error";
+    case 0x20: return "Question";
+    case 0x30: return "Warning";
+    default: return "Information";
+    }
+}
 
 }  // namespace
 
@@ -69,14 +82,19 @@ void CustomMessageBox::SetIconType(unsigned flags)
         g_object_unref(m_themeIcon);
         m_themeIcon = nullptr;
     }
-    const std::string resource = ui::MessageIconResource(type);
-    if (!resource.empty())
-        m_iconImage = ui::LoadIconResource(resource, dpi.ScaleX(32), m_iconSize);
+    m_iconWidth = dpi.ScaleX(32);
+    m_iconResource = ui::MessageIconResource(type);
+    m_iconScale = 1;
+    if (!m_iconResource.empty())
+        m_iconImage = ui::LoadIconResource(m_iconResource, m_iconWidth, m_iconSize);
     if (m_iconImage.IsEmpty())
         m_themeIcon = gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), ui::MessageIconThemeName(type),
                                                m_iconSize, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr);
-    if (m_iconArea)
+    m_iconName = IconKindName(type);
+    if (m_iconArea) {
+        ui::SetAccessibleName(m_iconArea, m_iconName);
         gtk_widget_queue_draw(m_iconArea);
+    }
 }
 
 void CustomMessageBox::SetWindowIcon(const std::string& resource)
@@ -142,8 +160,19 @@ void CustomMessageBox::Build()
     static const bool styled = [] {
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css,
-                                        "window.tralvex-message { background-color: #FFFFFF; }"
-                                        " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0; }",
+                                        // The template's own look whatever the
+                                        // desktop theme, dark or high contrast.
+                                        "window.tralvex-message { background-color: #FFFFFF; color: #000000; }"
+                                        " button.tralvex-slot { padding: 0; min-width: 0; min-height: 0;"
+                                        "   color: #000000; background-image: none; background-color: #E1E1E1;"
+                                        "   border: 1px solid #ADADAD; border-radius: 0; box-shadow: none;"
+                                        "   text-shadow: none; outline-color: #000000; }"
+                                        " button.tralvex-slot:hover { background-color: #E5F1FB; border-color: #0078D7; }"
+                                        " button.tralvex-slot:active { background-color: #CCE4F7; border-color: #005499; }"
+                                        " button.tralvex-slot:focus { border-color: #0078D7; }"
+                                        " button.tralvex-slot label { color: #000000; }"
+                                        " window.tralvex-message textview,"
+                                        " window.tralvex-message textview text { background-color: #FFFFFF; }",
                                         -1, nullptr);
         gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
@@ -152,17 +181,24 @@ void CustomMessageBox::Build()
     }();
     (void)styled;
     gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "tralvex-message");
+    ui::SetAccessibleRole(m_window, ATK_ROLE_ALERT);
 
     m_fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(m_window), m_fixed);
     m_panel = gtk_drawing_area_new();
     g_signal_connect(m_panel, "draw", G_CALLBACK(OnDrawPanel), this);
+    ui::SetAccessibleRole(m_panel, ATK_ROLE_FILLER);  // only a background
     gtk_fixed_put(GTK_FIXED(m_fixed), m_panel, 0, 0);
-    m_iconArea = gtk_drawing_area_new();
+    m_iconArea = ui::NewAccessibleArea();
+    ui::SetAccessibleRole(m_iconArea, ATK_ROLE_ICON);
+    ui::SetAccessibleName(m_iconArea, m_iconName);
     g_signal_connect(m_iconArea, "draw", G_CALLBACK(OnDrawIcon), this);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_iconArea, 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_titleLabel.Widget(), 0, 0);
-    gtk_fixed_put(GTK_FIXED(m_fixed), m_body.Widget(), 0, 0);
+    m_bodyScroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(m_bodyScroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_container_add(GTK_CONTAINER(m_bodyScroller), m_body.Widget());
+    gtk_fixed_put(GTK_FIXED(m_fixed), m_bodyScroller, 0, 0);
     gtk_fixed_put(GTK_FIXED(m_fixed), m_linkButton.Widget(), 0, 0);
     gtk_widget_set_no_show_all(m_linkButton.Widget(), TRUE);
     for (int position = 0; position < 3; ++position) {
@@ -198,6 +234,10 @@ void CustomMessageBox::Build()
     m_linkButton.SetImagePlacement(0);
     m_linkButton.SetBackgroundMode(2);
     m_linkButton.SetOnClick([this] { if (m_linkHandler) m_linkHandler(); });
+    ui::SetAccessibleRole(m_linkButton.Widget(), ATK_ROLE_LINK);
+    m_linkButton.SetAccessibleAction("activate");
+    // Keyboard users see where the focus is.
+    m_linkButton.SetFocusRectangle(true);
 
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKey), this);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDelete), this);
@@ -226,11 +266,17 @@ int CustomMessageBox::DoModal()
     }
     if (m_layout.buttons.visible[0])
         gtk_widget_grab_focus(m_slots[0]);
+    gtk_window_set_focus_visible(GTK_WINDOW(m_window), TRUE);
     m_result = 0;
     m_loop = g_main_loop_new(nullptr, FALSE);
     g_main_loop_run(m_loop);
     g_main_loop_unref(m_loop);
     m_loop = nullptr;
+    // A copy made with Ctrl+C outlives the box where a clipboard manager
+    // takes it over.
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    if (m_copied)
+        gtk_clipboard_store(clipboard);
     gtk_widget_destroy(m_window);
     m_window = nullptr;
     while (gtk_events_pending())
@@ -277,10 +323,22 @@ gboolean CustomMessageBox::OnDelete(GtkWidget*, GdkEvent*, CustomMessageBox* sel
     return TRUE;
 }
 
-gboolean CustomMessageBox::OnDrawIcon(GtkWidget*, cairo_t* cr, CustomMessageBox* self)
+gboolean CustomMessageBox::OnDrawIcon(GtkWidget* widget, cairo_t* cr, CustomMessageBox* self)
 {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
+    // On a scaled monitor the frame is taken for the device pixels, so
+    // that it is not stretched.
+    const int scale = std::max(1, gtk_widget_get_scale_factor(widget));
+    if (scale != self->m_iconScale && !self->m_iconResource.empty()) {
+        imaging::ArgbBitmap image =
+            ui::LoadIconResource(self->m_iconResource, self->m_iconWidth * scale, self->m_iconSize * scale);
+        if (!image.IsEmpty()) {
+            self->m_iconImage = std::move(image);
+            self->m_iconScale = scale;
+        }
+    }
     if (cairo_surface_t* surface = ui::ToCairoSurface(self->m_iconImage)) {
+        cairo_surface_set_device_scale(surface, self->m_iconScale, self->m_iconScale);
         cairo_set_source_surface(cr, surface, 0, 0);
         cairo_paint(cr);
         cairo_surface_destroy(surface);

@@ -54,6 +54,8 @@ public:
     customcontrols::CCustomButtonEx& LinkButton() { return m_linkButton; }
     const ui::MessageBoxLayout& Layout() const { return m_layout; }
     int IconSize() const { return m_iconSize; }
+    // Width of the icon frame last drawn, in device pixels.
+    int IconFrameWidth() const { return m_iconImage.Width(); }
     // The program's own icon image, not the theme's stand-in.
     bool HasIconImage() const { return !m_iconImage.IsEmpty(); }
     // The message as plain text and as RTF, as Ctrl+C copies it.
@@ -78,6 +80,11 @@ private:
     imaging::ArgbBitmap m_iconImage;
     GdkPixbuf* m_themeIcon = nullptr;
     int m_iconSize = 0;
+    std::string m_iconName = "Information";
+    std::string m_iconResource;
+    int m_iconWidth = 0;
+    int m_iconScale = 1;  // device pixels per pixel of m_iconImage
+    mutable bool m_copied = false;
     std::string m_windowIconResource = "program";
     std::vector<GdkPixbuf*> m_windowIcons;
     std::vector<MessageBoxButton> m_buttons;
@@ -90,6 +97,7 @@ private:
     GtkWidget* m_fixed = nullptr;
     GtkWidget* m_panel = nullptr;
     GtkWidget* m_iconArea = nullptr;
+    GtkWidget* m_bodyScroller = nullptr;  // holds the body
     GtkWidget* m_slots[3] = {nullptr, nullptr, nullptr};
     customcontrols::CColoredLabel m_titleLabel;
     customcontrols::CRichTextStaticControl m_body;

@@ -12,9 +12,8 @@ bool OpenDesktop();
 namespace ui {
 
 // The screen's logical resolution, read once after the desktop is open:
-// the desktop's Xft.dpi setting, else the Xft.dpi resource or the X screen's
-// own resolution divided by the monitor's scale factor (GTK's pixels are
-// already scaled by it), else 96.
+// GTK's own (gtk-xft-dpi: the desktop's setting or the Xft.dpi resource),
+// else 96, so that the program's windows scale with GTK's.
 const Dpi& ScreenDpi();
 
 // "Segoe UI" when that family is installed, else "Arial", else the

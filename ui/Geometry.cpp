@@ -102,6 +102,22 @@ ButtonLayout LayOutButtons(const Rect (&slots)[3], const std::vector<std::string
     return layout;
 }
 
+void LimitHeight(MessageBoxLayout& layout, int maxClientHeight, int minBodyHeight)
+{
+    const int excess = std::min(layout.clientHeight - maxClientHeight, layout.body.Height() - minBodyHeight);
+    if (excess <= 0)
+        return;
+    const int below = layout.body.bottom;
+    layout.body.bottom -= excess;
+    for (Rect* r : {&layout.panel, &layout.link, &layout.buttons.slots[0], &layout.buttons.slots[1],
+                    &layout.buttons.slots[2]})
+        if (r->top >= below) {
+            r->top -= excess;
+            r->bottom -= excess;
+        }
+    layout.clientHeight -= excess;
+}
+
 MessageBoxLayout LayOutMessageBox(const MessageBoxLayoutInput& in)
 {
     const MessageBoxTemplate t = MessageBoxTemplateAt(in.dpi);

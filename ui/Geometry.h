@@ -81,6 +81,11 @@ struct MessageBoxLayout {
 };
 MessageBoxLayout LayOutMessageBox(const MessageBoxLayoutInput& input);
 
+// Keeps the box within maxClientHeight: the body gives up the excess (it
+// scrolls then) and everything below it moves up; never below one line of
+// minBodyHeight.
+void LimitHeight(MessageBoxLayout& layout, int maxClientHeight, int minBodyHeight);
+
 // Top-left corner that centres a window in a work area, kept inside it.
 struct Point {
     int x = 0;

@@ -100,3 +100,17 @@ ITextWidget* FindTextWidget(GtkWidget* widget)
 }
 
 }  // namespace ui
+
+namespace ui {
+
+GdkPixbuf* ToPixbuf(const imaging::ArgbBitmap& bitmap)
+{
+    cairo_surface_t* surface = ToCairoSurface(bitmap);
+    if (surface == nullptr)
+        return nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, bitmap.Width(), bitmap.Height());
+    cairo_surface_destroy(surface);
+    return pixbuf;
+}
+
+}  // namespace ui

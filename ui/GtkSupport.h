@@ -23,6 +23,8 @@ int DesktopFontPixelHeight();
 
 // A premultiplied cairo surface with the bitmap's pixels; null when empty.
 cairo_surface_t* ToCairoSurface(const imaging::ArgbBitmap& bitmap);
+// A new pixbuf with the bitmap's pixels; null when empty.
+GdkPixbuf* ToPixbuf(const imaging::ArgbBitmap& bitmap);
 
 // Owns one reference to a GObject.
 template <class T>

@@ -67,6 +67,10 @@ void CustomMessageBox::CopyToClipboard() const
     };
     auto* content = new ClipboardContent{ClipboardText(), ClipboardRtf()};
     GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-    if (!gtk_clipboard_set_with_data(clipboard, targets, G_N_ELEMENTS(targets), ClipboardGet, ClipboardClear, content))
+    if (!gtk_clipboard_set_with_data(clipboard, targets, G_N_ELEMENTS(targets), ClipboardGet, ClipboardClear, content)) {
         delete content;
+        return;
+    }
+    gtk_clipboard_set_can_store(clipboard, targets, G_N_ELEMENTS(targets));
+    m_copied = true;
 }

@@ -52,6 +52,17 @@ void CustomMessageBox::LayOut()
     in.bodyHeight = [this](int width) { return m_body.MeasureHeight(width); };
     m_layout = ui::LayOutMessageBox(in);
     g_object_unref(measure);
+    // A body taller than the work area scrolls; the buttons stay on screen.
+    GdkDisplay* display = gtk_widget_get_display(m_window);
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor) {
+        GdkRectangle area;
+        gdk_monitor_get_workarea(monitor, &area);
+        // Room for the window manager's title bar.
+        ui::LimitHeight(m_layout, area.height - dpi.ScaleY(48), textHeight);
+    }
 
     const auto place = [this](GtkWidget* widget, const ui::Rect& r) {
         gtk_fixed_move(GTK_FIXED(m_fixed), widget, r.left, r.top);
@@ -64,7 +75,7 @@ void CustomMessageBox::LayOut()
     icon.bottom = icon.top + m_iconSize;
     place(m_iconArea, icon);
     place(m_titleLabel.Widget(), m_layout.title);
-    place(m_body.Widget(), m_layout.body);
+    place(m_bodyScroller, m_layout.body);
     place(m_linkButton.Widget(), m_layout.link);
     for (int position = 0; position < 3; ++position) {
         place(m_slots[position], m_layout.buttons.slots[position]);
@@ -73,13 +84,18 @@ void CustomMessageBox::LayOut()
         if (!visible)
             continue;
         GtkButton* slot = GTK_BUTTON(m_slots[position]);
-        gtk_button_set_label(slot, m_buttons[m_buttons.size() - 1 - static_cast<std::size_t>(position)].caption.c_str());
+        // A caption of two texts ("one/other") shows one at a time; the slot
+        // is as wide as the wider.
+        const std::string& caption = m_buttons[m_buttons.size() - 1 - static_cast<std::size_t>(position)].caption;
+        gtk_button_set_label(slot, ui::CaptionParts(caption).front().c_str());
         // The slots show their captions in the title's font.
         PangoFontDescription* font = TitleFont();
         PangoAttrList* attributes = pango_attr_list_new();
         pango_attr_list_insert(attributes, pango_attr_font_desc_new(font));
-        if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(slot)); GTK_IS_LABEL(label))
+        if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(slot)); GTK_IS_LABEL(label)) {
             gtk_label_set_attributes(GTK_LABEL(label), attributes);
+            gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);  // never beyond the slot
+        }
         pango_attr_list_unref(attributes);
         pango_font_description_free(font);
     }

@@ -15,4 +15,7 @@ std::string MessageIconResource(unsigned iconType);
 // The desktop theme's icon name standing in for a message icon type.
 const char* MessageIconThemeName(unsigned iconType);
 
+// Makes the program's icon the default of every window (GTK's dialogs too).
+void InstallProgramIcon();
+
 }  // namespace ui

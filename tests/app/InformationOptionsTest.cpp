@@ -70,7 +70,8 @@ TEST(UsageText, NamesEveryOptionTheExitStatusAndTheManual)
 {
     LoadMessageCatalogue();
     for (const char* text : {"\n  tralvex --silent SOURCE OUTPUT ", "\n  --jobs N", "--jobs=N", "\n  --resume ",
-                             "-h | --help", "-V | --version", "exit status is always 0", "man tralvex"})
+                             "-h | --help", "-V | --version", "\n  tralvex --choose-book [BOOK] ",
+                             "exit status is always 0", "man tralvex"})
         EXPECT_NE(UsageText().find(text), std::string::npos) << text;
 }
 

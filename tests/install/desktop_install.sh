@@ -20,7 +20,7 @@ entry=$prefix/share/applications/tralvex.desktop
 out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 # %f: one local path; %U would hand over file:// addresses.
-grep -qx 'Exec=tralvex %f' "$entry" || fail "Exec line"
+grep -qx 'Exec=tralvex --choose-book %f' "$entry" || fail "Exec line"
 grep -qx 'MimeType=application/x-mordx;' "$entry" || fail "MimeType line"
 # The launcher shows the start and hands its id on; the program passes it to
 # the file manager.

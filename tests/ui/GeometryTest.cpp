@@ -209,4 +209,38 @@ INSTANTIATE_TEST_SUITE_P(Cases, CentreTest,
                                            CentreCase{"LargerThanTheArea", {0, 0, 400, 300}, 500, 400, {0, 0}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A box taller than the limit: the body gives up the excess, down to one
+// line, and what lies below it moves up with the bottom edge.
+struct LimitCase {
+    const char* name;
+    int limit;
+    int clientHeight, bodyBottom, panelTop;
+};
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+class LimitHeightTest : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(LimitHeightTest, BodyGivesWay)
+{
+    MessageBoxLayout l;
+    l.clientHeight = 1000;
+    l.body = {10, 50, 400, 900};
+    l.title = {10, 10, 400, 40};
+    l.panel = {0, 920, 490, 1000};
+    l.link = {20, 940, 200, 960};
+    l.buttons.slots[0] = {400, 930, 480, 970};
+    LimitHeight(l, GetParam().limit, 20);
+    EXPECT_EQ(l.clientHeight, GetParam().clientHeight);
+    EXPECT_EQ(l.body.bottom, GetParam().bodyBottom);
+    EXPECT_EQ(l.panel.top, GetParam().panelTop);
+    EXPECT_EQ(l.buttons.slots[0].bottom - l.panel.top, 50);
+    EXPECT_EQ(l.link.top - l.panel.top, 20);
+    EXPECT_EQ(l.title.top, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LimitHeightTest,
+                         ::testing::Values(LimitCase{"Fits", 1200, 1000, 900, 920},
+                                           LimitCase{"Scrolls", 700, 700, 600, 620},
+                                           LimitCase{"KeepsOneLine", 100, 170, 70, 90}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -1,6 +1,10 @@
 #include "GuiSupport.h"
 
-#include <cstdlib>
+#include <gdk/gdkx.h>
+#include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 namespace guitest {
@@ -59,6 +63,7 @@ void MovePointer(int x, int y)
 Screenshot::Screenshot(const std::string& name)
 {
     GdkWindow* root = gdk_get_default_root_window();
+    m_scale = std::max(1, gdk_window_get_scale_factor(root));
     m_pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
     if (const char* folder = std::getenv("TRALVEX_SCREENSHOTS"); folder && m_pixbuf)
         gdk_pixbuf_save(m_pixbuf, (std::string(folder) + "/" + name + ".png").c_str(), "png", nullptr, nullptr);
@@ -72,6 +77,9 @@ Screenshot::~Screenshot()
 
 std::uint32_t Screenshot::At(int x, int y) const
 {
+    // The image has device pixels; positions are GTK's.
+    x *= m_scale;
+    y *= m_scale;
     if (!m_pixbuf || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(m_pixbuf) || y >= gdk_pixbuf_get_height(m_pixbuf))
         return 0xFF000000;
     const guchar* p = gdk_pixbuf_get_pixels(m_pixbuf) + y * gdk_pixbuf_get_rowstride(m_pixbuf)
@@ -125,10 +133,78 @@ GdkPoint ScreenOrigin(GtkWidget* widget)
     return {ox + x, oy + y};
 }
 
+bool HasWindowIcon(GtkWidget* window)
+{
+    GdkWindow* gdkWindow = gtk_widget_get_window(gtk_widget_get_toplevel(window));
+    if (gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow))
+        return false;
+    Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, GDK_WINDOW_XID(gdkWindow), XInternAtom(display, "_NET_WM_ICON", False),
+                                          0, 2, False, AnyPropertyType, &type, &format, &items, &left, &data);
+    const bool has = status == Success && items == 2 && data != nullptr
+                     && reinterpret_cast<unsigned long*>(data)[0] > 0;
+    if (data)
+        XFree(data);
+    return has;
+}
+
+std::vector<GtkWidget*> ShownWindows(GType type)
+{
+    std::vector<GtkWidget*> shown;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (G_TYPE_CHECK_INSTANCE_TYPE(w->data, type) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            shown.push_back(GTK_WIDGET(w->data));
+    g_list_free(windows);
+    return shown;
+}
+
+std::string AccessibleTree()
+{
+    gchar* file = nullptr;
+    const int fd = g_file_open_tmp("tralvex-atspi-XXXXXX", &file, nullptr);
+    if (fd < 0)
+        return {};
+    close(fd);
+    const std::string script = std::string(TRALVEX_SOURCE_DIR) + "/tests/ui/gui/atspi_tree.py";
+    const std::string pid = std::to_string(getpid());
+    const gchar* argv[] = {TRALVEX_SYSTEM_PYTHON, script.c_str(), pid.c_str(), file, nullptr};
+    GPid child = 0;
+    static bool done;  // outlives a child that does not end in time
+    done = false;
+    if (g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                      G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &child, nullptr)) {
+        g_child_watch_add(child, [](GPid p, gint, gpointer flag) { *static_cast<bool*>(flag) = true; g_spawn_close_pid(p); },
+                          &done);
+        const gint64 end = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+        while (!done && g_get_monotonic_time() < end)
+            Pump(50);
+    }
+    gchar* contents = nullptr;
+    std::string tree;
+    if (done && g_file_get_contents(file, &contents, nullptr, nullptr))
+        tree = contents;
+    g_free(contents);
+    g_unlink(file);
+    g_free(file);
+    return tree;
+}
+
 int ExpectedDpi()
 {
     const char* dpi = std::getenv("TRALVEX_TEST_DPI");
     return dpi ? std::atoi(dpi) : 96;
+}
+
+int ExpectedScale()
+{
+    const char* scale = std::getenv("TRALVEX_TEST_SCALE");
+    return scale && std::atoi(scale) > 0 ? std::atoi(scale) : 1;
 }
 
 }  // namespace guitest

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace guitest {
 
@@ -18,7 +19,8 @@ void SendKey(GtkWidget* window, guint keyval, GdkModifierType modifiers = GdkMod
 // Moves the pointer to screen coordinates.
 void MovePointer(int x, int y);
 
-// The screen as 0xRRGGBB pixels; saved as name.png in the folder that
+// The screen as 0xRRGGBB pixels at GTK's positions (one device pixel of
+// each on a scaled screen); saved as name.png in the folder that
 // TRALVEX_SCREENSHOTS names, when it is set.
 class Screenshot {
 public:
@@ -34,11 +36,25 @@ public:
 
 private:
     GdkPixbuf* m_pixbuf;
+    int m_scale = 1;
 };
 
 // The screen position of a widget's top-left corner.
 GdkPoint ScreenOrigin(GtkWidget* widget);
+// Whether the window manager sees an icon on the widget's window
+// (_NET_WM_ICON, what task switchers show).
+bool HasWindowIcon(GtkWidget* window);
+// The mapped top-level windows that are of the given type.
+std::vector<GtkWidget*> ShownWindows(GType type);
+
+// The accessible tree of this process as a screen reader reads it through
+// at-spi2 (tests/ui/gui/atspi_tree.py: "role|name|actions|text" lines),
+// read while the main loop keeps running; empty when at-spi2 is not up.
+std::string AccessibleTree();
+
 // Expected dots per inch of the display the tests run on (TRALVEX_TEST_DPI).
 int ExpectedDpi();
+// Expected device pixels per pixel (TRALVEX_TEST_SCALE, as GDK_SCALE).
+int ExpectedScale();
 
 }  // namespace guitest

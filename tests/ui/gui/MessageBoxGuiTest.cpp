@@ -8,7 +8,9 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <vector>
 #include <string>
 
 using namespace guitest;
@@ -19,12 +21,14 @@ constexpr std::uint32_t kTitleRgb = 0x003399;
 constexpr std::uint32_t kBodyRgb = 0x414141;
 constexpr std::uint32_t kLinkRgb = 0x0066CC;
 constexpr std::uint32_t kPanelRgb = 0xF0F0F0;
+constexpr std::uint32_t kButtonRgb = 0xE1E1E1;
 
 struct MessageCase {
     const char* name;
     std::function<void()> show;
     bool link;
     std::string title;
+    const char* icon;  // the icon's accessible name
 };
 
 void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
@@ -57,6 +61,24 @@ Rect ScreenRect(GtkWidget* widget)
 {
     const GdkPoint o = ScreenOrigin(widget);
     return {o.x, o.y, o.x + gtk_widget_get_allocated_width(widget), o.y + gtk_widget_get_allocated_height(widget)};
+}
+
+// What a screen reader finds in the box: the window an alert, the title a
+// label, the icon named by its kind, the buttons and the link with their
+// captions and an action. Only where at-spi2 runs for the test.
+void CheckAccessibleTree(CustomMessageBox& box, const MessageCase& c)
+{
+    if (std::getenv("TRALVEX_TEST_ATSPI") == nullptr)
+        return;
+    const std::string tree = AccessibleTree();
+    if (const char* folder = std::getenv("TRALVEX_SCREENSHOTS"))
+        g_file_set_contents((std::string(folder) + "/" + c.name + "-atspi.txt").c_str(), tree.c_str(), -1, nullptr);
+    std::vector<std::string> expected{"alert|Veltrana Tralvex|", "label|" + c.title + "|", std::string("icon|") + c.icon + "|",
+                                      "push button|Close|click|"};
+    if (c.link)
+        expected.push_back("link|" + box.LinkButton().GetText() + "|activate|");
+    for (const std::string& line : expected)
+        EXPECT_NE(tree.find("  " + line), std::string::npos) << line << " not in\n" << tree;
 }
 
 // Everything the box must show, checked while it is up; then Escape, the
@@ -126,6 +148,9 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
         EXPECT_EQ(shot.At(panel.left + 2, panel.top + 2), kPanelRgb);
         EXPECT_EQ(shot.At(panel.right - 2, panel.bottom - 2), kPanelRgb);
         EXPECT_EQ(shot.At(body.right + 2, wy + 2), 0xFFFFFFu);
+        // The buttons keep the template's light face in a dark theme too.
+        const int closeArea = (close.right - close.left) * (close.bottom - close.top);
+        EXPECT_GT(shot.Count(close.left, close.top, close.right, close.bottom, kButtonRgb, 16), closeArea / 2);
         // The icon is drawn at its size, not beyond it.
         EXPECT_GT(box.IconSize() * box.IconSize() - shot.Count(icon.left, icon.top, icon.right, icon.bottom, 0xFFFFFF),
                   box.IconSize() * box.IconSize() / 4);
@@ -161,7 +186,29 @@ void CheckShownBox(CustomMessageBox& box, const MessageCase& c, bool& closedEarl
         Pump(300);
         EXPECT_FALSE(box.LinkButton().UsesHoverFont());
         EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(box.LinkButton().Widget())), nullptr);
+
+        // Keyboard focus on the link shows.
+        const Screenshot before(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-unfocused");
+        gtk_widget_grab_focus(box.LinkButton().Widget());
+        Pump(200);
+        const Screenshot after(std::string(c.name) + "-" + std::to_string(ExpectedDpi()) + "-focused");
+        int changed = 0;
+        for (int y = link.top; y < link.bottom; ++y)
+            for (int x = link.left; x < link.right; ++x)
+                changed += before.At(x, y) != after.At(x, y) ? 1 : 0;
+        EXPECT_GT(changed, link.right - link.left) << "no focus mark on the link";
+        gtk_widget_grab_focus(box.Slot(0));
     }
+
+    EXPECT_TRUE(HasWindowIcon(window));
+    CheckAccessibleTree(box, c);
+
+    // A scaled monitor enlarges the box as it does GTK's windows, and the
+    // icon is drawn from a frame of its device pixels.
+    const int scale = gtk_widget_get_scale_factor(window);
+    EXPECT_EQ(scale, ExpectedScale());
+    EXPECT_EQ(gtk_widget_get_allocated_width(window) * scale, t.clientWidth * ExpectedScale());
+    EXPECT_GE(box.IconFrameWidth(), box.IconSize() * ExpectedScale());
 
     // Ctrl+C copies the message as text and as RTF.
     SendKey(window, GDK_KEY_c, GDK_CONTROL_MASK);
@@ -219,12 +266,13 @@ TEST_P(MessageBoxGui, ShowsAndClosesOnlyWithItsButton)
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, MessageBoxGui,
-    ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction"},
-                      MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book"},
+    ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction",
+                                              "Warning"},
+                      MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book", "Warning"},
                       MessageCase{"PptNotInstalled", ShowPptNotInstalledMessage, false,
-                                  "Microsoft PowerPoint is not installed"},
+                                  "Microsoft PowerPoint is not installed", "Warning"},
                       MessageCase{"FileCorrupted", [] { ShowFileCorruptedMessage("https://example.invalid/help"); },
-                                  true, "File is corrupt"}),
+                                  true, "File is corrupt", "Error"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
@@ -243,7 +291,8 @@ TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
     WhileRunning([&, ticks = 0]() mutable {
         if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
             return false;
-        const char* expected[3] = {"Cancel", "No/Never", "Yes"};
+        // A two-text caption shows its first text.
+        const char* expected[3] = {"Cancel", "No", "Yes"};
         int previousLeft = 1 << 20;
         for (int position = 0; position < 3; ++position) {
             EXPECT_TRUE(gtk_widget_get_visible(box->Slot(position)));
@@ -258,6 +307,50 @@ TEST(MessageBoxButtons, ThreeButtonsInListOrderAndEscapeCancels)
         return true;
     });
     EXPECT_EQ(box->DoModal(), 2);
+    EXPECT_TRUE(checked);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever the texts, the buttons stay inside their slots and on screen: a
+// two-text caption does not reach over its neighbour, a body taller than
+// the work area scrolls.
+TEST(MessageBoxLimits, TwoTextCaptionAndTallBodyStayInside)
+{
+    ASSERT_TRUE(OpenDesktop());
+    LoadMessageCatalogue();
+    auto box = CreateMessageBox(0x30);
+    box->SetTitle("A long story");
+    std::string text;
+    for (int line = 1; line <= 150; ++line)
+        text += "Line " + std::to_string(line) + " of a body far taller than any screen.\n";
+    box->SetText(text);
+    box->SetButtons({{6, "Keep the old one/Keep them all, whatever they say"}, {1, "Close"}});
+    bool checked = false;
+    WhileRunning([&, ticks = 0]() mutable {
+        if (!box->Window() || !gtk_widget_get_mapped(box->Window()) || ++ticks < 4)
+            return false;
+        Screenshot shot("limits-" + std::to_string(ExpectedDpi()));
+        GdkRectangle area;
+        gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()), &area);
+        const GdkPoint close = ScreenOrigin(box->Slot(0));
+        EXPECT_LE(close.y + gtk_widget_get_allocated_height(box->Slot(0)), area.y + area.height);
+        EXPECT_LE(gtk_widget_get_allocated_height(box->Window()), area.height);
+        EXPECT_TRUE(GTK_IS_SCROLLED_WINDOW(gtk_widget_get_parent(box->Body().Widget())));
+        const GdkPoint two = ScreenOrigin(box->Slot(1));
+        EXPECT_LE(two.x + gtk_widget_get_allocated_width(box->Slot(1)), close.x);
+        // The caption's text is drawn within its slot.
+        GtkWidget* label = gtk_bin_get_child(GTK_BIN(box->Slot(1)));
+        int width = 0;
+        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &width, nullptr);
+        EXPECT_LE(width, gtk_widget_get_allocated_width(box->Slot(1)));
+        box->Command(1);
+        checked = true;
+        return true;
+    });
+    EXPECT_EQ(box->DoModal(), 1);
     EXPECT_TRUE(checked);
 }
 

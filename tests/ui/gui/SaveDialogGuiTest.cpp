@@ -4,6 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/DesktopSaveDialog.h"
 #include "export/SavePresentation.h"
+#include "support/CaseNames.h"
 #include "support/ScratchFolder.h"
 #include "ui/Desktop.h"
 
@@ -12,7 +13,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -69,29 +72,70 @@ protected:
         ::setenv("HOME", oldHome.c_str(), 1);
     }
 
-    // Answers the Save dialog once it is up with respond(chooser).
-    void WhenDialogShown(std::function<void(GtkFileChooser*)> respond)
+    // What one window of the save showed: the chooser or one of its questions.
+    struct Seen {
+        bool question = false;
+        std::string name;  // the chooser's proposed name
+        std::string folder;
+        std::string text;  // the chooser's explanation, the question's text
+        bool icon = false;
+    };
+    using Answer = std::function<void(GtkWidget*)>;
+    static Answer Save(fs::path folder, std::string name)
     {
-        WhileRunning([this, respond, ticks = 0]() mutable {
-            GList* windows = gtk_window_list_toplevels();
-            GtkWidget* dialog = nullptr;
-            for (GList* w = windows; w; w = w->next)
-                if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
-                    dialog = GTK_WIDGET(w->data);
-            g_list_free(windows);
-            if (!dialog || ++ticks < 4)
+        return [folder, name](GtkWidget* dialog) {
+            gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+            Pump(300);  // the chooser changes folders in the background
+            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name.c_str());
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        };
+    }
+    static void Cancel(GtkWidget* dialog) { gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL); }
+    // "Replace" of the chooser's question.
+    static void Replace(GtkWidget* question) { gtk_dialog_response(GTK_DIALOG(question), GTK_RESPONSE_ACCEPT); }
+
+    // Answers the chooser and its questions in the order they come up.
+    void AnswerInTurn(std::vector<Answer> answers)
+    {
+        WhileRunning([this, answers, ticks = 0]() mutable {
+            GtkWidget* window = nullptr;
+            for (const GType type : {GTK_TYPE_MESSAGE_DIALOG, GTK_TYPE_FILE_CHOOSER_DIALOG})
+                for (GtkWidget* w : ShownWindows(type))
+                    if (!window && !g_object_get_data(G_OBJECT(w), "answered"))
+                        window = w;
+            if (!window || ++ticks < 4)
                 return ++waited > 400;  // gives up after 20 s
-            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-            gchar* name = gtk_file_chooser_get_current_name(chooser);
-            shownName = name ? name : "";
-            g_free(name);
-            gchar* folder = gtk_file_chooser_get_current_folder(chooser);
-            shownFolder = folder ? folder : "";
-            g_free(folder);
-            Screenshot shot("save-dialog");
-            respond(chooser);
-            return true;
+            ticks = 0;
+            g_object_set_data(G_OBJECT(window), "answered", GINT_TO_POINTER(1));
+            seen.push_back(Describe(window));
+            Screenshot shot("save-dialog-" + std::to_string(seen.size()));
+            answers[seen.size() - 1](window);
+            return seen.size() == answers.size();
         });
+    }
+
+    static Seen Describe(GtkWidget* window)
+    {
+        Seen s;
+        s.icon = HasWindowIcon(window);
+        auto take = [](gchar* text) {
+            std::string value = text ? text : "";
+            g_free(text);
+            return value;
+        };
+        if (GTK_IS_MESSAGE_DIALOG(window)) {
+            s.question = true;
+            gchar* text = nullptr;
+            g_object_get(window, "text", &text, nullptr);
+            s.text = take(text);
+            return s;
+        }
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(window);
+        s.name = take(gtk_file_chooser_get_current_name(chooser));
+        s.folder = take(gtk_file_chooser_get_current_folder(chooser));
+        if (GtkWidget* extra = gtk_file_chooser_get_extra_widget(chooser); extra && GTK_IS_LABEL(extra))
+            s.text = gtk_label_get_text(GTK_LABEL(extra));
+        return s;
     }
 
     fs::path Convert()
@@ -103,21 +147,23 @@ protected:
     const testsupport::ScratchFolder scratch{"savegui"};
     const fs::path root = scratch.Path();
     std::string oldHome;
-    std::string shownName;
-    std::string shownFolder;
+    std::vector<Seen> seen;
     int waited = 0;
 };
 
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 TEST_F(SaveDialogGui, UnwritableFolderAsksAndSavesWhereTheUserSays)
 {
-    WhenDialogShown([this](GtkFileChooser* chooser) {
-        gtk_file_chooser_set_current_folder(chooser, (root / "out").c_str());
-        gtk_file_chooser_set_current_name(chooser, "Mine");  // the extension is added
-        gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
-    });
+    AnswerInTurn({Save(root / "out", "Mine")});
     const fs::path saved = Convert();
-    EXPECT_EQ(shownName, "Lesson.pptx");
-    EXPECT_EQ(fs::path(shownFolder), root / "home" / "Documents");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].name, "Lesson.pptx");
+    EXPECT_EQ(fs::path(seen[0].folder), root / "home" / "Documents");
+    // It says why it is shown: which folder, and the system's reason.
+    EXPECT_TRUE(Contains(seen[0].text, (root / "ro").string())) << seen[0].text;
+    EXPECT_TRUE(Contains(seen[0].text, std::strerror(EACCES))) << seen[0].text;
+    EXPECT_TRUE(seen[0].icon);
     EXPECT_EQ(saved, root / "out" / "Mine.pptx");
     EXPECT_EQ(testsupport::ReadFileBytes(saved).substr(0, 2), "PK");
     EXPECT_FALSE(fs::exists(root / "ro" / "Lesson.pptx"));
@@ -125,14 +171,70 @@ TEST_F(SaveDialogGui, UnwritableFolderAsksAndSavesWhereTheUserSays)
 
 TEST_F(SaveDialogGui, CancelEndsQuietlyWithoutAFile)
 {
-    WhenDialogShown([](GtkFileChooser* chooser) { gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_CANCEL); });
+    AnswerInTurn({Cancel});
     testing::internal::CaptureStderr();
     EXPECT_THROW(Convert(), UserCancelledError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(shownName, "Lesson.pptx");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].name, "Lesson.pptx");
     EXPECT_TRUE(fs::is_empty(root / "out"));
     EXPECT_TRUE(fs::is_empty(root / "home" / "Documents"));
     EXPECT_EQ(std::distance(fs::directory_iterator(root / "ro"), fs::directory_iterator()), 1);
 }
+
+TEST_F(SaveDialogGui, WithoutDocumentsStartsAtHomeAndExplainsEveryFailure)
+{
+    fs::remove(root / "home" / "Documents");
+    fs::create_directories(root / "locked");
+    fs::permissions(root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    AnswerInTurn({Save(root / "locked", "Again"), Cancel});
+    EXPECT_THROW(Convert(), UserCancelledError);
+    ASSERT_EQ(seen.size(), 2u);
+    // GLib's documents folder of this session when it has one, else home;
+    // never the working folder.
+    const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+    EXPECT_TRUE(fs::path(seen[0].folder) == root / "home" || (documents && fs::path(seen[0].folder) == documents))
+        << seen[0].folder;
+    EXPECT_TRUE(Contains(seen[0].text, (root / "ro").string())) << seen[0].text;
+    EXPECT_TRUE(Contains(seen[1].text, (root / "locked").string())) << seen[1].text;
+    EXPECT_TRUE(seen[1].icon);
+}
+
+// The typed name, and the name saved: ".pptx" is added unless the name ends
+// with it, and the one replace question (the chooser's) is about that name.
+struct TypedName {
+    const char* typed;
+    const char* saved;
+    bool exists;
+};
+void PrintTo(const TypedName& c, std::ostream* os) { *os << c.typed; }
+
+class SaveDialogNames : public SaveDialogGui, public ::testing::WithParamInterface<TypedName> {};
+
+TEST_P(SaveDialogNames, SavesUnderTheFinalName)
+{
+    const TypedName& c = GetParam();
+    if (c.exists)
+        testsupport::WriteFileBytes(root / "out" / c.saved, "old");
+    std::vector<Answer> answers{Save(root / "out", c.typed)};
+    if (c.exists)
+        answers.push_back(Replace);
+    AnswerInTurn(answers);
+    EXPECT_EQ(Convert(), root / "out" / c.saved);
+    EXPECT_EQ(testsupport::ReadFileBytes(root / "out" / c.saved).substr(0, 2), "PK");
+    ASSERT_EQ(seen.size(), answers.size());
+    if (c.exists) {
+        EXPECT_TRUE(seen[1].question);
+        EXPECT_TRUE(Contains(seen[1].text, c.saved)) << seen[1].text;
+        EXPECT_TRUE(seen[1].icon);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "out"), fs::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SaveDialogNames,
+                         ::testing::Values(TypedName{"Lesson 3.1", "Lesson 3.1.pptx", false},
+                                           TypedName{"Deck.PPTX", "Deck.PPTX", false},
+                                           TypedName{"Mine", "Mine.pptx", true}),
+                         [](const auto& info) { return testnames::Readable(info.param.typed); });
 
 }  // namespace
