@@ -3,8 +3,8 @@
 #include "app/BatchProgress.h"
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
-#include "app/FolderLock.h"
 #include "app/TempFolder.h"
+#include "files/FolderLock.h"
 
 #include "app/PackageScreen.h"
 #include "export/engine/Engine.h"
@@ -20,6 +20,8 @@
 #include <iterator>
 #include <sstream>
 #include <unistd.h>
+
+namespace app {
 
 namespace fs = std::filesystem;
 
@@ -102,7 +104,7 @@ std::vector<fs::path> FindFilesRecursive(const fs::path& folder, bool fullPaths,
 fs::path MakeUniqueFileName(const fs::path& folder, const std::string& prefix, const std::string& extension,
                             const std::function<std::uint32_t()>& tickCount)
 {
-    std::uint32_t n = (tickCount ? tickCount() : GetTickCount32()) & 0x7FFFFFFFu;
+    std::uint32_t n = (tickCount ? tickCount() : MillisecondsSinceBoot()) & 0x7FFFFFFFu;
     for (;;) {
         const fs::path candidate = folder / (prefix + std::to_string(n) + "." + extension);
         std::error_code ec;
@@ -213,11 +215,13 @@ std::vector<fs::path> ConvertedSources(const fs::path& outputFolder)
     return sources;
 }
 
-void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options)
+void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options,
+              const ProgramServices& services)
 {
     RunBatch(sourceFolder, outputFolder,
-             [](const fs::path& source, const fs::path& workingFolder, const fs::path& output) {
-                 return RunConversionJob(source, workingFolder, output);
+             [dialog = services.save.dialog](const fs::path& source, const fs::path& workingFolder,
+                                             const fs::path& output, const SaveTurns& turns) {
+                 return RunConversionJob(source, workingFolder, output, SaveServices {dialog, turns});
              },
              options, BatchProgress::StderrIsTerminal(), ScreenNonPackage);
 }
@@ -273,7 +277,7 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     TempFolder batchFolder;
     try {
         const std::string base = GetTempFolderBase();
-        RemoveStaleWorkingFolders(base);
+        files::RemoveStaleWorkingFolders(base);
         batchFolder.Create(base, "ravelo", "", 10000);
     } catch (const std::exception& e) {
         std::cerr << "tralvex: cannot create the working folder: " << e.what() << std::endl;
@@ -321,3 +325,5 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     record.Close();
     progress.Finish(log.GetPath());
 }
+
+}  // namespace app

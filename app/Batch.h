@@ -1,6 +1,7 @@
 #pragma once
 #include "app/BatchRunner.h"
-#include "imaging/FileDescriptor.h"
+#include "app/ProgramServices.h"
+#include "files/FileDescriptor.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -8,13 +9,17 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 // Converts every file below the source folder into the output folder without
 // messages, and logs the failures in "log<N>.txt" there; every book converted
 // is recorded in "converted<N>.tsv" beside it, which --resume reads. Each
 // file runs in a child process of its own, so a book that crashes or hangs
 // the converter is logged as a failure and the run goes on; several run at
-// once with the same result as one after the other (BatchRunner.h).
-void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options = {});
+// once with the same result as one after the other (BatchRunner.h). A save
+// that fails asks through services, one book at a time.
+void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options = {},
+              const ProgramServices& services = {});
 // screen: decides without a process what cannot be a book (BatchRunner.h).
 void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job,
               const BatchOptions& options = {}, bool showProgress = false, const BatchScreen& screen = {});
@@ -92,3 +97,5 @@ std::string RecordLine(const std::filesystem::path& source, const std::filesyste
 // presentations themselves (an output folder inside the source lists them),
 // each as recorded and resolved.
 std::vector<std::filesystem::path> ConvertedSources(const std::filesystem::path& outputFolder);
+
+}  // namespace app

@@ -2,7 +2,6 @@
 
 #include "app/DescribeException.h"
 #include "app/Interruption.h"
-#include "export/SavePresentation.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,6 +12,8 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace app {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -41,10 +42,9 @@ constexpr char kGo = 'G';
     turns.beforeNaming = [ask] { ask(kWantsToName); };
     turns.enterDialog = [ask] { ask(kWantsDialog); };
     turns.leaveDialog = [toParent] { files::WriteAll(toParent, std::string(1, kLeftDialog)); };
-    SetSaveTurns(std::move(turns));
     std::string report;
     try {
-        report = std::string(1, kReport) + "S" + job(source, workingFolder, outputFolder).string();
+        report = std::string(1, kReport) + "S" + job(source, workingFolder, outputFolder, turns).string();
     } catch (...) {
         report = std::string(1, kReport) + "E" + DescribeException(std::current_exception(), true);
     }
@@ -185,3 +185,4 @@ bool Receive(BatchChild& child)
     return true;
 }
 
+}  // namespace app

@@ -1,7 +1,7 @@
 #pragma once
 #include "app/BatchRunner.h"
 #include "app/TempFolder.h"
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <chrono>
 #include <filesystem>
@@ -11,6 +11,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
+
+namespace app {
 
 // Messages from a child: single request bytes, then 'R' and its report up to
 // the end of the pipe ('S' and the presentation's path, or 'E' and the
@@ -59,3 +61,5 @@ std::string Outcome(BatchChild& child, std::chrono::milliseconds timeout);
 
 // The presentation a child reported as written.
 std::optional<std::filesystem::path> Converted(const BatchChild& child);
+
+}  // namespace app

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace app {
+
 BatchProgress::BatchProgress(std::ostream& out, bool enabled, std::size_t total)
     : m_out(out), m_enabled(enabled), m_total(total), m_start(std::chrono::steady_clock::now())
 {
@@ -64,3 +66,5 @@ void BatchProgress::Finish(const std::filesystem::path& log)
         m_out << "; log: " << lineescaping::Escape(log.string());
     m_out << "\033[K\n" << std::flush;
 }
+
+}  // namespace app

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+namespace app {
+
 // The batch run's progress on a terminal: one line rewritten in place as
 // books finish, then a one-line summary. Writes nothing when disabled.
 class BatchProgress {
@@ -29,3 +31,5 @@ private:
     std::chrono::steady_clock::time_point m_start;
     std::string m_shownElapsed;
 };
+
+}  // namespace app

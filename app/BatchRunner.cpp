@@ -12,6 +12,8 @@
 #include <regex>
 #include <stdexcept>
 
+namespace app {
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -142,3 +144,5 @@ void RunBatchJobs(const std::vector<fs::path>& files, const BatchJob& job, const
         }
     }
 }
+
+}  // namespace app

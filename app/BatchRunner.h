@@ -1,4 +1,6 @@
 #pragma once
+#include "export/SavePresentation.h"
+
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -7,11 +9,14 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 // Converts one file of a batch: source, its own working folder, output
-// folder; the path of the written presentation.
-using BatchJob = std::function<std::filesystem::path(const std::filesystem::path& source,
-                                                     const std::filesystem::path& workingFolder,
-                                                     const std::filesystem::path& outputFolder)>;
+// folder, and the turns its save takes with the other books of the run; the
+// path of the written presentation.
+using BatchJob = std::function<std::filesystem::path(
+    const std::filesystem::path& source, const std::filesystem::path& workingFolder,
+    const std::filesystem::path& outputFolder, const SaveTurns& turns)>;
 
 // Decides without a process of its own what cannot be a book: the
 // description of the failure the job would give it, or nothing when the job
@@ -57,3 +62,5 @@ void RunBatchJobs(const std::vector<std::filesystem::path>& files, const BatchJo
                   const BatchScreen& screen = {},
                   const std::function<void(std::size_t index, const std::filesystem::path& presentation)>&
                       onConverted = {});
+
+}  // namespace app

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+namespace app {
+
 std::vector<std::string> SplitCommandLine(const std::string& commandLine)
 {
     std::vector<std::string> arguments;
@@ -33,3 +35,5 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine)
         arguments.push_back(token);
     return arguments;
 }
+
+}  // namespace app

@@ -1,10 +1,16 @@
 #include "app/ConversionJob.h"
 
+#include "book/Book.h"
 #include "book/UnknownFileTypeError.h"
+#include "book/Unzipper.h"
 #include "export/ConversionErrors.h"
 #include "export/PresentationConverter.h"
 
 #include <new>
+#include <optional>
+#include <stdexcept>
+
+namespace app {
 
 bool HasBookExtension(const std::filesystem::path& source)
 {
@@ -19,7 +25,7 @@ bool HasBookExtension(const std::filesystem::path& source)
 
 namespace {
 
-// The text of a failure of the package stage: the stage's exceptions carry
+// The text of a failure of the opener: its exceptions carry
 // the reason a user can act on as their text.
 std::string PackageFailureReason(const std::exception_ptr& failure)
 {
@@ -36,14 +42,48 @@ std::string PackageFailureReason(const std::exception_ptr& failure)
 
 }  // namespace
 
+std::shared_ptr<const bookparser::Book> PackageBookOpener::Open(const std::filesystem::path& source,
+                                                                const std::filesystem::path& workingFolder) const
+{
+    // The package gets a folder of its own, so that none of its files can
+    // stand in for one the program makes in the working folder.
+    const std::filesystem::path packageFolder = workingFolder / "package";
+    // Each failure leaves with the reason a user can act on as its text.
+    std::optional<CUnzipper> package;
+    try {
+        package.emplace(source);
+    } catch (const PackageOpenError& e) {
+        throw std::runtime_error(e.Reason());
+    }
+    if (!package->ExtractAll(packageFolder))
+        throw std::runtime_error(package->GetFailure());
+    std::shared_ptr<const bookparser::Book> book;
+    try {
+        book = std::make_shared<const bookparser::Book>(packageFolder);
+    } catch (const bookparser::UnknownFileTypeError&) {
+        throw;
+    } catch (...) {
+        throw std::runtime_error(bookparser::DescribeBookFailure(std::current_exception()));
+    }
+    package->Close();
+    return book;
+}
+
+std::filesystem::path SavingBookConverter::Convert(PresentationConverter& converter,
+                                                   const std::shared_ptr<const bookparser::Book>& book,
+                                                   const std::filesystem::path& source) const
+{
+    return converter.Convert(*book, source, m_save);
+}
+
 std::filesystem::path RunConversionJob(const std::filesystem::path& source,
                                        const std::filesystem::path& workingFolder,
-                                       const std::filesystem::path& outputFolder,
-                                       const ConversionStages& stages)
+                                       const std::filesystem::path& outputFolder, const BookOpener& opener,
+                                       const BookConverter& converter)
 {
     std::shared_ptr<const bookparser::Book> book;
     try {
-        book = stages.openPackage(source, workingFolder);
+        book = opener.Open(source, workingFolder);
     } catch (const bookparser::UnknownFileTypeError&) {
         throw UnknownFileTypeError("no book description in the package");
     } catch (...) {
@@ -52,6 +92,15 @@ std::filesystem::path RunConversionJob(const std::filesystem::path& source,
             throw FileCorruptedError({}, std::move(reason));
         throw UnknownFileTypeError(std::move(reason));
     }
-    PresentationConverter converter(workingFolder, outputFolder);
-    return stages.convert(converter, book, source);
+    PresentationConverter presentationConverter(workingFolder, outputFolder);
+    return converter.Convert(presentationConverter, book, source);
 }
+
+std::filesystem::path RunConversionJob(const std::filesystem::path& source,
+                                       const std::filesystem::path& workingFolder,
+                                       const std::filesystem::path& outputFolder, const SaveServices& save)
+{
+    return RunConversionJob(source, workingFolder, outputFolder, PackageBookOpener(), SavingBookConverter(save));
+}
+
+}  // namespace app

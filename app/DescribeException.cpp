@@ -12,6 +12,8 @@ using engine::SystemMessage;
 #include <memory>
 #include <typeinfo>
 
+namespace app {
+
 namespace {
 
 std::string Demangle(const char* mangled)
@@ -113,3 +115,5 @@ std::string DescribeException(std::exception_ptr exception, bool withType, const
         result.erase(0, 3);
     return result;
 }
+
+}  // namespace app

@@ -3,6 +3,8 @@
 #include "ui/Desktop.h"
 #include "ui/SaveFileDialog.h"
 
+namespace app {
+
 std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::path& proposed,
                                                        const SaveFailure& failure)
 {
@@ -10,3 +12,5 @@ std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::pa
         return HeadlessSaveDialog(proposed, failure);
     return ShowSaveDialog(proposed, failure.failed.parent_path(), failure.reason);
 }
+
+}  // namespace app

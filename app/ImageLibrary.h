@@ -2,6 +2,8 @@
 #include <FreeImage.h>
 #include <malloc.h>
 
+namespace app {
+
 // The image library is initialised for the whole run and released last.
 class ImageLibrary {
 public:
@@ -17,3 +19,5 @@ public:
     ImageLibrary(const ImageLibrary&) = delete;
     ImageLibrary& operator=(const ImageLibrary&) = delete;
 };
+
+}  // namespace app

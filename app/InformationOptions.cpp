@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+namespace app {
+
 std::string UsageText()
 {
     return "Usage:\n"
@@ -52,3 +54,5 @@ bool PrintInformation(const std::vector<std::string>& arguments, std::ostream& o
     out << (help ? UsageText() : VersionText()) << std::flush;
     return true;
 }
+
+}  // namespace app

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 // The usage: the syntax of the three run modes, the options, the exit status
 // and the catalogue's usage text.
 std::string UsageText();
@@ -14,3 +16,5 @@ std::string VersionText();
 // exists in the current folder: that is a book like any other path and is
 // converted.
 bool PrintInformation(const std::vector<std::string>& arguments, std::ostream& out);
+
+}  // namespace app

@@ -1,7 +1,7 @@
 #include "app/Interruption.h"
 
-#include "app/TempFolder.h"
 #include "export/engine/Engine.h"
+#include "files/FolderTree.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+namespace app {
 
 namespace {
 
@@ -99,7 +101,7 @@ void CleanUpAndEnd(int signal)
     if (locked) {
         EndChildren(g_children);
         for (const std::string& folder : g_folders)
-            DeleteFolderTree(folder, true);
+            files::DeleteFolderTree(folder, true);
     }
     ::signal(signal, SIG_DFL);
     sigset_t set;
@@ -228,3 +230,5 @@ void UnregisterChildProcess(pid_t child)
     std::lock_guard lock(g_mutex);
     std::erase(g_children, child);
 }
+
+}  // namespace app

@@ -2,6 +2,8 @@
 #include <string>
 #include <sys/types.h>
 
+namespace app {
+
 // What an interrupted run leaves behind. SIGPIPE is ignored; SIGINT, SIGTERM
 // and SIGHUP are taken by a thread of their own, which stops the main thread
 // where it is, removes the registered working folders and the engine's
@@ -33,3 +35,5 @@ public:
 private:
     bool m_blocked = false;
 };
+
+}  // namespace app

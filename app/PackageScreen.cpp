@@ -4,7 +4,7 @@
 #include "app/DescribeException.h"
 #include "book/Unzipper.h"
 #include "export/ConversionErrors.h"
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+namespace app {
 
 namespace {
 
@@ -68,3 +70,5 @@ std::optional<std::string> ScreenNonPackage(const std::filesystem::path& source)
         return DescribeException(std::current_exception(), true);
     }
 }
+
+}  // namespace app

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace app {
+
 // Throws what the conversion job throws for a file that cannot be a book
 // package because it is no zip archive at all (no end-of-archive record where
 // the unzipper looks for one): FileCorruptedError for a ".mordx" file,
@@ -14,3 +16,5 @@ void RejectNonPackage(const std::filesystem::path& source);
 // nothing when the file may be a package. Reads at most the file's last
 // 64 KiB, so that a library full of other files costs no process per file.
 std::optional<std::string> ScreenNonPackage(const std::filesystem::path& source);
+
+}  // namespace app

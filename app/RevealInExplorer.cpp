@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+namespace app {
+
 std::string MakeFileUri(const std::filesystem::path& absolutePath)
 {
     return "file://" + uri::PercentEncode(absolutePath.native(), "/");
@@ -146,3 +148,5 @@ void RevealInExplorer(const std::filesystem::path& presentation)
     }
     std::cout << shown.string() << std::endl;
 }
+
+}  // namespace app

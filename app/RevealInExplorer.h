@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+namespace app {
+
 // Shows the written presentation to the user: the desktop's file manager
 // opens its folder with the file selected (FileManager1.ShowItems on the
 // session bus, a few seconds' wait at most); when no file manager answers,
@@ -16,3 +18,5 @@ void RevealInExplorer(const std::filesystem::path& presentation);
 // "file://" URI of an absolute path, every byte outside the unreserved set
 // and "/" percent-encoded.
 std::string MakeFileUri(const std::filesystem::path& absolutePath);
+
+}  // namespace app

@@ -2,12 +2,12 @@
 
 #include "app/Batch.h"
 #include "app/ConversionJob.h"
-#include "app/FolderLock.h"
 #include "app/RevealInExplorer.h"
 #include "app/TempFolder.h"
 #include "app/TerminalNotes.h"
 #include "diagnostics/SupportLink.h"
 #include "export/ConversionErrors.h"
+#include "files/FolderLock.h"
 #include "ui/Desktop.h"
 #include "ui/Messages.h"
 #include "ui/SaveFileDialog.h"
@@ -16,6 +16,8 @@
 #include <charconv>
 #include <iostream>
 #include <unistd.h>
+
+namespace app {
 
 RunMode SelectRunMode(const std::vector<std::string>& arguments)
 {
@@ -26,17 +28,18 @@ RunMode SelectRunMode(const std::vector<std::string>& arguments)
     return RunMode::Usage;
 }
 
-SingleFileActions DefaultSingleFileActions()
+SingleFileActions DefaultSingleFileActions(const ProgramServices& services)
 {
     SingleFileActions actions;
-    actions.convert = [](const std::filesystem::path& source, const std::filesystem::path& workingFolder) {
-        return RunConversionJob(source, workingFolder, {});
+    actions.convert = [save = services.save](const std::filesystem::path& source,
+                                             const std::filesystem::path& workingFolder) {
+        return RunConversionJob(source, workingFolder, {}, save);
     };
     actions.reveal = [](const std::filesystem::path& presentation) { RevealInExplorer(presentation); };
     actions.showPptNotInstalled = [] { ShowPptNotInstalledMessage(); };
     actions.showNotABook = [] { ShowNotABookMessage(); };
-    actions.showFileCorrupted = [](const std::string& description) {
-        ShowFileCorruptedMessage(MakeSupportUrl(description));
+    actions.showFileCorrupted = [describe = services.describeInstalledEngine](const std::string& description) {
+        ShowFileCorruptedMessage(diagnostics::MakeSupportUrl(description, describe));
     };
     actions.workingFolderBase = [] { return GetTempFolderBase(); };
     return actions;
@@ -49,7 +52,7 @@ void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actio
         return;
     try {
         const std::string base = actions.workingFolderBase();
-        RemoveStaleWorkingFolders(base);
+        files::RemoveStaleWorkingFolders(base);
         TempFolder workingFolder;
         workingFolder.Create(base, "ravelo", "", 10000);
         const auto presentation = actions.convert(sourcePath, workingFolder.GetPath());
@@ -145,27 +148,29 @@ void ChooseAndConvertBook(const SingleFileActions& actions)
         RunSingleFile(book->string(), actions);
 }
 
-void RunApplication(const std::vector<std::string>& arguments)
+void RunApplication(const std::vector<std::string>& arguments, const ProgramServices& services)
 {
     if (StartsWithChooseBook(arguments)) {
         if (arguments.size() == 1)
-            ChooseAndConvertBook();
+            ChooseAndConvertBook(DefaultSingleFileActions(services));
         else
-            RunApplication({arguments.begin() + 1, arguments.end()});
+            RunApplication({arguments.begin() + 1, arguments.end()}, services);
         return;
     }
     WriteCommandLineNotes(CommandLineNotes(arguments), std::cerr, ::isatty(STDERR_FILENO) == 1);
     switch (SelectRunMode(arguments)) {
     case RunMode::Batch: {
         const BatchArguments batch = ParseBatchArguments(arguments);
-        RunBatch(batch.folders[0], batch.folders[1], batch.options);
+        RunBatch(batch.folders[0], batch.folders[1], batch.options, services);
         break;
     }
     case RunMode::SingleFile:
-        RunSingleFile(arguments[0]);
+        RunSingleFile(arguments[0], DefaultSingleFileActions(services));
         break;
     case RunMode::Usage:
         ShowUsageMessage();
         break;
     }
 }
+
+}  // namespace app

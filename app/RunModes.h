@@ -1,10 +1,13 @@
 #pragma once
 #include "app/BatchRunner.h"
+#include "app/ProgramServices.h"
 
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace app {
 
 enum class RunMode { Usage, SingleFile, Batch };
 
@@ -38,14 +41,16 @@ struct SingleFileActions {
     std::function<std::string()> workingFolderBase;
 };
 
-SingleFileActions DefaultSingleFileActions();
+// The real actions, saving and describing the engine through services.
+SingleFileActions DefaultSingleFileActions(const ProgramServices& services = {});
 
 // Converts one dropped file next to itself and reveals the result; every
 // failure ends in a message, a cancelled Save dialog quietly.
 void RunSingleFile(const std::string& sourcePath, const SingleFileActions& actions = DefaultSingleFileActions());
 
-// The whole program after start-up: chooses the mode and runs it.
-void RunApplication(const std::vector<std::string>& arguments);
+// The whole program after start-up: chooses the mode and runs it with the
+// services of the entry point.
+void RunApplication(const std::vector<std::string>& arguments, const ProgramServices& services);
 
 // The option the desktop entry puts before its optional file: without a
 // book, a launch from the application menu asks for one.
@@ -56,3 +61,5 @@ bool StartsWithChooseBook(const std::vector<std::string>& arguments);
 // Offers the desktop's file chooser for a book and converts the chosen one
 // as RunSingleFile does; the usage message where no desktop can be opened.
 void ChooseAndConvertBook(const SingleFileActions& actions = DefaultSingleFileActions());
+
+}  // namespace app

@@ -1,17 +1,17 @@
 #include "app/TempFolder.h"
 
-#include "app/FolderLock.h"
 #include "app/Interruption.h"
 #include "app/UtilityError.h"
+#include "files/FolderLock.h"
+#include "files/FolderTree.h"
 
 #include <cerrno>
 #include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+
+namespace app {
 
 namespace {
 
@@ -20,119 +20,9 @@ bool EndsWithSeparator(const std::string& s)
     return !s.empty() && s.back() == '/';
 }
 
-bool IsExistingFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Removes every entry of the open directory top. Sub-folders are entered
-// with O_NOFOLLOW so a symbolic link is unlinked, never followed. The walk
-// goes down and back up through ".." instead of recursing, so any depth needs
-// only two descriptors at a time.
-void EmptyDirectory(files::Fd top, bool recursive)
-{
-    struct Level {
-        files::Fd fd;
-        std::string nameInParent;      // empty for the top level
-        std::vector<std::string> skip; // entries that could not be removed
-    };
-    std::vector<Level> stack;
-    stack.push_back({std::move(top), {}, {}});
-
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        // Directories without write or search permission cannot be emptied;
-        // the folder is ours, so give them back to the owner.
-        ::fchmod(level.fd.Get(), S_IRWXU);
-
-        files::Fd copy(::dup(level.fd.Get()));
-        DIR* dir = copy.Valid() ? ::fdopendir(copy.Get()) : nullptr;
-        if (dir == nullptr)
-            break;
-        copy.Release();  // the directory stream owns it now
-        ::rewinddir(dir);
-        std::string descendInto;
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            bool skipped = false;
-            for (const auto& s : level.skip)
-                if (s == name) { skipped = true; break; }
-            if (skipped)
-                continue;
-            struct stat st {};
-            if (::fstatat(level.fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                level.skip.push_back(name);
-                continue;
-            }
-            if (S_ISDIR(st.st_mode)) {
-                if (!recursive) {
-                    level.skip.push_back(name);
-                    continue;
-                }
-                descendInto = name;
-                break;
-            }
-            if (::unlinkat(level.fd.Get(), name.c_str(), 0) != 0)
-                level.skip.push_back(name);
-        }
-        ::closedir(dir);
-
-        if (!descendInto.empty()) {
-            files::Fd child(::openat(level.fd.Get(), descendInto.c_str(),
-                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!child.Valid()) {
-                level.skip.push_back(descendInto);
-                continue;
-            }
-            if (stack.size() > 1) {
-                // Only the top descriptor is kept open; deeper levels are
-                // reached again through "..".
-                level.fd.Close();
-            }
-            stack.push_back({std::move(child), descendInto, {}});
-            continue;
-        }
-
-        // This level is as empty as it can be made: go back up and remove it.
-        if (stack.size() == 1)
-            break;
-        Level finished = std::move(stack.back());
-        stack.pop_back();
-        Level& parent = stack.back();
-        if (!parent.fd.Valid())
-            parent.fd.Reset(::openat(finished.fd.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        finished.fd.Close();
-        if (!parent.fd.Valid())
-            break;
-        if (::unlinkat(parent.fd.Get(), finished.nameInParent.c_str(), AT_REMOVEDIR) != 0)
-            parent.skip.push_back(finished.nameInParent);
-    }
-}
-
-std::vector<std::string> SplitComponents(const std::string& s)
-{
-    std::vector<std::string> parts;
-    std::string current;
-    for (char c : s) {
-        if (c == '/') {
-            if (!current.empty())
-                parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty())
-        parts.push_back(current);
-    return parts;
-}
-
 }  // namespace
 
-std::uint32_t GetTickCount32()
+std::uint32_t MillisecondsSinceBoot()
 {
     timespec ts {};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -152,7 +42,7 @@ std::string PrepareTempFolderBase(const std::string& temporaryRoot)
     if (::lstat(base.c_str(), &st) != 0) {
         const auto slash = base.find_last_of('/');
         if (slash != std::string::npos && slash > 0)
-            CreateFolderPath(base.substr(0, slash));
+            files::CreateFolderPath(base.substr(0, slash));
         ::mkdir(base.c_str(), S_IRWXU);
         if (::lstat(base.c_str(), &st) != 0)
             return base + '/';  // not creatable: the folder creation below fails
@@ -175,74 +65,11 @@ std::string GetTempFolderBase()
     return PrepareTempFolderBase(root);
 }
 
-bool CreateFolderPath(const std::string& path)
-{
-    if (path.empty())
-        return true;
-    std::string q = path;
-    while (q.size() > 1 && EndsWithSeparator(q))
-        q.pop_back();
-    if (q == "/")
-        return true;
-    const auto slash = q.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !CreateFolderPath(q.substr(0, slash)))
-        return false;
-    if (IsExistingFolder(q))
-        return true;
-    if (::mkdir(q.c_str(), S_IRWXU) == 0)
-        return true;
-    return errno == EEXIST && IsExistingFolder(q);
-}
-
-void DeleteFolderTree(const std::string& path, bool recursive)
-{
-    if (path.empty())
-        return;
-    std::string d = path;
-    while (d.size() > 1 && EndsWithSeparator(d))
-        d.pop_back();
-    files::Fd fd(::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.Valid()) {
-        struct stat st {};
-        if (::lstat(d.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            ::unlink(d.c_str());  // the link itself, not what it points to
-        return;
-    }
-    EmptyDirectory(std::move(fd), recursive);
-    ::rmdir(d.c_str());
-}
-
-std::string ResolvePath(const std::string& path, const std::string& current)
-{
-    if (!path.empty() && path.front() == '/')
-        return path;
-    std::vector<std::string> parts = SplitComponents(current);
-    for (const std::string& part : SplitComponents(path)) {
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (part != ".") {
-            parts.push_back(part);
-        }
-    }
-    std::string result;
-    for (const std::string& part : parts)
-        result += '/' + part;
-    return result.empty() ? std::string("/") : result;
-}
-
-std::string ResolvePath(const std::string& path)
-{
-    std::error_code ec;
-    const auto cwd = std::filesystem::current_path(ec);
-    return ResolvePath(path, ec ? std::string("/") : cwd.string());
-}
-
 TempFolder::~TempFolder()
 {
     if (!m_path.empty()) {
         CleanupDeferral deferral;
-        DeleteFolderTree(m_path, true);
+        files::DeleteFolderTree(m_path, true);
         UnregisterWorkingFolder(m_path);
         m_path.clear();
     }
@@ -254,7 +81,7 @@ void TempFolder::CreateAt(const std::string& path)
         throw std::invalid_argument("path is empty");
     if (!m_path.empty())
         throw std::logic_error("folder has been already created");
-    std::string absolute = ResolvePath(path);
+    std::string absolute = files::ResolvePath(path).string();
     if (absolute.size() > 1 && EndsWithSeparator(absolute))
         absolute.pop_back();
     // The folder itself must be new: one that exists belongs to someone else,
@@ -262,9 +89,9 @@ void TempFolder::CreateAt(const std::string& path)
     const auto slash = absolute.find_last_of('/');
     CleanupDeferral deferral;
     files::Fd lock;
-    if (slash == std::string::npos || slash == 0 || CreateFolderPath(absolute.substr(0, slash))) {
+    if (slash == std::string::npos || slash == 0 || files::CreateFolderPath(absolute.substr(0, slash))) {
         if (::mkdir(absolute.c_str(), S_IRWXU) == 0)
-            lock = LockNewFolder(absolute);
+            lock = files::LockNewFolder(absolute);
     }
     if (!lock.Valid())
         TRALVEX_THROW_ERROR("cannot create temporary folder \"" + absolute + "\"");
@@ -278,8 +105,8 @@ void TempFolder::Create(const std::string& base, const std::string& prefix, cons
 {
     if (base.empty())
         throw std::invalid_argument("basePath is empty");
-    const TickSource ticks = tickCount ? tickCount : TickSource(&GetTickCount32);
-    std::string resolvedBase = ResolvePath(base);
+    const TickSource ticks = tickCount ? tickCount : TickSource(&MillisecondsSinceBoot);
+    std::string resolvedBase = files::ResolvePath(base).string();
     if (!EndsWithSeparator(resolvedBase))
         resolvedBase += '/';
 
@@ -318,3 +145,5 @@ void TempFolder::Create(const std::string& base, const std::string& prefix, cons
     }
     TRALVEX_THROW_ERROR("failed to create temporary folder");
 }
+
+}  // namespace app

@@ -1,10 +1,12 @@
 #pragma once
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+
+namespace app {
 
 // A uniquely named working folder that is deleted with everything in it when
 // the object is destroyed, also during error propagation.
@@ -37,7 +39,7 @@ private:
 };
 
 // Milliseconds since boot (monotonic clock), truncated to 32 bits.
-std::uint32_t GetTickCount32();
+std::uint32_t MillisecondsSinceBoot();
 
 // The per-user base of all working folders, ending in "/": a private
 // "Veltrana-<uid>" folder under $TMPDIR (or /tmp), created mode 0700 when
@@ -48,17 +50,4 @@ std::string GetTempFolderBase();
 // The same for a given temporary root; GetTempFolderBase uses $TMPDIR.
 std::string PrepareTempFolderBase(const std::string& temporaryRoot);
 
-// Creates a folder and all missing parents; true if it exists afterwards.
-bool CreateFolderPath(const std::string& path);
-
-// Deletes the folder's files, its sub-folders (when recursive) at any depth
-// and then the folder itself. Symbolic links are removed, never followed;
-// read-only entries are deleted too. Failures are ignored.
-void DeleteFolderTree(const std::string& path, bool recursive);
-
-// Makes path absolute against the folder current, resolving "." and ".."
-// lexically. An absolute path is returned unchanged.
-std::string ResolvePath(const std::string& path, const std::string& current);
-
-// ResolvePath against the process's current folder.
-std::string ResolvePath(const std::string& path);
+}  // namespace app

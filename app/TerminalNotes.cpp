@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+namespace app {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -83,3 +85,5 @@ void WriteCommandLineNotes(const std::vector<std::string>& notes, std::ostream& 
         err << "tralvex: " << note << '\n';
     err << std::flush;
 }
+
+}  // namespace app

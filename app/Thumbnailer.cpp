@@ -12,6 +12,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace app {
+
 namespace {
 
 int ParseSize(const std::string& text)
@@ -69,7 +71,7 @@ void MakeThumbnail(const ThumbnailRequest& request, const std::string& workingFo
     TempFolder folder;
     folder.Create(workingFolderBase, "cover", "", 10000);
     const std::filesystem::path working = folder.GetPath();
-    const auto book = DefaultConversionStages().openPackage(request.input, working);
+    const auto book = PackageBookOpener().Open(request.input, working);
     if (book->GetPageCount() == 0)
         throw std::runtime_error("the book has no pages");
     PageCover(*book, 0, request.size, working).SavePng(request.output);
@@ -98,3 +100,5 @@ int RunThumbnailer(const std::vector<std::string>& arguments, std::ostream& erro
     }
     return 1;
 }
+
+}  // namespace app

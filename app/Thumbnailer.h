@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 // The thumbnailer file managers run on books: `-s SIZE INPUT OUTPUT`, INPUT
 // a path or a file:// address, OUTPUT the PNG to write.
 struct ThumbnailRequest {
@@ -26,3 +28,5 @@ void MakeThumbnail(const ThumbnailRequest& request, const std::string& workingFo
 // The whole program: 0 when the thumbnail was written, 1 when the book gave
 // none, 2 for wrong arguments; one line on errors says why. Never throws.
 int RunThumbnailer(const std::vector<std::string>& arguments, std::ostream& errors) noexcept;
+
+}  // namespace app

@@ -10,8 +10,8 @@ int main(int argc, char** argv)
 {
     // A file manager that gives up on a thumbnail ends the process; its
     // working folder goes with it.
-    InstallInterruptionCleanup();
+    app::InstallInterruptionCleanup();
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const ImageLibrary imageLibrary;
-    return RunThumbnailer(arguments, std::cerr);
+    const app::ImageLibrary imageLibrary;
+    return app::RunThumbnailer(arguments, std::cerr);
 }

@@ -6,6 +6,7 @@
 //             20 colours, 5 text boxes of 10 runs and 2 of 20 pictures a page)
 //   photos N  N pages, each with its own 2 MB picture
 //   runs N    one text box of N one-letter bold runs
+//   pictures N  three pages with an N x N TIFF, WebP and two-frame GIF
 // Without arguments every case runs three times, each in a process of its
 // own so that each peak is its own; the best time of each case is printed
 // at the end.
@@ -111,6 +112,36 @@ void MakePhotoBook(const fs::path& folder, int pages)
     xml << "</book>";
 }
 
+// Pictures that must be decoded to be stored: their peak memory is the case.
+void MakePicturesBook(const fs::path& folder, int side)
+{
+    fs::create_directories(folder / "images");
+    WriteImage(folder / "images" / "big.tif", unsigned(side), unsigned(side), 90, FIF_TIFF);
+    WriteImage(folder / "images" / "big.webp", unsigned(side), unsigned(side), 120, FIF_WEBP);
+    FIMULTIBITMAP* gif = FreeImage_OpenMultiBitmap(FIF_GIF, (folder / "images" / "big.gif").c_str(), TRUE, FALSE);
+    for (int frame = 0; frame < 2; ++frame) {
+        FIBITMAP* bitmap = FreeImage_Allocate(side, side, 8);
+        for (int y = 0; y < side; ++y) {
+            BYTE* line = FreeImage_GetScanLine(bitmap, y);
+            for (int x = 0; x < side; ++x)
+                line[x] = BYTE((x / 64 + y / 64 + frame) % 7 * 30);
+        }
+        RGBQUAD* palette = FreeImage_GetPalette(bitmap);
+        for (int i = 0; i < 256; ++i)
+            palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = BYTE(i);
+        FreeImage_AppendPage(gif, bitmap);
+        FreeImage_Unload(bitmap);
+    }
+    FreeImage_CloseMultiBitmap(gif);
+    std::ofstream xml(folder / "book");
+    xml << "<book pageAspectRatio=\"1.4143\">";
+    for (const char* name : {"big.tif", "big.webp", "big.gif"})
+        xml << "<page pageType=\"whiteSheet\"><background><fillColor color=\"16777215\"/></background><content>"
+            << "<pictureObject x=\"0.05\" y=\"0.05\" width=\"0.9\" height=\"0.6\" path=\"images/" << name
+            << "\"/></content></page>";
+    xml << "</book>";
+}
+
 void MakeRunsBook(const fs::path& folder, int runs)
 {
     fs::create_directories(folder);
@@ -209,11 +240,12 @@ int main(int argc, char** argv)
     if (argc == 3)
         cases.push_back({argv[1], std::atoi(argv[2])});
     else
-        cases = {{"book", 200}, {"book", 800}, {"photos", 150}, {"runs", 640000}};
+        cases = {{"book", 200}, {"book", 800}, {"photos", 150}, {"runs", 640000}, {"pictures", 7000}};
     for (const Case& c : cases) {
         const fs::path folder = root / (c.kind + std::to_string(c.count));
         if (c.kind == "book") MakeBook(folder, c.count);
         else if (c.kind == "photos") MakePhotoBook(folder, c.count);
+        else if (c.kind == "pictures") MakePicturesBook(folder, c.count);
         else MakeRunsBook(folder, c.count);
         PackBook(folder, folder.string() + ".mordx");
         // A fresh process per run: its peak memory is its own. The best of

@@ -1,7 +1,7 @@
 #include "book/BookReader.h"
 #include "book/GuardedBookParser.h"
 #include "book/NumberAttributes.h"
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <fcntl.h>
 

@@ -1,7 +1,7 @@
 #include "book/Unzipper.h"
 
+#include "files/TemporaryFile.h"
 #include "imaging/ResourceError.h"
-#include "imaging/TemporaryFile.h"
 #include "text/Unicode.h"
 
 #include <minizip/unzip.h>

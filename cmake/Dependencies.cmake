@@ -5,8 +5,10 @@ pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
 pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
-# FreeImage decodes TIFF through it; the program only silences its messages.
+# FreeImage decodes TIFF through it, and so does the program for the common
+# strip layouts; WebP frames are decoded with libwebp and its demuxer.
 pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
 # The desktop face; GIO also serves the file manager and URI calls.
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0 x11)
 

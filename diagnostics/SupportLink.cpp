@@ -5,20 +5,14 @@
 #include "ui/MessageCatalogue.h"
 
 #include <stdexcept>
-#include <utility>
+
+namespace diagnostics {
 
 namespace {
 
-std::function<std::string()>& EngineDescriber()
-{
-    static std::function<std::string()> describer;
-    return describer;
-}
-
 // Runs inside an error handler: nothing may escape from here.
-std::string DescribeInstalledEngine()
+std::string DescribeInstalledEngine(const EngineDescriber& describer)
 {
-    const auto& describer = EngineDescriber();
     if (!describer)
         return {};
     try {
@@ -29,11 +23,6 @@ std::string DescribeInstalledEngine()
 }
 
 }  // namespace
-
-void SetInstalledEngineDescriber(std::function<std::string()> describer)
-{
-    EngineDescriber() = std::move(describer);
-}
 
 std::string UrlEncode(const std::string& text)
 {
@@ -72,11 +61,13 @@ std::string ComposeSupportUrl(const std::string& base, const std::string& versio
     return url;
 }
 
-std::string MakeSupportUrl(const std::string& ppDescription)
+std::string MakeSupportUrl(const std::string& ppDescription, const EngineDescriber& describeInstalledEngine)
 {
     const std::string base = Translate("SUPPORT_LINK_URL");
     const std::string version = GetProgramVersion();
     const std::string system = GetSystemDescription();
-    const std::string engine = ppDescription.empty() ? DescribeInstalledEngine() : ppDescription;
+    const std::string engine = ppDescription.empty() ? DescribeInstalledEngine(describeInstalledEngine) : ppDescription;
     return ComposeSupportUrl(base, version, system, engine);
 }
+
+}  // namespace diagnostics

@@ -2,16 +2,17 @@
 #include <functional>
 #include <string>
 
+namespace diagnostics {
+
+// Describes the installed presentation engine, or "" when it knows nothing.
+using EngineDescriber = std::function<std::string()>;
+
 // The support address for a failed conversion, with the product, version,
 // system and presentation engine as query parameters ("p", "v", "os", "pp").
-// When ppDescription is empty the installed engine is asked for its
-// description; "pp" is left out when that is empty too.
-std::string MakeSupportUrl(const std::string& ppDescription);
-
-// Who describes the installed presentation engine for MakeSupportUrl. The
-// entry point registers it; without one the description stays empty. A
-// describer that throws counts as one that knows nothing.
-void SetInstalledEngineDescriber(std::function<std::string()> describer);
+// When ppDescription is empty the installed engine is described by
+// describeInstalledEngine (a describer that throws, or none, knows nothing);
+// "pp" is left out when that is empty too.
+std::string MakeSupportUrl(const std::string& ppDescription, const EngineDescriber& describeInstalledEngine = {});
 
 // base with p, v, os and (when engineDescription is not empty) pp appended.
 std::string ComposeSupportUrl(const std::string& base, const std::string& version, const std::string& system,
@@ -23,3 +24,5 @@ std::string AddQueryParameter(const std::string& url, const std::string& name, c
 
 // Percent-encodes every byte except A-Z a-z 0-9 - _ . ~ and ';'.
 std::string UrlEncode(const std::string& text);
+
+}  // namespace diagnostics

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string_view>
 
+namespace diagnostics {
+
 namespace {
 
 constexpr const char* kDescriptionTemplate = "{OS_NAME} {OS_SERVICE_PACK} {SYSTEM_TYPE} [Version: {OS_FULL_VERSION}]";
@@ -238,3 +240,5 @@ std::string GetProgramVersion()
     return std::to_string(TRALVEX_VERSION_MAJOR + 0) + "." + std::to_string(TRALVEX_VERSION_MINOR + 0) + "." +
            std::to_string(TRALVEX_VERSION_PATCH + 0) + "." + std::to_string(TRALVEX_VERSION_TWEAK + 0);
 }
+
+}  // namespace diagnostics

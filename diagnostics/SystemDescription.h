@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace diagnostics {
+
 // What support learns about the machine and the program.
 
 struct OsVersionInfo {
@@ -58,3 +60,5 @@ std::string SystemTypeOfMachine(const std::string& machine);
 
 // The compiled-in four-part version "major.minor.patch.tweak".
 std::string GetProgramVersion();
+
+}  // namespace diagnostics

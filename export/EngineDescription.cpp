@@ -15,7 +15,7 @@ std::string DescribePowerPoint(const engine::IApplication& application)
 {
     const std::string version = application.Version();
     const std::string build = application.Build();
-    return FillPlaceholders("{OFFICE_VERSION}, Build: {OFFICE_BUILD} {SYSTEM_TYPE}",
+    return diagnostics::FillPlaceholders("{OFFICE_VERSION}, Build: {OFFICE_BUILD} {SYSTEM_TYPE}",
                             {{"{OFFICE_VERSION}", version}, {"{OFFICE_BUILD}", build},
                              {"{SYSTEM_TYPE}", EngineSystemType()}});
 }

@@ -2,9 +2,9 @@
 
 #include "book/Book.h"
 #include "export/TextValues.h"
+#include "files/FileDescriptor.h"
+#include "files/TemporaryFile.h"
 #include "imaging/ArgbBitmap.h"
-#include "imaging/FileDescriptor.h"
-#include "imaging/TemporaryFile.h"
 #include "imaging/TextureFiles.h"
 #include "text/FormattedText.h"
 

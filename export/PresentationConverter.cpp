@@ -6,6 +6,7 @@
 #include "export/EngineDescription.h"
 #include "export/SavePresentation.h"
 #include "export/SlideBuilder.h"
+#include "imaging/DecodingBudget.h"
 #include "imaging/ResourceError.h"
 
 #include <new>
@@ -64,8 +65,11 @@ std::string BuildFailureReason(const std::exception_ptr& failure)
 
 }  // namespace
 
-std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source)
+std::filesystem::path PresentationConverter::Convert(const bookparser::Book& book, const std::filesystem::path& source,
+                                                     const SaveServices& save)
 {
+    // One book's pictures are decoded within one budget (README).
+    const imaging::DecodingBudget decodingBudget;
     std::unique_ptr<IApplication> application;
     try {
         application = m_startApplication();
@@ -94,7 +98,7 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
             const auto slide = Require(slides->Add(static_cast<int>(i + 1), ppLayoutBlank));
             builder.BuildSlide(book.GetPage(i), *slide);
         }
-        return SavePresentation(*presentation, source, m_outputFolder);
+        return SavePresentation(*presentation, source, m_outputFolder, save.dialog, save.turns);
     } catch (const UserCancelledError&) {
         throw;
     } catch (...) {

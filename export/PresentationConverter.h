@@ -1,4 +1,5 @@
 #pragma once
+#include "export/SavePresentation.h"
 #include "export/engine/Engine.h"
 
 #include <filesystem>
@@ -20,9 +21,10 @@ public:
                           const std::filesystem::path& outputFolder,
                           ApplicationStarter startApplication = engine::StartApplication);
 
-    // Builds every slide of the book and saves the presentation; returns the
-    // path written.
-    std::filesystem::path Convert(const bookparser::Book& book, const std::filesystem::path& source);
+    // Builds every slide of the book and saves the presentation with the
+    // services given; returns the path written.
+    std::filesystem::path Convert(const bookparser::Book& book, const std::filesystem::path& source,
+                                  const SaveServices& save = {});
 
     const std::filesystem::path& GetTextureFolder() const noexcept { return m_textureFolder; }
     const std::filesystem::path& GetOutputFolder() const noexcept { return m_outputFolder; }

@@ -12,14 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SaveDialog& InstalledDialog()
-{
-    static SaveDialog dialog = HeadlessSaveDialog;
-    return dialog;
-}
-
-SaveTurns g_turns;
-
 // A name taken between choosing and saving is not a failure to save there.
 constexpr int kTakenNameRetries = 100;
 
@@ -38,8 +30,6 @@ std::string SaveErrorReason()
 
 }  // namespace
 
-void SetSaveDialog(SaveDialog dialog) { InstalledDialog() = dialog ? std::move(dialog) : HeadlessSaveDialog; }
-
 std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const SaveFailure& failure)
 {
     // Escaped: a name with a line break must not make two lines of one.
@@ -50,19 +40,14 @@ std::optional<fs::path> HeadlessSaveDialog(const fs::path&, const SaveFailure& f
                           + "\": " + failure.reason);
 }
 
-void SetSaveTurns(SaveTurns turns)
-{
-    g_turns = std::move(turns);
-}
-
 fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& source,
-                          const fs::path& outputFolder, const SaveDialog& dialog)
+                          const fs::path& outputFolder, const SaveDialog& dialog, const SaveTurns& turns)
 {
-    const SaveDialog& ask = dialog ? dialog : InstalledDialog();
+    const SaveDialog ask = dialog ? dialog : SaveDialog(HeadlessSaveDialog);
     const fs::path folder = outputFolder.empty() ? source.parent_path() : outputFolder;
     const std::string stem = source.stem().string();
-    if (g_turns.beforeNaming)
-        g_turns.beforeNaming();
+    if (turns.beforeNaming)
+        turns.beforeNaming();
     fs::path proposed = MakeUniqueOutputPath(folder, stem);
     SaveFailure failure{source, {}, {}};
     for (int attempt = 0;; ++attempt) {
@@ -81,15 +66,16 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
             proposed = MakeUniqueOutputPath(documents, stem);
         std::optional<fs::path> choice;
         {
-            if (g_turns.enterDialog)
-                g_turns.enterDialog();
+            if (turns.enterDialog)
+                turns.enterDialog();
             struct Leave {
+                const SaveTurns& turns;
                 ~Leave()
                 {
-                    if (g_turns.leaveDialog)
-                        g_turns.leaveDialog();
+                    if (turns.leaveDialog)
+                        turns.leaveDialog();
                 }
-            } leave;
+            } leave{turns};
             choice = ask(proposed, failure);
         }
         if (!choice)

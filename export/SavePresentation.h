@@ -25,10 +25,6 @@ using SaveDialog = std::function<std::optional<std::filesystem::path>(const std:
 [[noreturn]] std::optional<std::filesystem::path> HeadlessSaveDialog(const std::filesystem::path& proposed,
                                                                      const SaveFailure& failure);
 
-// The dialog SavePresentation uses when it is given none; the entry point
-// installs the desktop's. Initially HeadlessSaveDialog.
-void SetSaveDialog(SaveDialog dialog);
-
 // Conversions running at the same time take turns where their results could
 // meet: choosing a name, and the dialog. Empty members do nothing.
 struct SaveTurns {
@@ -37,8 +33,12 @@ struct SaveTurns {
     std::function<void()> leaveDialog;
 };
 
-// For the rest of this process's conversions.
-void SetSaveTurns(SaveTurns turns);
+// Whom a failed save asks (nobody when empty: HeadlessSaveDialog) and the
+// turns it takes with the other conversions of the run.
+struct SaveServices {
+    SaveDialog dialog;
+    SaveTurns turns;
+};
 
 // Saves next to the source (or in the output folder when one is given) under
 // a free name (a name taken meanwhile by someone else makes it take the next
@@ -46,6 +46,7 @@ void SetSaveTurns(SaveTurns turns);
 // documents folder, until a save succeeds. Throws UserCancelledError when
 // the user gives up, SaveFailedError when there was nobody to ask. The first
 // save never replaces a file; a path the user chose replaces an existing
-// file atomically.
+// file atomically. An empty dialog is HeadlessSaveDialog.
 std::filesystem::path SavePresentation(engine::IPresentation& presentation, const std::filesystem::path& source,
-                                       const std::filesystem::path& outputFolder, const SaveDialog& dialog = {});
+                                       const std::filesystem::path& outputFolder, const SaveDialog& dialog = {},
+                                       const SaveTurns& turns = {});

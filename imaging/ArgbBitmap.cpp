@@ -1,6 +1,7 @@
 #include "imaging/ArgbBitmap.h"
 
 #include "imaging/FreeImageSupport.h"
+#include "imaging/PictureDecoder.h"
 #include "imaging/PictureProbe.h"
 #include "imaging/ResourceError.h"
 
@@ -63,21 +64,15 @@ ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path)
 {
     // The header first: a refused file is never read whole.
     PictureFault fault = PictureFault::Unreadable;
-    if (!ProbePicture(path, &fault)) {
+    const auto info = ProbePicture(path, &fault);
+    if (!info) {
         switch (fault) {
         case PictureFault::Unreadable: return Empty(ImageStatus::FileNotFound);
         case PictureFault::TooLarge: return Empty(ImageStatus::ValueOverflow);
         default: return Empty(ImageStatus::UnknownImageFormat);
         }
     }
-    ImageStatus status = ImageStatus::Ok;
-    auto bitmap = [&] {
-        const auto bytes = detail::ReadWholeFile(path, status);
-        return bytes ? detail::DecodeImage(*bytes) : Empty(status);
-    }();
-    if (bitmap.IsEmpty() && bitmap.GetLastStatus() == ImageStatus::OutOfMemory)
-        ThrowOutOfMemory("decoding picture " + path.filename().string());
-    return bitmap;
+    return DecodePicture(path, *info);
 }
 
 ArgbBitmap ArgbBitmap::Empty(ImageStatus status) noexcept

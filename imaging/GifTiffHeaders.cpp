@@ -1,6 +1,9 @@
 #include "imaging/PictureHeaders.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 #include <limits>
 
 namespace imaging::detail {
@@ -60,6 +63,35 @@ public:
         return size == 2 ? U16(at, value) : U32(at, value);
     }
 
+    // Every value of an entry of SHORT or LONG values, read in one pass.
+    template <class Entry>
+    bool Values(const Entry& entry, std::vector<std::uint32_t>& values) noexcept
+    {
+        const unsigned size = entry.type == 3 ? 2 : entry.type == 4 ? 4 : 0;
+        if (size == 0)
+            return false;
+        std::uint64_t at = entry.at + 8;
+        if (std::uint64_t{entry.count} * size > 4) {
+            std::uint32_t offset = 0;
+            if (!U32(entry.at + 8, offset))
+                return false;
+            at = offset;
+        }
+        try {
+            std::vector<unsigned char> raw(std::size_t{entry.count} * size);
+            if (!source_.Read(at, raw.data(), raw.size()))
+                return false;
+            values.resize(entry.count);
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                const unsigned char* p = raw.data() + i * size;
+                values[i] = size == 2 ? (bigEndian_ ? Be16(p) : Le16(p)) : (bigEndian_ ? Be32(p) : Le32(p));
+            }
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
     // A RATIONAL at the entry's offset, as a double; 0 when unusable.
     double Rational(std::uint64_t entry) noexcept
     {
@@ -95,8 +127,6 @@ HeaderResult ReadGifHeader(ByteSource& source) noexcept
     // No screen to draw on: refused, by the engine and the still maker alike.
     if (info.width == 0 || info.height == 0)
         return PictureFault::Malformed;
-    if (!PixelCountAllowed(info.width, info.height))
-        return PictureFault::TooLarge;
     std::uint64_t pos = 13;
     if (screen[10] & 0x80u)
         pos += 3u * (2u << (screen[10] & 7u));
@@ -161,7 +191,8 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
     if (std::uint64_t{ifd} + 2 + 12ull * entryCount + 4 > source.Size())
         return PictureFault::Truncated;
 
-    TiffEntry width, height, offsets, counts, xResolution, yResolution, unit;
+    TiffEntry width, height, offsets, counts, xResolution, yResolution, unit, samplesPerPixel;
+    bool tileTags = false;
     for (std::uint32_t i = 0; i < entryCount; ++i) {
         const std::uint64_t at = std::uint64_t{ifd} + 2 + 12ull * i;
         std::uint32_t tag = 0, type = 0, count = 0;
@@ -171,7 +202,9 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
         switch (tag) {
         case 256: width = entry; break;
         case 257: height = entry; break;
-        case 273: case 324: offsets = entry; break;
+        case 273: offsets = entry; break;
+        case 324: offsets = entry; tileTags = true; break;
+        case 277: samplesPerPixel = entry; break;
         case 279: case 325: counts = entry; break;
         case 282: xResolution = entry; break;
         case 283: yResolution = entry; break;
@@ -186,18 +219,24 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
     if (!PixelCountAllowed(w, h))
         return PictureFault::TooLarge;
 
-    // Every strip or tile must lie inside the file.
-    constexpr std::uint32_t kMaxBlocks = 1u << 20;
-    if (offsets.count == 0 || offsets.count != counts.count || offsets.count > kMaxBlocks)
+    // Every strip or tile must lie inside the file. There are no more of
+    // them than rows (strips) or 16 x 16 blocks (tiles), planes counted, and
+    // each table is read in one pass: a hostile count costs one read.
+    const bool tiles = tileTags;
+    std::uint32_t samples = 1;
+    if (samplesPerPixel.count > 0)
+        tiff.Value(samplesPerPixel.at, samplesPerPixel.type, samplesPerPixel.count, 0, samples);
+    samples = std::clamp<std::uint32_t>(samples, 1, 16);
+    const std::uint64_t blocks = tiles ? std::uint64_t{(w + 15) / 16} * ((h + 15) / 16) : std::uint64_t{h};
+    if (offsets.count == 0 || offsets.count != counts.count || offsets.count > blocks * samples ||
+        offsets.count > source.Size())
         return PictureFault::Malformed;
-    for (std::uint32_t i = 0; i < offsets.count; ++i) {
-        std::uint32_t offset = 0, length = 0;
-        if (!tiff.Value(offsets.at, offsets.type, offsets.count, i, offset) ||
-            !tiff.Value(counts.at, counts.type, counts.count, i, length))
+    std::vector<std::uint32_t> starts, lengths;
+    if (!tiff.Values(offsets, starts) || !tiff.Values(counts, lengths))
+        return PictureFault::Truncated;
+    for (std::uint32_t i = 0; i < offsets.count; ++i)
+        if (std::uint64_t{starts[i]} + lengths[i] > source.Size())
             return PictureFault::Truncated;
-        if (std::uint64_t{offset} + length > source.Size())
-            return PictureFault::Truncated;
-    }
 
     PictureInfo info;
     info.format = PictureFormat::Tiff;

@@ -20,6 +20,9 @@ public:
     // as it is and keeps the failure as its status.
     void Apply(ArgbBitmap& bitmap) const noexcept;
 
+    // What Apply makes of one 0xAARRGGBB pixel.
+    std::uint32_t Tint(std::uint32_t argb) const noexcept;
+
 private:
     ColorRef dark_ = 0;
     ColorRef light_ = 0;

@@ -155,8 +155,6 @@ HeaderResult ReadJpegHeader(ByteSource& source) noexcept
             info.width = static_cast<int>(Be16(frame + 3));
             if (info.width == 0 || info.height == 0)
                 return PictureFault::Malformed;
-            if (!PixelCountAllowed(info.width, info.height))
-                return PictureFault::TooLarge;
             sawFrame = true;
         } else if (IsOtherJpegFrameMarker(marker)) {
             return PictureFault::UnknownFormat;

@@ -1,7 +1,7 @@
 #include "imaging/PictureProbe.h"
 
+#include "files/FileDescriptor.h"
 #include "imaging/ArgbBitmap.h"
-#include "imaging/FileDescriptor.h"
 #include "imaging/PictureHeaders.h"
 
 #include <fcntl.h>
@@ -142,10 +142,15 @@ detail::HeaderResult Probe(detail::ByteSource& source) noexcept
     return PictureFault::UnknownFormat;
 }
 
-std::optional<PictureInfo> Deliver(const detail::HeaderResult& result, PictureFault* fault) noexcept
+std::optional<PictureInfo> Deliver(const detail::HeaderResult& result, PictureFault* fault, PixelCap cap) noexcept
 {
-    if (const auto* info = std::get_if<PictureInfo>(&result))
-        return *info;
+    if (const auto* info = std::get_if<PictureInfo>(&result)) {
+        if (cap == PixelCap::NotApplied || detail::PixelCountAllowed(info->width, info->height))
+            return *info;
+        if (fault != nullptr)
+            *fault = PictureFault::TooLarge;
+        return std::nullopt;
+    }
     if (fault != nullptr)
         *fault = std::get<PictureFault>(result);
     return std::nullopt;
@@ -153,22 +158,22 @@ std::optional<PictureInfo> Deliver(const detail::HeaderResult& result, PictureFa
 
 }  // namespace
 
-std::optional<PictureInfo> ProbePicture(const std::filesystem::path& file, PictureFault* fault) noexcept
+std::optional<PictureInfo> ProbePicture(const std::filesystem::path& file, PictureFault* fault, PixelCap cap) noexcept
 {
     FileSource source(file);
     if (!source.IsOpen())
-        return Deliver(PictureFault::Unreadable, fault);
+        return Deliver(PictureFault::Unreadable, fault, cap);
     const detail::HeaderResult result = Probe(source);
     // A read error is not the file's shape: say so rather than "truncated".
     if (source.Failed() && !std::holds_alternative<PictureInfo>(result))
-        return Deliver(PictureFault::Unreadable, fault);
-    return Deliver(result, fault);
+        return Deliver(PictureFault::Unreadable, fault, cap);
+    return Deliver(result, fault, cap);
 }
 
-std::optional<PictureInfo> ProbePicture(std::span<const unsigned char> bytes, PictureFault* fault) noexcept
+std::optional<PictureInfo> ProbePicture(std::span<const unsigned char> bytes, PictureFault* fault, PixelCap cap) noexcept
 {
     MemorySource source(bytes);
-    return Deliver(Probe(source), fault);
+    return Deliver(Probe(source), fault, cap);
 }
 
 }  // namespace imaging

@@ -34,15 +34,20 @@ enum class PictureFault {
     TooLarge,       // over kMaxImagePixels or kMaxImageSide
 };
 
+// Whether a picture over kMaxImagePixels is refused: it is where its pixels
+// are to be decoded; a picture stored as it is (PNG, JPEG, a still GIF) is
+// not decoded, and its size is only read from its header.
+enum class PixelCap { Applied, NotApplied };
+
 // Checks a picture before any decoder sees it: format by magic bytes, size
 // from the header, and that the file is complete. Returns nothing when the
 // picture is refused, with the reason in *fault when given. Never throws and
 // never writes to standard error. Reads the header blocks only (for GIF, the
 // block structure without the image data; for JPEG, the markers and the
 // end of the file).
-std::optional<PictureInfo> ProbePicture(const std::filesystem::path& file,
-                                        PictureFault* fault = nullptr) noexcept;
-std::optional<PictureInfo> ProbePicture(std::span<const unsigned char> bytes,
-                                        PictureFault* fault = nullptr) noexcept;
+std::optional<PictureInfo> ProbePicture(const std::filesystem::path& file, PictureFault* fault = nullptr,
+                                        PixelCap cap = PixelCap::Applied) noexcept;
+std::optional<PictureInfo> ProbePicture(std::span<const unsigned char> bytes, PictureFault* fault = nullptr,
+                                        PixelCap cap = PixelCap::Applied) noexcept;
 
 }  // namespace imaging

@@ -1,6 +1,6 @@
 #include "imaging/ResourceError.h"
 
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstring>

@@ -4,13 +4,22 @@
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
-#include "imaging/ImageResampler.h"
+#include "imaging/DecodingBudget.h"
+#include "imaging/GifStill.h"
+#include "imaging/PictureDecoder.h"
+#include "imaging/PngWriter.h"
 #include "imaging/ResourceError.h"
 #include "resources/Textures.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace imaging {
 
@@ -35,6 +44,74 @@ std::uint64_t PathTag(const std::filesystem::path& path) noexcept
         hash *= 1099511628211ull;
     }
     return hash;
+}
+
+// A texture as palette indices, their rows compressed once: every tint of it
+// is the same rows with a palette of its own.
+struct IndexedTexture {
+    bool indexable = false;  // false: more than 256 colours
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> colours;  // sorted 0xAARRGGBB
+    std::string rows;                     // zlib stream of the index rows
+};
+
+// The indexed form of a texture file, made once per run for each file (by
+// path, device, inode, size and change time, so that a file written anew is
+// indexed anew); nothing when the file cannot be read or decoded.
+std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
+{
+    struct stat st {};
+    if (::stat(textureFile.c_str(), &st) != 0)
+        return nullptr;
+    const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) +
+                            ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' +
+                            std::to_string(st.st_ctim.tv_nsec);
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const IndexedTexture>> made;
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto it = made.find(key); it != made.end())
+            return it->second;
+    }
+    const ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
+    if (bitmap.IsEmpty())
+        return nullptr;
+    auto indexed = std::make_shared<IndexedTexture>();
+    indexed->width = bitmap.Width();
+    indexed->height = bitmap.Height();
+    const auto pixels = bitmap.Pixels();
+    auto& colours = indexed->colours;
+    indexed->indexable = true;
+    std::uint32_t last = ~pixels[0];
+    for (const std::uint32_t p : pixels) {
+        if (p == last)
+            continue;
+        last = p;
+        const auto at = std::lower_bound(colours.begin(), colours.end(), p);
+        if (at != colours.end() && *at == p)
+            continue;
+        if (colours.size() == 256) {
+            indexed->indexable = false;
+            colours.clear();
+            break;
+        }
+        colours.insert(at, p);
+    }
+    if (indexed->indexable) {
+        std::vector<std::uint8_t> indices(pixels.size());
+        last = ~pixels[0];
+        std::uint8_t index = 0;
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            if (pixels[i] != last) {
+                last = pixels[i];
+                index = static_cast<std::uint8_t>(std::lower_bound(colours.begin(), colours.end(), last) - colours.begin());
+            }
+            indices[i] = index;
+        }
+        indexed->rows = CompressIndexRows(indexed->width, indexed->height, indices, kCompactPngLevel);
+    }
+    const std::lock_guard lock(mutex);
+    return made.emplace(key, std::move(indexed)).first->second;
 }
 
 }  // namespace
@@ -65,11 +142,21 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
         std::filesystem::path tinted = textureFolder / (textureFile.stem().string() + "_" + std::to_string(colour) + ".png");
         if (EntryExists(tinted))
             return tinted;
+        CImageColorizer colorizer;
+        colorizer.SetDuotone(0x000000, colour);
+        // A texture of at most 256 colours keeps its pixel indices whatever
+        // the tint: only its palette is computed for the colour.
+        const auto indexed = IndexedTextureOf(textureFile);
+        if (indexed && indexed->indexable) {
+            std::vector<std::uint32_t> palette(indexed->colours.size());
+            std::transform(indexed->colours.begin(), indexed->colours.end(), palette.begin(),
+                           [&](std::uint32_t c) { return colorizer.Tint(c); });
+            const std::string png = PalettePng(indexed->width, indexed->height, palette, indexed->rows);
+            return WriteWorkingFile(tinted, png, false, kBackgroundTexture) ? tinted : textureFile;
+        }
         ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
         if (bitmap.IsEmpty())
             return textureFile;
-        CImageColorizer colorizer;
-        colorizer.SetDuotone(0x000000, colour);
         colorizer.Apply(bitmap);
         // A tinted grayscale image has at most 256 colours: as a palette PNG
         // it stays near the size of its source instead of several times it.
@@ -85,7 +172,8 @@ std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
                                           const std::filesystem::path& stillFolder)
 {
     try {
-        if (!IsAnimatedImage(picture))
+        const auto info = ProbePicture(picture);
+        if (!info || !info->animated)
             return picture;
         std::filesystem::path name = picture.filename();
         name.replace_extension("_fixed.png");
@@ -98,7 +186,18 @@ std::filesystem::path PrepareStillPicture(const std::filesystem::path& picture,
         std::filesystem::create_directories(stillFolder, error);
         if (error)
             ThrowWriteFailure(error.value(), "writing a still of picture " + picture.filename().string());
-        if (CImageResampler().Resample(still, picture, 0, 0, 80, std::nullopt, {}))
+        const std::string what = "a copy of picture " + picture.filename().string();
+        // A GIF's first frame alone is decoded; the rest of its screen is
+        // written as it is, transparent. Within the book's budget all the same.
+        if (info->format == PictureFormat::Gif) {
+            if (!DecodingBudget::Take(std::int64_t{info->width} * info->height))
+                return picture;
+            if (SaveGifStill(picture, *info, still, what))
+                return still;
+        }
+        // Decoded once, into one buffer that is freed before the next picture.
+        const ArgbBitmap frame = DecodePicture(picture, *info);
+        if (!frame.IsEmpty() && SavePng(frame, still, 1, info->dpiX, info->dpiY, what))
             return still;
         return picture;
     } catch (const std::bad_alloc&) {

@@ -18,7 +18,7 @@ run_packages=(
   build-essential cmake pkg-config dpkg-dev
   zlib1g-dev libminizip-dev libxxhash-dev
   libxerces-c-dev xsdcxx
-  libfreeimage-dev libtiff-dev libboost-dev librapidxml-dev libutfcpp-dev
+  libfreeimage-dev libtiff-dev libwebp-dev libboost-dev librapidxml-dev libutfcpp-dev
   libgtk-3-dev adwaita-icon-theme
   python3 imagemagick
 )

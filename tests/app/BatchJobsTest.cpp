@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include "support/CaseNames.h"
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 using testsupport::ReadFileBytes;
@@ -44,7 +46,7 @@ std::map<std::string, std::string> Tree(const fs::path& folder)
 // first.
 BatchJob SlowFirstJob(const fs::path& src)
 {
-    return [src](const fs::path& source, const fs::path& work, const fs::path& out) {
+    return [src](const fs::path& source, const fs::path& work, const fs::path& out, const SaveTurns& turns) {
         if (source.filename().string().rfind("crash", 0) == 0)
             std::raise(SIGSEGV);
         for (const fs::path& file : FindFilesRecursive(src, true)) {
@@ -54,7 +56,7 @@ BatchJob SlowFirstJob(const fs::path& src)
                 break;
             }
         }
-        return RunConversionJob(source, work, out);
+        return RunConversionJob(source, work, out, SaveServices {{}, turns});
     };
 }
 
@@ -93,7 +95,7 @@ TEST(BatchJobs, HangingBookDoesNotHoldUpTheOthers)
     std::ofstream(dir / "src" / "hang.mordx") << "x";
     for (const char* name : {"a", "b", "c", "d", "e"})
         std::ofstream(dir / "src" / (std::string(name) + ".mordx")) << "x";
-    const BatchJob job = [](const fs::path& source, const fs::path&, const fs::path& out) {
+    const BatchJob job = [](const fs::path& source, const fs::path&, const fs::path& out, const SaveTurns&) {
         if (source.stem() == "hang")
             for (;;)
                 ::pause();
@@ -128,7 +130,8 @@ TEST(BatchJobs, OneSaveDialogAtATime)
     for (const char* name : {"a", "b", "c", "d"})
         std::ofstream(dir / "src" / (std::string(name) + ".mordx")) << "x";
     const fs::path record = dir / "dialogs";
-    const BatchJob job = [record](const fs::path& source, const fs::path&, const fs::path& out) {
+    const BatchJob job = [record](const fs::path& source, const fs::path&, const fs::path& out,
+                                  const SaveTurns& turns) {
         recording::Recorder recorder;
         recorder.Fail("SaveAs", engine::E_FAIL);
         recorder.Fail("SaveAsReplacing", engine::E_FAIL);
@@ -139,7 +142,7 @@ TEST(BatchJobs, OneSaveDialogAtATime)
             written = ::write(fd, ")", 1);
             ::close(fd);
             return std::optional<fs::path>();
-        });
+        }, turns);
         return fs::path();
     };
     RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {4});

@@ -17,6 +17,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 using testsupport::ReadFileBytes;
@@ -34,7 +36,7 @@ std::vector<fs::path> Logs(const fs::path& folder)
 
 // A job double: files named "bad*" are not books, "crash*" kill the
 // converting process, everything else is written as <stem>.out.
-fs::path FakeJob(const fs::path& source, const fs::path& work, const fs::path& out)
+fs::path FakeJob(const fs::path& source, const fs::path& work, const fs::path& out, const SaveTurns& = {})
 {
     EXPECT_TRUE(fs::is_directory(work));
     const std::string name = source.filename().string();
@@ -252,7 +254,7 @@ TEST(Batch, ResumeSkipsRecordedBooks)
     ScratchFolder dir;
     for (const char* name : {"a.mordx", "sub/b.mordx", "c.mordx"})
         dir.Write(fs::path("src") / name, "x");
-    const BatchJob counting = [&](const fs::path& source, const fs::path& work, const fs::path& out) {
+    const BatchJob counting = [&](const fs::path& source, const fs::path& work, const fs::path& out, const SaveTurns&) {
         AppendCall(dir / "calls", source);
         return FakeJob(source, work, out);
     };
@@ -287,7 +289,7 @@ TEST(Batch, NonPackagesCostNoProcess)
     dir.Write("src/notes.txt", "text");
     dir.Write("src/broken.mordx", "text");
     dir.Write("src/empty.mordx", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-    const BatchJob job = [&](const fs::path& source, const fs::path& work, const fs::path& out) {
+    const BatchJob job = [&](const fs::path& source, const fs::path& work, const fs::path& out, const SaveTurns&) {
         AppendCall(dir / "calls", source);
         return FakeJob(source, work, out);
     };

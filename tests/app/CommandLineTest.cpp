@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
+using namespace app;
+
 namespace {
 
 using Args = std::vector<std::string>;

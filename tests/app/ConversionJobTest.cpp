@@ -2,7 +2,7 @@
 #include "app/ConversionJob.h"
 #include "book/UnknownFileTypeError.h"
 #include "export/PresentationConverter.h"
-#include "book/UnzipperTestZip.h"
+#include "support/TestZip.h"
 #include "support/ScratchFolder.h"
 
 #include <sys/resource.h>
@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 
@@ -21,22 +23,33 @@ namespace {
 
 enum class Outcome { Converted, UnknownFileType, FileCorrupted };
 
-ConversionStages Stages(std::function<void()> packageFailure, int* convertCalls)
-{
-    ConversionStages stages;
-    stages.openPackage = [packageFailure](const fs::path&, const fs::path&) {
-        if (packageFailure)
-            packageFailure();
-        return std::shared_ptr<const bookparser::Book>();
-    };
-    stages.convert = [convertCalls](PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>&,
-                                    const fs::path& source) {
-        ++*convertCalls;
+// Opens no book, or fails as told.
+class FakeOpener final : public BookOpener {
+public:
+    explicit FakeOpener(std::function<void()> failure = {}) : m_failure(std::move(failure)) {}
+    std::shared_ptr<const bookparser::Book> Open(const fs::path&, const fs::path&) const override
+    {
+        if (m_failure)
+            m_failure();
+        return nullptr;
+    }
+
+private:
+    std::function<void()> m_failure;
+};
+
+// Counts its calls and names the presentation after the source.
+class CountingConverter final : public BookConverter {
+public:
+    fs::path Convert(PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>&,
+                     const fs::path& source) const override
+    {
+        ++calls;
         EXPECT_TRUE(fs::is_directory(converter.GetTextureFolder()));
         return fs::path(source).replace_extension(".pptx");
-    };
-    return stages;
-}
+    }
+    mutable int calls = 0;
+};
 
 struct JobCase {
     const char* name;
@@ -52,11 +65,11 @@ class ConversionJobTranslation : public ::testing::TestWithParam<JobCase> {};
 TEST_P(ConversionJobTranslation, TranslatesPackageFailures)
 {
     ScratchFolder work;
-    int convertCalls = 0;
-    const auto stages = Stages(GetParam().failure, &convertCalls);
+    const CountingConverter converter;
     Outcome outcome = Outcome::Converted;
     try {
-        const fs::path written = RunConversionJob(GetParam().source, work.Path(), {}, stages);
+        const fs::path written = RunConversionJob(GetParam().source, work.Path(), {}, FakeOpener(GetParam().failure),
+                                                  converter);
         EXPECT_EQ(written, fs::path(GetParam().source).replace_extension(".pptx"));
     } catch (const UnknownFileTypeError&) {
         outcome = Outcome::UnknownFileType;
@@ -65,8 +78,8 @@ TEST_P(ConversionJobTranslation, TranslatesPackageFailures)
         EXPECT_TRUE(e.GetPowerPointDescription().empty());
     }
     EXPECT_EQ(outcome, GetParam().expected);
-    EXPECT_EQ(convertCalls, outcome == Outcome::Converted ? 1 : 0);
-    // The texture folder exists only once the package stage succeeded.
+    EXPECT_EQ(converter.calls, outcome == Outcome::Converted ? 1 : 0);
+    // The texture folder exists only once the opener succeeded.
     EXPECT_EQ(fs::exists(work / "res_textures"), outcome == Outcome::Converted);
 }
 
@@ -100,23 +113,26 @@ TEST(HasBookExtension, LastDotOfLastElement)
 TEST(ConversionJob, ConverterErrorsPassThrough)
 {
     ScratchFolder work;
-    ConversionStages stages;
-    stages.openPackage = [](const fs::path&, const fs::path&) { return std::shared_ptr<const bookparser::Book>(); };
-    stages.convert = [](PresentationConverter&, const std::shared_ptr<const bookparser::Book>&,
-                        const fs::path&) -> fs::path { throw PptNotInstalledError(); };
-    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, stages), PptNotInstalledError);
+    struct NoEngine final : BookConverter {
+        fs::path Convert(PresentationConverter&, const std::shared_ptr<const bookparser::Book>&,
+                         const fs::path&) const override
+        {
+            throw PptNotInstalledError();
+        }
+    };
+    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, FakeOpener(), NoEngine()), PptNotInstalledError);
 }
 
 TEST(ConversionJob, TextureFolderThatCannotBeCreatedPassesTheError)
 {
     ScratchFolder work;
     std::ofstream(work / "res_textures") << "in the way";
-    int calls = 0;
-    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, Stages(nullptr, &calls)), fs::filesystem_error);
-    EXPECT_EQ(calls, 0);
+    const CountingConverter converter;
+    EXPECT_THROW(RunConversionJob("a.mordx", work.Path(), {}, FakeOpener(), converter), fs::filesystem_error);
+    EXPECT_EQ(converter.calls, 0);
 }
 
-// Real packages through the real stages: the class follows the rules above,
+// Real packages through the real opener and converter: the class follows the rules above,
 // and the text says why, so that a log of failures can be acted on.
 struct PackageCase {
     const char* name;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace app;
+
 using namespace engine;
 
 namespace {

@@ -1,12 +1,14 @@
 #include "app/ConversionJob.h"
 #include "book/Book.h"
-#include "book/UnzipperTestZip.h"
+#include "support/TestZip.h"
 #include "export/PresentationConverter.h"
 #include "imaging/TextureFiles.h"
 #include "resources/Textures.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+
+using namespace app;
 
 namespace fs = std::filesystem;
 using testsupport::ReadFileBytes;
@@ -29,7 +31,7 @@ TEST(PackageFolder, PlantedTextureIsNotTakenForTheBuiltInOne)
     }
     const fs::path work = dir / "work";
     fs::create_directory(work);
-    const auto book = DefaultConversionStages().openPackage(dir / "planted.mordx", work);
+    const auto book = PackageBookOpener().Open(dir / "planted.mordx", work);
     ASSERT_TRUE(book);
     const PresentationConverter converter(work, dir / "out");
 

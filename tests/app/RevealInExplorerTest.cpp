@@ -23,6 +23,8 @@
 // Last: its macros (None, Bool) clash with names in the test framework.
 #include <X11/Xlib.h>
 
+using namespace app;
+
 extern char** environ;
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
-#include "app/FolderLock.h"
 #include "app/TempFolder.h"
 #include "app/UtilityError.h"
+#include "files/FolderLock.h"
 #include "support/ScratchFolder.h"
 
 #include <algorithm>
@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "support/CaseNames.h"
+
+using namespace app;
 
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
@@ -163,88 +164,6 @@ TEST(TempFolderLifetime, DestructorDeletesTreeAlsoDuringUnwinding)
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
-{
-    ScratchFolder dir;
-    const fs::path root = dir / "tree";
-    fs::create_directories(root / "a" / "b");
-    WriteFileBytes(root / "a" / "b" / "ro", "x");
-    fs::permissions(root / "a" / "b" / "ro", fs::perms::owner_read, fs::perm_options::replace);
-    fs::permissions(root / "a" / "b", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-    // Far deeper than any path length limit.
-    fs::path deep = root / "deep";
-    fs::create_directory(deep);
-    const fs::path previous = fs::current_path();
-    fs::current_path(deep);
-    for (int i = 0; i < 600; ++i) {
-        fs::create_directory("level_of_a_deep_tree");
-        fs::current_path("level_of_a_deep_tree");
-    }
-    WriteFileBytes("leaf", "x");
-    fs::current_path(previous);
-
-    DeleteFolderTree(root.string(), true);
-    EXPECT_FALSE(fs::exists(root));
-}
-
-TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
-{
-    ScratchFolder dir;
-    const fs::path outside = dir / "outside";
-    fs::create_directory(outside);
-    WriteFileBytes(outside / "keep", "x");
-    const fs::path root = dir / "tree";
-    fs::create_directory(root);
-    fs::create_directory_symlink(outside, root / "link_to_folder");
-    fs::create_symlink(outside / "keep", root / "link_to_file");
-
-    DeleteFolderTree(root.string(), true);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
-    EXPECT_TRUE(fs::exists(outside / "keep"));
-
-    // A link given as the folder itself is removed, not followed.
-    fs::create_directory_symlink(outside, dir / "root_link");
-    DeleteFolderTree((dir / "root_link").string(), true);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "root_link")));
-    EXPECT_TRUE(fs::exists(outside / "keep"));
-}
-
-TEST(DeleteFolderTree, NonRecursiveKeepsSubfoldersAndFolder)
-{
-    ScratchFolder dir;
-    const fs::path root = dir / "tree";
-    fs::create_directories(root / "sub");
-    WriteFileBytes(root / "f", "x");
-    DeleteFolderTree(root.string(), false);
-    EXPECT_FALSE(fs::exists(root / "f"));
-    EXPECT_TRUE(fs::exists(root / "sub"));
-}
-
-struct ResolveCase {
-    const char* path;
-    const char* current;
-    const char* expected;
-};
-
-void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.path << " in " << c.current; }
-
-class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
-
-TEST_P(ResolvePathTest, Resolves)
-{
-    EXPECT_EQ(ResolvePath(GetParam().path, GetParam().current), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, ResolvePathTest,
-                         ::testing::Values(ResolveCase{"/abs/./x", "/cwd", "/abs/./x"},
-                                           ResolveCase{"a/b", "/cwd", "/cwd/a/b"},
-                                           ResolveCase{"a//b/", "/cwd/", "/cwd/a/b"},
-                                           ResolveCase{"./a/../b", "/cwd/sub", "/cwd/sub/b"},
-                                           ResolveCase{"../../..", "/cwd/sub", "/"},
-                                           ResolveCase{"", "/cwd", "/cwd"},
-                                           ResolveCase{"..", "/", "/"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.path, "in", c.current); });
-
 TEST(TempFolderBase, PrivateAndReused)
 {
     ScratchFolder dir;
@@ -269,18 +188,6 @@ TEST(TempFolderBase, RefusesLinkAndFile)
     fs::create_directory(dir / "b");
     WriteFileBytes(dir / "b" / name, "x");
     EXPECT_THROW(PrepareTempFolderBase((dir / "b").string()), util::error);
-}
-
-TEST(CreateFolderPath, CreatesParentsAndFailsOnFile)
-{
-    ScratchFolder dir;
-    EXPECT_TRUE(CreateFolderPath((dir / "a" / "b" / "c").string()));
-    EXPECT_TRUE(fs::is_directory(dir / "a" / "b" / "c"));
-    EXPECT_TRUE(CreateFolderPath((dir / "a").string()));
-    EXPECT_TRUE(CreateFolderPath(""));
-    WriteFileBytes(dir / "f", "x");
-    EXPECT_FALSE(CreateFolderPath((dir / "f" / "x").string()));
-    EXPECT_FALSE(CreateFolderPath((dir / "f").string()));
 }
 
 TEST(TempFolderErrors, ExistingFolderIsNeverShared)
@@ -308,7 +215,7 @@ TEST(StaleWorkingFolders, OnlyFoldersNobodyHoldsAreRemoved)
     ::waitpid(child, nullptr, 0);
     fs::create_directory(dir / "unlocked");
     WriteFileBytes(dir / "file", "x");
-    RemoveStaleWorkingFolders(dir.Path().string());
+    files::RemoveStaleWorkingFolders(dir.Path());
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir.Path()))
         left.push_back(e.path().filename().string());

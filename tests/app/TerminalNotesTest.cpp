@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 

@@ -1,8 +1,7 @@
 #pragma once
 // Book packages and presentation checks for tests that run whole conversions.
+#include "support/TestZip.h"
 #include "support/ZipReader.h"
-
-#include <minizip/zip.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -72,18 +71,10 @@ inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned
     for (int page = 0; picturePixels != 0 && page < (picturePerPage ? pages : 1); ++page)
         entries.emplace_back(pictureName(page), NoiseBmp(picturePixels, picturePixels, picturePixels + page));
 
-    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    if (zip == nullptr)
-        throw std::runtime_error("cannot create " + path.string());
-    for (const auto& [name, data] : entries) {
-        zip_fileinfo info {};
-        info.tmz_date.tm_year = 2020;
-        info.tmz_date.tm_mday = 1;
-        zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 0);
-        zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
-        zipCloseFileInZip(zip);
-    }
-    zipClose(zip, nullptr);
+    TestZipWriter zip(path);
+    for (const auto& [name, data] : entries)
+        zip.Add(TestZipEntry(name, data).Level(1));  // noise does not compress: the fastest level
+    zip.Close();
 }
 
 // Slides in a written presentation, or -1 when it is not a readable package.

@@ -4,7 +4,7 @@
 #include "app/Thumbnailer.h"
 #include "book/Book.h"
 #include "export/PageCover.h"
-#include "book/UnzipperTestZip.h"
+#include "support/TestZip.h"
 #include "imaging/ArgbBitmap.h"
 #include "support/ScratchFolder.h"
 #include "TestBooks.h"
@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 #include <sys/wait.h>
+
+using namespace app;
 
 namespace fs = std::filesystem;
 using testsupport::ReadFileBytes;

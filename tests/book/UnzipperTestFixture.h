@@ -1,6 +1,6 @@
 #pragma once
 #include "book/Unzipper.h"
-#include "book/UnzipperTestZip.h"
+#include "support/TestZip.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>

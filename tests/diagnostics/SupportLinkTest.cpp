@@ -9,6 +9,8 @@
 #include <string>
 #include "support/CaseNames.h"
 
+using namespace diagnostics;
+
 namespace {
 
 struct EncodeCase {
@@ -111,11 +113,7 @@ TEST(ComposeSupportUrl, ParametersInOrder)
 class MakeSupportUrlTest : public ::testing::Test {
 protected:
     void SetUp() override { InstallMessageCatalogue({{"SUPPORT_LINK_URL", "https://help.example/err"}}); }
-    void TearDown() override
-    {
-        SetInstalledEngineDescriber(nullptr);
-        LoadMessageCatalogue();
-    }
+    void TearDown() override { LoadMessageCatalogue(); }
 
     // Everything up to "pp", as this machine describes itself.
     static std::string Prefix(const std::string& base)
@@ -127,29 +125,26 @@ protected:
 TEST_F(MakeSupportUrlTest, GivenDescriptionIsSent)
 {
     int asked = 0;
-    SetInstalledEngineDescriber([&] {
+    const EngineDescriber describer = [&] {
         ++asked;
         return std::string("other");
-    });
-    EXPECT_EQ(MakeSupportUrl("Engine 1.0, Build: 7 64-bit"),
+    };
+    EXPECT_EQ(MakeSupportUrl("Engine 1.0, Build: 7 64-bit", describer),
               Prefix("https://help.example/err") + "&pp=Engine%201.0%2C%20Build%3A%207%2064-bit");
     EXPECT_EQ(asked, 0) << "the installed engine is asked only when no description is given";
 }
 
 TEST_F(MakeSupportUrlTest, EmptyDescriptionAsksInstalledEngine)
 {
-    SetInstalledEngineDescriber([] { return std::string("Installed 2.0"); });
-    EXPECT_EQ(MakeSupportUrl(""), Prefix("https://help.example/err") + "&pp=Installed%202.0");
+    EXPECT_EQ(MakeSupportUrl("", [] { return std::string("Installed 2.0"); }), Prefix("https://help.example/err") + "&pp=Installed%202.0");
 }
 
 TEST_F(MakeSupportUrlTest, NoDescriptionLeavesPpOut)
 {
     const std::string expected = Prefix("https://help.example/err");
     EXPECT_EQ(MakeSupportUrl(""), expected);
-    SetInstalledEngineDescriber([] { return std::string(); });
-    EXPECT_EQ(MakeSupportUrl(""), expected);
-    SetInstalledEngineDescriber([]() -> std::string { throw std::runtime_error("cannot start"); });
-    EXPECT_EQ(MakeSupportUrl(""), expected);
+    EXPECT_EQ(MakeSupportUrl("", [] { return std::string(); }), expected);
+    EXPECT_EQ(MakeSupportUrl("", []() -> std::string { throw std::runtime_error("cannot start"); }), expected);
     EXPECT_EQ(expected.find("pp"), std::string::npos);
 }
 

@@ -14,6 +14,8 @@
 #include "support/CaseNames.h"
 #include "support/ScratchFolder.h"
 
+using namespace diagnostics;
+
 namespace {
 
 const std::filesystem::path kData = std::filesystem::path(TRALVEX_SOURCE_DIR) / "tests/diagnostics/data";

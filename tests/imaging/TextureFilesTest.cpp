@@ -2,6 +2,8 @@
 
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
+#include "imaging/ImageColorizer.h"
+#include "imaging/TextureLibrary.h"
 #include "imaging/ResourceError.h"
 #include "imaging/TextureFiles.h"
 #include "resources/Textures.h"
@@ -11,7 +13,10 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <set>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -94,6 +99,57 @@ TEST(TintedTexture, EmbeddedGrayscaleTextureTints)
         const std::uint32_t p = bitmap.GetPixel(i * 15, i * 15);
         EXPECT_EQ(p & 0xFF00FFFFu, 0xFF000000u) << std::hex << p;  // only red remains
         EXPECT_GT((p >> 16) & 0xFFu, 60u);
+    }
+}
+
+// The image data of a PNG: its IDAT chunks' contents, joined.
+std::string ImageData(const std::filesystem::path& png)
+{
+    const auto bytes = imagingtest::ReadBytes(png);
+    std::string data;
+    for (std::size_t at = 8; at + 12 <= bytes.size();) {
+        const std::size_t length = std::size_t(bytes[at]) << 24 | std::size_t(bytes[at + 1]) << 16 |
+                                   std::size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (std::memcmp(bytes.data() + at + 4, "IDAT", 4) == 0)
+            data.append(reinterpret_cast<const char*>(bytes.data()) + at + 8, length);
+        at += 12 + length;
+    }
+    return data;
+}
+
+// Every tint of a built-in grayscale texture: exactly the pixels of the
+// colorizer applied to the decoded texture, and the same compressed index
+// rows whatever the colour (only the palette changes), also for a colour so
+// dark that many greys meet in one shade.
+TEST(TintedTexture, EveryBuiltInTextureKeepsItsIndicesAndGetsTheColorizersPixels)
+{
+    ScratchFolder folder("tintall");
+    // The grey images of one translucent texture have more than 256 colours
+    // (grey and alpha): they keep the decoding path.
+    const std::set<int> notIndexable{7322, 7324, 7326, 7328};
+    std::set<int> numbers, indexable;
+    for (const auto& texture : TextureLibrary::Textures())
+        for (const auto& cell : texture.cells)
+            numbers.insert(cell.grayscale);
+    std::set_difference(numbers.begin(), numbers.end(), notIndexable.begin(), notIndexable.end(),
+                        std::inserter(indexable, indexable.end()));
+    for (const int number : numbers) {
+        const auto texture = GetTextureFile(number, folder.Path());
+        ASSERT_FALSE(texture.empty()) << number;
+        ArgbBitmap expected = ArgbBitmap::FromFile(texture);
+        CImageColorizer colorizer;
+        colorizer.SetDuotone(0, 0x3080F0u);
+        colorizer.Apply(expected);
+        const auto tinted = GetTintedTextureFile(texture, 0x3080F0u, folder.Path());
+        const ArgbBitmap got = ArgbBitmap::FromFile(tinted);
+        ASSERT_TRUE(std::equal(got.Pixels().begin(), got.Pixels().end(), expected.Pixels().begin(),
+                               expected.Pixels().end()))
+            << number;
+        const auto dark = GetTintedTextureFile(texture, 0x000003u, folder.Path());
+        if (indexable.count(number)) {
+            EXPECT_EQ(ImageData(dark), ImageData(tinted)) << number;
+            EXPECT_LT(ImageData(dark).size(), 1u << 20);
+        }
     }
 }
 

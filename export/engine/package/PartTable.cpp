@@ -22,7 +22,7 @@ std::vector<PartRow> MakeStandardParts() {
     return {
         {"docProps/core.xml", "application/vnd.openxmlformats-package.core-properties+xml",
          {{kPackage, rel::kCoreProperties, 2}},
-         [](const PartContext& c) { return WriteCoreProperties({c.presentation.title, DocumentDate()}); }},
+         [](const PartContext& c) { return WriteCoreProperties({c.presentation.title, DocumentDate(), DocumentAuthor()}); }},
         {"docProps/app.xml", "application/vnd.openxmlformats-officedocument.extended-properties+xml",
          {{kPackage, rel::kExtendedProperties, 3}},
          [](const PartContext& c) { return WriteAppProperties(c.presentation.slides.size()); }},

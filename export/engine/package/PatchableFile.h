@@ -3,7 +3,7 @@
 // what was written earlier (a zip writer fills in each entry's header once
 // the entry is done). Recent bytes stay in memory, so a patch near the end
 // costs no system call; everything else goes out in large positioned writes.
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "export/engine/package/SavePackage.h"
 
 #include "export/engine/package/Packager.h"
-#include "imaging/TemporaryFile.h"
+#include "files/TemporaryFile.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,11 @@
 #include "export/engine/parts/MediaStore.h"
 
 #include "export/ComError.h"
+#include "files/FileDescriptor.h"
 #include "imaging/ArgbBitmap.h"
-#include "imaging/CompactPng.h"
-#include "imaging/FileDescriptor.h"
+#include "imaging/PictureDecoder.h"
 #include "imaging/PictureProbe.h"
+#include "imaging/PngWriter.h"
 
 #include <xxhash.h>
 
@@ -65,17 +66,18 @@ bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
     }
 }
 
-// TIFF and WebP go into the package as PNG, made once beside the source
-// under a name nothing else uses, by the decoder every picture goes through.
-std::filesystem::path ConvertToPng(const std::filesystem::path& source) {
-    const imaging::ArgbBitmap bitmap = imaging::ArgbBitmap::FromFile(source);
+// BMP, TIFF and WebP go into the package as lossless PNG at their
+// resolution, made once beside the source under a name nothing else uses.
+// The picture is decoded once, into one buffer freed before the next.
+std::filesystem::path ConvertToPng(const std::filesystem::path& source, const imaging::PictureInfo& info) {
+    const imaging::ArgbBitmap bitmap = imaging::DecodePicture(source, info);
     if (bitmap.IsEmpty()) return {};
     static thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path target =
             source.parent_path() / (".~" + source.stem().string() + "-" + std::to_string(random()) + ".png");
         // Created exclusively; a photo is not worth a slow zlib level.
-        if (imaging::SaveCompactPng(bitmap, target, 1)) return target;
+        if (imaging::SavePng(bitmap, target, 1, info.dpiX, info.dpiY, {})) return target;
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return {};
     }
@@ -106,7 +108,8 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
                       std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     if (auto it = m_byFile.find(key); it != m_byFile.end()) return it->second;
 
-    const auto info = imaging::ProbePicture(file);
+    // Only pictures that must be decoded are held to the pixel cap.
+    const auto info = imaging::ProbePicture(file, nullptr, imaging::PixelCap::NotApplied);
     if (!info) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
     AddedMedia added;
     // Whole dots per inch, as pixels per metre are usually meant; a picture
@@ -132,10 +135,10 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
     case imaging::PictureFormat::Png: item.extension = "png"; item.contentType = "image/png"; break;
     case imaging::PictureFormat::Jpeg: item.extension = "jpeg"; item.contentType = "image/jpeg"; break;
     case imaging::PictureFormat::Gif: item.extension = "gif"; item.contentType = "image/gif"; break;
-    case imaging::PictureFormat::Bmp: item.extension = "bmp"; item.contentType = "image/bmp"; break;
+    case imaging::PictureFormat::Bmp:
     case imaging::PictureFormat::Tiff:
     case imaging::PictureFormat::WebP: {
-        item.stored = ConvertToPng(file);
+        item.stored = ConvertToPng(file, *info);
         if (item.stored.empty()) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
         m_converted.push_back(item.stored);
         if (!DigestFile(item.stored, item.digest, item.size)) throw ComError(E_FAIL, "The picture cannot be converted.", "Shapes");

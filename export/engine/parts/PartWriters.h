@@ -40,7 +40,11 @@ std::string WriteTheme();
 struct CoreProperties {
     std::string title;   // none written when empty
     std::string created; // W3CDTF, also the modification date
+    std::string creator; // none written when empty
 };
+// Who converted: the full name of the user from the password database, else
+// the login name; empty when the system knows neither.
+std::string DocumentAuthor();
 std::string WriteCoreProperties(const CoreProperties& core);
 std::string WriteAppProperties(std::size_t slideCount);
 

@@ -66,6 +66,19 @@ fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, 
     return file;
 }
 
+// A picture that compresses to nothing less than its 3 MB of pixels.
+fs::path WriteNoisePng(const fs::path& file) {
+    FIBITMAP* b = FreeImage_Allocate(1000, 1000, 24);
+    std::uint32_t state = 12345;
+    for (unsigned y = 0; y < 1000; ++y) {
+        BYTE* line = FreeImage_GetScanLine(b, int(y));
+        for (unsigned x = 0; x < 3000; ++x) line[x] = BYTE((state = state * 1103515245u + 12345u) >> 24);
+    }
+    FreeImage_Save(FIF_PNG, b, file.c_str(), PNG_Z_NO_COMPRESSION);
+    FreeImage_Unload(b);
+    return file;
+}
+
 // The project's package checker: schemas and package rules.
 fs::path Validator() {
     return fs::path(TRALVEX_SOURCE_DIR) / "tests" / "support" / "check_pptx.py";
@@ -417,15 +430,27 @@ TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-// A WebP states no resolution: 96 dpi.
-struct PngCase { FREE_IMAGE_FORMAT format; float width; };
-void PrintTo(const PngCase& c, std::ostream* os) { *os << (c.format == FIF_TIFF ? "TIFF" : "WebP"); }
+// Pictures a slide cannot hold as they are go in as lossless PNG with the
+// same pixels and resolution (a WebP states none: 96 dpi).
+struct PngCase { const char* name; FREE_IMAGE_FORMAT format; unsigned dotsPerMetre; float width; };
+void PrintTo(const PngCase& c, std::ostream* os) { *os << c.name; }
 class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
 
-TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
+std::vector<std::uint32_t> Pixels32(FIBITMAP* dib) {
+    FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
+    std::vector<std::uint32_t> pixels;
+    for (unsigned y = 0; y < FreeImage_GetHeight(rgba); ++y) {
+        const auto* line = reinterpret_cast<const std::uint32_t*>(FreeImage_GetScanLine(rgba, int(y)));
+        pixels.insert(pixels.end(), line, line + FreeImage_GetWidth(rgba));
+    }
+    FreeImage_Unload(rgba);
+    return pixels;
+}
+
+TEST_P(StoredAsPng, WithItsPixelsAndResolution) {
     const testsupport::ScratchFolder scratch("engine-png");
     const fs::path& dir = scratch.Path();
-    const fs::path file = WriteImage(dir / "picture", 40, 20, 2835, GetParam().format, 3);
+    const fs::path file = WriteImage(dir / "picture", 40, 20, GetParam().dotsPerMetre, GetParam().format, 3);
     {
         auto pres = StartApplication()->Presentations()->Add();
         auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
@@ -436,15 +461,43 @@ TEST_P(StoredAsPng, AndItsConversionRemovedWithThePresentation) {
     const auto parts = ReadZip(dir / "out.pptx");
     EXPECT_EQ(MediaParts(parts), 1);
     ASSERT_EQ(parts.count("ppt/media/image1.png"), 1u);
-    EXPECT_EQ(parts.at("ppt/media/image1.png").substr(0, 8), "\x89PNG\r\n\x1A\n");
+    std::string png = parts.at("ppt/media/image1.png");
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1A\n");
+    FIMEMORY* memory = FreeImage_OpenMemory(reinterpret_cast<BYTE*>(png.data()), DWORD(png.size()));
+    FIBITMAP* stored = FreeImage_LoadFromMemory(FIF_PNG, memory);
+    FIBITMAP* source = FreeImage_Load(GetParam().format, file.c_str());
+    ASSERT_TRUE(stored && source);
+    EXPECT_EQ(Pixels32(stored), Pixels32(source));
+    if (GetParam().dotsPerMetre != 0) EXPECT_EQ(FreeImage_GetDotsPerMeterX(stored), GetParam().dotsPerMetre);
+    else EXPECT_EQ(png.find("pHYs"), std::string::npos);
+    FreeImage_Unload(stored);
+    FreeImage_Unload(source);
+    FreeImage_CloseMemory(memory);
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"out.pptx", "picture"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{FIF_TIFF, 40}, PngCase{FIF_WEBP, 30}),
-                         [](const auto& info) { return std::string(info.param.format == FIF_TIFF ? "Tiff" : "WebP"); });
+INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{"Tiff", FIF_TIFF, 2835, 40},
+                                                                 PngCase{"Tiff300Dpi", FIF_TIFF, 11811, 9.6f},
+                                                                 PngCase{"Bmp", FIF_BMP, 11811, 9.6f},
+                                                                 PngCase{"WebP", FIF_WEBP, 0, 30}),
+                         testnames::ByName());
+
+// A picture stored as it is is never decoded: the pixel cap does not apply.
+TEST_F(Engine, AJpegOverThePixelCapIsPlaced) {
+    const fs::path small = WriteImage(dir / "small.jpg", 16, 16, 11811, FIF_JPEG);
+    std::string bytes = testsupport::ReadFileBytes(small);
+    const auto sof = bytes.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    for (const std::size_t at : {sof + 5, sof + 7}) bytes.replace(at, 2, "\x2E\xE0"); // 12000
+    const fs::path big = dir / "big.jpg";
+    std::ofstream(big, std::ios::binary) << bytes;
+    auto picture = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
+    EXPECT_FLOAT_EQ(picture->Width(), 12000 * 72 / 300.0f);
+    EXPECT_EQ(MediaParts(Save()), 1);
+}
 
 TEST_F(Engine, NoSlidesStillSaves) {
     auto parts = Save(true);
@@ -506,7 +559,7 @@ TEST_F(Engine, ASaveRemovesTheLeftoversOfDeadSaves) {
 }
 
 TEST_F(Engine, ASaveKilledWhileWritingLeavesOnlyWhatTheCleanupRemoves) {
-    const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
+    const fs::path big = WriteNoisePng(dir / "big.png");
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
     auto killedWhileSaving = [this] {
         // The write past the limit kills the process, as SIGKILL would.
@@ -589,7 +642,7 @@ TEST_F(Engine, SavedFileModeFollowsTheUmask) {
 
 // The save fails for the full disk, says so in errno, and leaves nothing.
 TEST_F(Engine, FullDiskLeavesNothing) {
-    const fs::path big = WriteImage(dir / "big.bmp", 1000, 1000, 0, FIF_BMP);
+    const fs::path big = WriteNoisePng(dir / "big.png");
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
     auto saveOnFullDisk = [this] {
         signal(SIGXFSZ, SIG_IGN);
@@ -621,10 +674,14 @@ TEST(ComErrorTest, SystemMessages) {
     EXPECT_EQ(ComError(E_POINTER).Error(), static_cast<HRESULT>(0x80004003u));
 }
 
+// The engine reports the version the build gives the project, and its fourth
+// number as the build.
 TEST(ApplicationTest, VersionIsTheProgramVersion) {
     auto app = StartApplication();
-    EXPECT_FALSE(app->Version().empty());
-    EXPECT_FALSE(app->Build().empty());
+    const std::string version = TRALVEX_PROJECT_VERSION;
+    ASSERT_EQ(std::count(version.begin(), version.end(), '.'), 3) << version;
+    EXPECT_EQ(app->Version(), version);
+    EXPECT_EQ(app->Build(), version.substr(version.rfind('.') + 1));
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace engine;
 using namespace engine::detail;
@@ -81,17 +83,17 @@ INSTANTIATE_TEST_SUITE_P(Parts, PartText, ::testing::Values(
     }, "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
        "<Default Extension=\"png\" ContentType=\"image/png\"/><Default Extension=\"xml\" ContentType=\"application/xml\"/>"
        "<Override PartName=\"/b.xml\" ContentType=\"type/b\"/><Override PartName=\"/a.xml\" ContentType=\"type/a\"/></Types>"},
-    PartCase{"CorePropertiesWithTitle", [] { return WriteCoreProperties({"Tom & \"Jerry\"\x01", "2023-11-14T22:13:20Z"}); },
+    PartCase{"CorePropertiesWithTitle", [] { return WriteCoreProperties({"Tom & \"Jerry\"\x01", "2023-11-14T22:13:20Z", "Ann <Example>"}); },
         "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><dc:title>Tom &amp; \"Jerry\"</dc:title>"
-        "<dc:creator>Tralvex</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">2023-11-14T22:13:20Z</dcterms:created>"
+        "<dc:creator>Ann &lt;Example&gt;</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">2023-11-14T22:13:20Z</dcterms:created>"
         "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">2023-11-14T22:13:20Z</dcterms:modified></cp:coreProperties>"},
-    PartCase{"CorePropertiesWithoutTitle", [] { return WriteCoreProperties({"", "2000-01-01T00:00:00Z"}); },
+    PartCase{"CorePropertiesWithoutTitle", [] { return WriteCoreProperties({"", "2000-01-01T00:00:00Z", ""}); },
         "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-        "<dc:creator>Tralvex</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">2000-01-01T00:00:00Z</dcterms:created>"
+        "<dcterms:created xsi:type=\"dcterms:W3CDTF\">2000-01-01T00:00:00Z</dcterms:created>"
         "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">2000-01-01T00:00:00Z</dcterms:modified></cp:coreProperties>"},
     PartCase{"AppProperties", [] { return WriteAppProperties(3); },
         "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
@@ -207,6 +209,17 @@ INSTANTIATE_TEST_SUITE_P(Bodies, TextBodyText, ::testing::Values(
     }, "<a:p><a:r><a:rPr lang=\"en-US\" dirty=\"0\"/><a:t>ab\xEF\xBF\xBD\xEF\xBF\xBD</a:t></a:r>"
        "<a:endParaRPr lang=\"en-US\" dirty=\"0\"/></a:p>"}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+// The author is the person who converted, as the password database names
+// them, not the program (which the application property names).
+TEST(CoreProperties, AuthorIsTheUsersFullNameElseTheLoginName) {
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const std::string gecos = user->pw_gecos ? user->pw_gecos : "";
+    const std::string fullName = gecos.substr(0, gecos.find(','));
+    EXPECT_EQ(DocumentAuthor(), fullName.empty() ? std::string(user->pw_name) : fullName);
+    EXPECT_NE(WriteAppProperties(1).find("<Application>Tralvex</Application>"), std::string::npos);
+}
 
 // Runs: appending and formatting touch only the runs at the range's ends.
 TEST(TextRuns, FormattingARangeSplitsAtMostTwoRuns) {

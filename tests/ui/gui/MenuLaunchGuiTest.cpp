@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 using namespace guitest;
+using namespace app;
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <filesystem>
 
+using namespace app;
+
 namespace fs = std::filesystem;
 using namespace guitest;
 
@@ -64,13 +66,8 @@ protected:
             oldHome = home;
         ::setenv("HOME", (root / "home").c_str(), 1);
         ::unsetenv("XDG_CONFIG_HOME");
-        SetSaveDialog(DesktopSaveDialog);
     }
-    void TearDown() override
-    {
-        SetSaveDialog({});
-        ::setenv("HOME", oldHome.c_str(), 1);
-    }
+    void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
 
     // What one window of the save showed: the chooser or one of its questions.
     struct Seen {
@@ -141,7 +138,7 @@ protected:
     fs::path Convert()
     {
         NoPermissionOverride asUser;
-        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {});
+        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {}, SaveServices {DesktopSaveDialog, {}});
     }
 
     const testsupport::ScratchFolder scratch{"savegui"};

@@ -1,4 +1,4 @@
-#include "imaging/TemporaryFile.h"
+#include "files/TemporaryFile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 // A file written under a fresh name and renamed into place when complete;
 // until it is kept, the guard closes and removes it.
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <cstddef>
 #include <filesystem>

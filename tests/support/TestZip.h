@@ -1,5 +1,5 @@
 #pragma once
-// Builds real zip archives for the unzipper tests with minizip's writer.
+// Builds real zip archives for tests with minizip's writer.
 #include <minizip/zip.h>
 #include <zlib.h>
 
@@ -20,6 +20,7 @@ struct TestZipEntry {
     TestZipEntry& Date(std::uint32_t value) { dosDateTime = value; return *this; }
     TestZipEntry& Attributes(std::uint32_t value) { externalAttributes = value; return *this; }
     TestZipEntry& Method(int value) { method = value; return *this; }
+    TestZipEntry& Level(int value) { level = value; return *this; }
     TestZipEntry& Password(const char* value) { password = value; return *this; }
     TestZipEntry& Raw(std::uint64_t size, std::uint32_t crc)
     {
@@ -34,6 +35,7 @@ struct TestZipEntry {
     std::uint32_t dosDateTime = 0x4E2F6DAF;  // 2019-01-15 13:45:30
     std::uint32_t externalAttributes = 0;
     int method = Z_DEFLATED;
+    int level = Z_DEFAULT_COMPRESSION;
     const char* password = nullptr;
     // Raw entries: data is written as it is (already compressed for the
     // method) with these declared values.
@@ -89,7 +91,7 @@ public:
         const bool raw = entry.declaredSize.has_value();
         const uLong crcForCrypting = entry.password ? Crc32(entry.data) : 0;
         if (zipOpenNewFileInZip4_64(zip_, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, entry.method,
-                                    entry.method == 0 ? 0 : Z_DEFAULT_COMPRESSION, raw ? 1 : 0, -MAX_WBITS,
+                                    entry.method == 0 ? 0 : entry.level, raw ? 1 : 0, -MAX_WBITS,
                                     DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, entry.password, crcForCrypting, 0,
                                     entry.flags, 0) != ZIP_OK)
             throw std::runtime_error("cannot add entry " + entry.name);

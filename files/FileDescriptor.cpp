@@ -1,4 +1,4 @@
-#include "imaging/FileDescriptor.h"
+#include "files/FileDescriptor.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,26 +1,29 @@
-#include "app/FolderLock.h"
+#include "files/FolderLock.h"
 
-#include "app/TempFolder.h"
+#include "files/FolderTree.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+namespace files {
+
 namespace {
 
-int OpenFolder(const std::string& path)
+int OpenFolder(const std::filesystem::path& path)
 {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 }  // namespace
 
-files::Fd LockNewFolder(const std::string& path)
+Fd LockNewFolder(const std::filesystem::path& path)
 {
-    files::Fd fd(OpenFolder(path));
+    Fd fd(OpenFolder(path));
     if (!fd.Valid())
         return fd;
     struct stat held {}, named {};
@@ -32,7 +35,7 @@ files::Fd LockNewFolder(const std::string& path)
     return fd;
 }
 
-void RemoveStaleWorkingFolders(const std::string& base)
+void RemoveStaleWorkingFolders(const std::filesystem::path& base)
 {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(base.c_str())) {
@@ -43,15 +46,17 @@ void RemoveStaleWorkingFolders(const std::string& base)
         }
         ::closedir(dir);
     }
-    std::string folder = base;
+    std::string folder = base.string();
     if (!folder.empty() && folder.back() != '/')
         folder += '/';
     for (const std::string& name : names) {
         const std::string path = folder + name;
-        const files::Fd fd(OpenFolder(path));
+        const Fd fd(OpenFolder(path));
         // Holding the lock while deleting keeps a new owner from adopting
         // the name half-way.
         if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
             DeleteFolderTree(path, true);
     }
 }
+
+}  // namespace files

@@ -1,0 +1,21 @@
+#pragma once
+#include <filesystem>
+
+namespace files {
+
+// Creates a folder and all missing parents; true if it exists afterwards.
+bool CreateFolderPath(const std::filesystem::path& path);
+
+// Deletes the folder's files, its sub-folders (when recursive) at any depth
+// and then the folder itself. Symbolic links are removed, never followed;
+// read-only entries are deleted too. Failures are ignored.
+void DeleteFolderTree(const std::filesystem::path& path, bool recursive);
+
+// Makes path absolute against the folder current, resolving "." and ".."
+// lexically. An absolute path is returned unchanged.
+std::filesystem::path ResolvePath(const std::filesystem::path& path, const std::filesystem::path& current);
+
+// ResolvePath against the process's current folder.
+std::filesystem::path ResolvePath(const std::filesystem::path& path);
+
+}  // namespace files
