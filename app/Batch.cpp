@@ -7,7 +7,7 @@
 #include "files/FolderLock.h"
 
 #include "app/PackageScreen.h"
-#include "export/engine/SaveFile.h"
+#include "export/engine/Engine.h"
 #include "text/LineEscaping.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "app/BatchChild.h"
 #include "app/DescribeException.h"
-#include "export/engine/SaveFile.h"
+#include "export/engine/Engine.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "app/DescribeException.h"
 
-#include "export/engine/ComError.h"
+#include "export/ComError.h"
 #include "text/Unicode.h"
 
 using engine::ComError;

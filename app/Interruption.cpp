@@ -1,6 +1,6 @@
 #include "app/Interruption.h"
 
-#include "export/engine/Automation.h"
+#include "export/engine/Engine.h"
 #include "files/FolderTree.h"
 
 #include <algorithm>

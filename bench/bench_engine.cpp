@@ -1,6 +1,6 @@
 // Writes a 200-slide presentation with 2,000 text runs and 400 pictures
 // (100 distinct files) and prints the wall time and peak memory.
-#include "export/engine/Automation.h"
+#include "export/engine/Engine.h"
 
 #include <FreeImage.h>
 #include <sys/resource.h>

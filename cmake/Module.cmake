@@ -1,22 +1,46 @@
-# tralvex_stage_headers(NAME TARGET SCOPE)
+# tralvex_stage_headers(NAME TARGET SCOPE [HEADERS files...])
 # Headers are included as "folder/File.h" from the project root, but a module
-# sees only its own folder and those of the modules it links: its folder is
-# linked into a staging folder of its own, which is its include path.
-# Generated headers live under build/generated.
+# sees only its own headers and those of the modules it links: each header
+# (those directly in its folder, or the HEADERS given, relative to it) is
+# linked into a staging folder of its own, which is its include path. A
+# folder inside a module's folder is another module's. Generated headers live
+# under build/generated.
 function(tralvex_stage_headers name target scope)
+  cmake_parse_arguments(S "" "" "HEADERS" ${ARGN})
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   set(stage ${PROJECT_BINARY_DIR}/include/${name})
-  get_filename_component(parent ${stage}/${folder} DIRECTORY)
-  file(MAKE_DIRECTORY ${parent})
-  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${stage}/${folder} SYMBOLIC)
+  if(NOT S_HEADERS)
+    file(GLOB S_HEADERS CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  file(REMOVE_RECURSE ${stage})
+  foreach(header ${S_HEADERS})
+    get_filename_component(parent ${stage}/${folder}/${header} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${stage}/${folder}/${header} SYMBOLIC)
+  endforeach()
   target_include_directories(${target} ${scope} ${stage} ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
-# tralvex_module(NAME [DEPENDS targets...] [SOURCES extra...])
-# One static library per source folder, from the .cpp files directly in it.
+# tralvex_module(NAME [DEPENDS targets...] [SOURCES extra...] [FILES files...] [EXCLUDE files...])
+# One static library per source folder, from the .cpp files directly in it
+# and its headers; FILES names them instead (relative to the folder, so also
+# in a folder below), EXCLUDE leaves some out.
 function(tralvex_module name)
-  cmake_parse_arguments(M "" "" "DEPENDS;SOURCES" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(M "" "" "DEPENDS;SOURCES;FILES;EXCLUDE" ${ARGN})
+  if(M_FILES)
+    set(files ${M_FILES})
+  else()
+    file(GLOB files CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  if(M_EXCLUDE)
+    list(REMOVE_ITEM files ${M_EXCLUDE})
+  endif()
+  set(sources ${files})
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  set(headers ${files})
+  list(FILTER headers INCLUDE REGEX "\\.h$")
   list(APPEND sources ${M_SOURCES})
   set(target tralvex_${name})
   if(sources)
@@ -26,7 +50,7 @@ function(tralvex_module name)
     add_library(${target} INTERFACE)
     set(scope INTERFACE)
   endif()
-  tralvex_stage_headers(${name} ${target} ${scope})
+  tralvex_stage_headers(${name} ${target} ${scope} HEADERS ${headers})
   target_link_libraries(${target} ${scope} tralvex::headers ${M_DEPENDS})
 endfunction()
 

@@ -1,5 +1,7 @@
 #include "export/EngineDescription.h"
 
+#include "export/engine/Engine.h"
+
 #include "diagnostics/SystemDescription.h"
 
 #include <map>

@@ -1,5 +1,5 @@
 #pragma once
-#include "export/engine/Automation.h"
+#include "export/Automation.h"
 
 #include <string>
 

@@ -351,27 +351,27 @@ PageCover::PageCover(const bookparser::Book& book, std::size_t index, int size, 
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
         throw std::bad_alloc();
     cairo_surface_flush(surface.get());
-    surface_.reset(surface.release());
+    m_surface.reset(surface.release());
 }
 
 PageCover::~PageCover() = default;
 
 int PageCover::Width() const noexcept
 {
-    return cairo_image_surface_get_width(surface_.get());
+    return cairo_image_surface_get_width(m_surface.get());
 }
 
 int PageCover::Height() const noexcept
 {
-    return cairo_image_surface_get_height(surface_.get());
+    return cairo_image_surface_get_height(m_surface.get());
 }
 
 std::uint32_t PageCover::Pixel(int x, int y) const noexcept
 {
     if (x < 0 || y < 0 || x >= Width() || y >= Height())
         return 0;
-    const unsigned char* data = cairo_image_surface_get_data(surface_.get());
-    const int stride = cairo_image_surface_get_stride(surface_.get());
+    const unsigned char* data = cairo_image_surface_get_data(m_surface.get());
+    const int stride = cairo_image_surface_get_stride(m_surface.get());
     return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride)[x] & 0xFFFFFFu;
 }
 
@@ -382,7 +382,7 @@ void PageCover::SavePng(const fs::path& output) const
     if (!file.Create(AT_FDCWD, (folder / ".tralvex-cover-").string(), ".png", 0600))
         throw std::system_error(errno, std::generic_category(), "cannot write in " + folder.string());
     int fd = file.Get();
-    if (cairo_surface_write_to_png_stream(surface_.get(), WriteToDescriptor, &fd) != CAIRO_STATUS_SUCCESS
+    if (cairo_surface_write_to_png_stream(m_surface.get(), WriteToDescriptor, &fd) != CAIRO_STATUS_SUCCESS
         || !file.Close())
         throw std::runtime_error("cannot write " + file.Name());
     if (std::rename(file.Name().c_str(), output.c_str()) != 0)

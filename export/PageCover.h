@@ -42,5 +42,5 @@ private:
     struct SurfaceRelease {
         void operator()(_cairo_surface* surface) const noexcept;
     };
-    std::unique_ptr<_cairo_surface, SurfaceRelease> surface_;
+    std::unique_ptr<_cairo_surface, SurfaceRelease> m_surface;
 };

@@ -1,6 +1,6 @@
 #pragma once
 #include "export/SavePresentation.h"
-#include "export/engine/Automation.h"
+#include "export/engine/Engine.h"
 
 #include <filesystem>
 #include <functional>

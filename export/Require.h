@@ -1,5 +1,5 @@
 #pragma once
-#include "export/engine/ComError.h"
+#include "export/ComError.h"
 
 // An automation object that is expected but absent is an invalid pointer.
 template <class Pointer>

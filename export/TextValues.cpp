@@ -1,6 +1,6 @@
 #include "export/TextValues.h"
 
-#include "export/engine/Automation.h"
+#include "export/Automation.h"
 
 #include <cctype>
 #include <cerrno>

@@ -4,6 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/RunModes.h"
 #include "export/SavePresentation.h"
+#include "support/RecordingAutomation.h"
 #include "support/ScratchFolder.h"
 #include "TestBooks.h"
 
@@ -121,15 +122,6 @@ TEST(BatchJobs, HangingBookDoesNotHoldUpTheOthers)
 
 // Saving always fails here, so every book asks; the dialog records when it
 // is open.
-class UnsavablePresentation : public engine::IPresentation {
-public:
-    std::unique_ptr<engine::IPageSetup> PageSetup() override { return nullptr; }
-    std::unique_ptr<engine::ISlides> Slides() override { return nullptr; }
-    bool SaveAs(const fs::path&, int, engine::MsoTriState) noexcept override { return false; }
-    bool SaveAsReplacing(const fs::path&, int) noexcept override { return false; }
-    void SetTitle(const std::string&) override {}
-    void Close() override {}
-};
 
 TEST(BatchJobs, OneSaveDialogAtATime)
 {
@@ -140,8 +132,10 @@ TEST(BatchJobs, OneSaveDialogAtATime)
     const fs::path record = dir / "dialogs";
     const BatchJob job = [record](const fs::path& source, const fs::path&, const fs::path& out,
                                   const SaveTurns& turns) {
-        UnsavablePresentation presentation;
-        SavePresentation(presentation, source, out, [record](const fs::path&, const SaveFailure&) {
+        recording::Recorder recorder;
+        recorder.Fail("SaveAs", engine::E_FAIL);
+        recorder.Fail("SaveAsReplacing", engine::E_FAIL);
+        SavePresentation(*recording::MakePresentation(recorder), source, out, [record](const fs::path&, const SaveFailure&) {
             const int fd = ::open(record.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0600);
             [[maybe_unused]] auto written = ::write(fd, "(", 1);
             std::this_thread::sleep_for(100ms);

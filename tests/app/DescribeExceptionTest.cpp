@@ -1,6 +1,6 @@
 #include "export/ConversionErrors.h"
 #include "app/DescribeException.h"
-#include "export/engine/ComError.h"
+#include "export/ComError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,7 @@
 #pragma once
 // Book packages and presentation checks for tests that run whole conversions.
 #include "support/TestZip.h"
-
-#include <minizip/unzip.h>
+#include "support/ZipReader.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -81,17 +80,14 @@ inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned
 // Slides in a written presentation, or -1 when it is not a readable package.
 inline int SlideCount(const std::filesystem::path& pptx)
 {
-    unzFile zip = unzOpen64(pptx.c_str());
-    if (zip == nullptr)
-        return -1;
     static const std::regex slide(R"(ppt/slides/slide[0-9]+\.xml)");
-    int slides = 0;
-    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
-        char name[512];
-        unzGetCurrentFileInfo64(zip, nullptr, name, sizeof name, nullptr, 0, nullptr, 0);
-        if (std::regex_match(name, slide))
-            ++slides;
+    try {
+        int slides = 0;
+        for (const auto& entry : testsupport::ReadZipEntries(pptx))
+            if (std::regex_match(entry.name, slide))
+                ++slides;
+        return slides;
+    } catch (const std::runtime_error&) {
+        return -1;
     }
-    unzClose(zip);
-    return slides;
 }

@@ -1,4 +1,4 @@
-#include "export/RecordingAutomation.h"
+#include "support/RecordingAutomation.h"
 #include "export/PresentationConverter.h"
 
 #include "book/Book.h"

@@ -1,9 +1,9 @@
 #include "book/Book.h"
 #include "export/PresentationConverter.h"
 #include "support/ScratchFolder.h"
+#include "support/ZipReader.h"
 
 #include <gtest/gtest.h>
-#include <minizip/unzip.h>
 
 #include <string>
 
@@ -12,15 +12,9 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string ReadEntry(const fs::path& zip, const char* name) {
-    std::string data;
-    unzFile z = unzOpen64(zip.c_str());
-    if (z && unzLocateFile(z, name, 1) == UNZ_OK && unzOpenCurrentFile(z) == UNZ_OK) {
-        char buf[4096];
-        for (int n; (n = unzReadCurrentFile(z, buf, sizeof buf)) > 0;) data.append(buf, std::size_t(n));
-        unzCloseCurrentFile(z);
-    }
-    if (z) unzClose(z);
-    return data;
+    const auto entries = testsupport::ReadZip(zip);
+    const auto found = entries.find(name);
+    return found != entries.end() ? found->second : std::string();
 }
 
 struct TitleCase {

@@ -4,6 +4,7 @@
 #include "export/SavePresentation.h"
 #include "text/LineEscaping.h"
 
+#include "support/RecordingAutomation.h"
 #include "support/ScratchFolder.h"
 
 #include <cerrno>
@@ -17,40 +18,40 @@
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 using namespace engine;
+using recording::Args;
+using recording::Recorder;
 
 namespace {
 
-// Saves succeed only inside one folder; every attempt is recorded.
-class FakePresentation : public IPresentation {
+// The recording presentation, whose saves succeed only inside one folder
+// (writing a file there) and fail elsewhere as a read-only folder does.
+class FakePresentation {
 public:
-    explicit FakePresentation(fs::path writable) : m_writable(std::move(writable)) {}
-    std::unique_ptr<IPageSetup> PageSetup() override { return nullptr; }
-    std::unique_ptr<ISlides> Slides() override { return nullptr; }
-    bool SaveAs(const fs::path& path, int format, int embedFonts) noexcept override
+    explicit FakePresentation(fs::path writable)
     {
-        attempts.push_back(path.string());
-        EXPECT_EQ(format, 24);
-        EXPECT_EQ(embedFonts, 0);
-        if (path.parent_path() != m_writable) {
-            errno = EACCES;
-            return false;
-        }
-        std::ofstream(path) << "pptx";
-        return true;
+        recorder.save = [writable = std::move(writable)](const fs::path& path) {
+            if (path.parent_path() != writable) {
+                errno = EACCES;
+                return false;
+            }
+            std::ofstream(path) << "pptx";
+            return true;
+        };
     }
-    bool SaveAsReplacing(const fs::path& path, int format) noexcept override
-    {
-        replacing.push_back(path.string());
-        return SaveAs(path, format, 0);
-    }
-    void SetTitle(const std::string&) override {}
-    void Close() override {}
+    operator IPresentation&() { return *m_presentation; }
 
-    std::vector<std::string> attempts;
-    std::vector<std::string> replacing;
+    // The log entry of a save of path: "SaveAs" in the format and without
+    // fonts, or "SaveAsReplacing" in the format.
+    static std::string SaveAs(const fs::path& path) { return "presentation.SaveAs(" + Args(path.string(), 24, 0) + ")"; }
+    static std::string Replacing(const fs::path& path)
+    {
+        return "presentation.SaveAsReplacing(" + Args(path.string(), 24) + ")";
+    }
+
+    Recorder recorder;
 
 private:
-    fs::path m_writable;
+    std::unique_ptr<IPresentation> m_presentation = recording::MakePresentation(recorder);
 };
 
 class HomeOverride {
@@ -120,9 +121,9 @@ TEST(SavePresentation, FailedSaveAsksUntilCancelled)
     EXPECT_EQ(failures[1].reason, "Permission denied");
     EXPECT_EQ(proposals[0], s.Path() / "Documents" / "Lesson (2).pptx");
     EXPECT_EQ(proposals[1], s.Path() / "Documents" / "Lesson (2).pptx");
-    EXPECT_EQ(presentation.attempts,
-              (std::vector<std::string>{(s.Path() / "ro" / "Lesson.pptx").string(),
-                                        (s.Path() / "also-readonly" / "x.pptx").string()}));
+    EXPECT_EQ(presentation.recorder.log,
+              (std::vector<std::string>{FakePresentation::SaveAs(s.Path() / "ro" / "Lesson.pptx"),
+                                        FakePresentation::Replacing(s.Path() / "also-readonly" / "x.pptx")}));
 }
 
 TEST(SavePresentation, DialogChoiceIsSaved)
@@ -134,7 +135,8 @@ TEST(SavePresentation, DialogChoiceIsSaved)
     const auto saved = SavePresentation(presentation, s.Path() / "ro" / "Lesson.mordx", {},
                                         [&](const fs::path&, const SaveFailure&) { return s.Path() / "chosen" / "mine.pptx"; });
     EXPECT_EQ(saved, s.Path() / "chosen" / "mine.pptx");
-    EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
+    EXPECT_EQ(presentation.recorder.log.back(), FakePresentation::Replacing(saved));
+    EXPECT_EQ(presentation.recorder.Count(FakePresentation::Replacing(saved)), 1);
 }
 
 TEST(SavePresentation, OnlyAChosenPathReplaces)
@@ -152,7 +154,9 @@ TEST(SavePresentation, OnlyAChosenPathReplaces)
                                         });
     EXPECT_EQ(failed, s.Path() / "missing" / "Lesson.pptx");
     EXPECT_EQ(saved, s.Path() / "chosen" / "Lesson.pptx");
-    EXPECT_EQ(presentation.replacing, std::vector<std::string>{saved.string()});
+    EXPECT_EQ(presentation.recorder.log,
+              (std::vector<std::string>{FakePresentation::SaveAs(s.Path() / "missing" / "Lesson.pptx"),
+                                        FakePresentation::Replacing(saved)}));
 }
 
 // The reason is the save's own, not that of anything looked at afterwards
@@ -178,26 +182,15 @@ TEST(SavePresentation, WithoutDesktopOneLineNamesBookPathAndReason)
     EXPECT_EQ(error, "the presentation could not be saved as \"" + failed.string() + "\": Permission denied");
 }
 
-// Someone else takes the name just before the save.
-class RacedPresentation : public FakePresentation {
-public:
-    using FakePresentation::FakePresentation;
-    bool SaveAs(const fs::path& path, int format, int embedFonts) noexcept override
-    {
-        if (races-- > 0) {
-            std::ofstream(path) << "theirs";
-            attempts.push_back(path.string());
-            return false;
-        }
-        return FakePresentation::SaveAs(path, format, embedFonts);
-    }
-    int races = 2;
-};
-
+// Someone else takes the name just before the save, twice.
 TEST(SavePresentation, NameTakenMeanwhileTakesTheNextOne)
 {
     const ScratchFolder s("save");
-    RacedPresentation presentation(s.Path());
+    FakePresentation presentation(s.Path());
+    presentation.recorder.save = [races = 2](const fs::path& path) mutable {
+        std::ofstream(path) << (races-- > 0 ? "theirs" : "pptx");
+        return races < 0;
+    };
     bool asked = false;
     const auto saved = SavePresentation(presentation, s.Path() / "Lesson.mordx", {}, [&](const fs::path&, const SaveFailure&) {
         asked = true;
@@ -241,18 +234,20 @@ TEST(MakeUniqueOutputPath, LongStemsAreShortenedToFit)
     }
 }
 
-class FakeApplication : public IApplication {
-public:
-    std::string Version() const override { return "16.0"; }
-    std::string Build() const override { return "4266"; }
-    std::unique_ptr<IPresentations> Presentations() override { return nullptr; }
-};
-
-TEST(DescribePowerPoint, FillsTemplate)
+// The bitness comes from the program file itself: the class byte of its ELF
+// header (1: 32-bit, 2: 64-bit).
+TEST(DescribePowerPoint, NamesVersionBuildAndTheBitnessOfTheProgram)
 {
-    FakeApplication app;
-    EXPECT_EQ(DescribePowerPoint(app), "16.0, Build: 4266 " + EngineSystemType());
-    EXPECT_EQ(EngineSystemType(), sizeof(void*) == 8 ? "64-bit" : "32-bit");
+    std::ifstream self("/proc/self/exe", std::ios::binary);
+    char header[5] = {};
+    ASSERT_TRUE(self.read(header, sizeof header));
+    ASSERT_EQ(std::string(header + 1, 3), "ELF");
+    const std::string bitness = header[4] == 2 ? "64-bit" : "32-bit";
+    Recorder recorder;
+    const auto application = recording::MakeApplication(recorder);
+    EXPECT_EQ(DescribePowerPoint(*application), "16.0, Build: 4266 " + bitness);
+    EXPECT_EQ(EngineSystemType(), bitness);
+    EXPECT_EQ(recorder.log, (std::vector<std::string>{"application.Version()", "application.Build()"}));
 }
 
 }  // namespace

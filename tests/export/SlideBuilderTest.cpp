@@ -1,4 +1,4 @@
-#include "export/RecordingAutomation.h"
+#include "support/RecordingAutomation.h"
 #include "export/SlideBuilder.h"
 
 #include "book/Book.h"

@@ -1,4 +1,4 @@
-#include "export/RecordingAutomation.h"
+#include "support/RecordingAutomation.h"
 #include "export/TextExport.h"
 
 #include "text/HtmlParser.h"

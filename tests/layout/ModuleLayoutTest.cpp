@@ -33,9 +33,13 @@ const Layout kLayout = {
     {"book", {"files", "imaging", "text"}},
     {"ui", {"imaging", "resources", "text"}},
     {"diagnostics", {"text", "ui"}},
-    {"export/engine", {"files", "imaging", "text"}},
-    {"export", {"book", "diagnostics", "export/engine", "files", "imaging", "text"}},
-    {"app", {"book", "diagnostics", "export", "export/engine", "files", "text", "ui"}},
+    // The automation interfaces: files of export/ that are a module of their
+    // own, below the engine that implements them.
+    {"export/ComError.h", {}},
+    {"export/Automation.h", {"export/ComError.h"}},
+    {"export/engine", {"export/Automation.h", "export/ComError.h", "files", "imaging", "text"}},
+    {"export", {"book", "diagnostics", "export/Automation.h", "export/ComError.h", "export/engine", "files", "imaging", "text"}},
+    {"app", {"book", "diagnostics", "export", "export/Automation.h", "export/ComError.h", "export/engine", "files", "text", "ui"}},
 };
 
 // The module a path below the root belongs to ("" for none).
@@ -43,7 +47,7 @@ std::string ModuleOf(const Layout& layout, const std::string& path)
 {
     std::string best;
     for (const auto& [module, uses] : layout)
-        if (path.starts_with(module + "/") && module.size() > best.size())
+        if ((path == module || path.starts_with(module + "/")) && module.size() > best.size())
             best = module;
     return best;
 }

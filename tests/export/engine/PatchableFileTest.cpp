@@ -1,4 +1,4 @@
-#include "export/engine/PatchableFile.h"
+#include "export/engine/package/PatchableFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "export/engine/ZipWriter.h"
+#include "export/engine/package/ZipWriter.h"
 
 #include "support/ScratchFolder.h"
+#include "support/ZipReader.h"
 
 #include <gtest/gtest.h>
-#include <minizip/unzip.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,21 +13,10 @@ using testsupport::ScratchFolder;
 
 namespace {
 
+// Read back whole, each entry checked against its CRC.
 std::vector<std::pair<std::string, std::string>> Entries(const std::filesystem::path& zip) {
     std::vector<std::pair<std::string, std::string>> entries;
-    unzFile in = unzOpen64(zip.c_str());
-    EXPECT_NE(in, nullptr);
-    for (int rc = unzGoToFirstFile(in); in && rc == UNZ_OK; rc = unzGoToNextFile(in)) {
-        char name[256];
-        unz_file_info64 info;
-        unzGetCurrentFileInfo64(in, &info, name, sizeof name, nullptr, 0, nullptr, 0);
-        std::string data(info.uncompressed_size, '\0');
-        unzOpenCurrentFile(in);
-        EXPECT_EQ(unzReadCurrentFile(in, data.data(), unsigned(data.size())), int(data.size()));
-        EXPECT_EQ(unzCloseCurrentFile(in), UNZ_OK); // checks the CRC
-        entries.emplace_back(name, data);
-    }
-    if (in) unzClose(in);
+    for (auto& e : testsupport::ReadZipEntries(zip)) entries.emplace_back(e.name, std::move(e.data));
     return entries;
 }
 
