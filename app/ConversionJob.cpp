@@ -63,7 +63,10 @@ std::shared_ptr<const bookparser::Book> PackageBookOpener::Open(const std::files
     } catch (const bookparser::UnknownFileTypeError&) {
         throw;
     } catch (...) {
-        throw std::runtime_error(bookparser::DescribeBookFailure(std::current_exception()));
+        std::string reason = bookparser::DescribeBookFailure(std::current_exception());
+        if (reason.empty())
+            throw std::bad_alloc();
+        throw std::runtime_error(reason);
     }
     package->Close();
     return book;

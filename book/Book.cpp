@@ -220,7 +220,8 @@ std::string DescribeBookFailure(std::exception_ptr failure) noexcept {
             return "the book description is invalid";
         }
     } catch (...) {
-        return "the book description cannot be read";
+        // Out of memory even for the text: an empty string needs none.
+        return {};
     }
 }
 

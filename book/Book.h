@@ -48,7 +48,7 @@ private:
 // Why building a book from an unpacked package failed with this exception,
 // for the user: for a description that is not well-formed XML the parser's
 // line and message, for one that breaks the book format the rule broken.
-// Never throws.
+// Never throws: empty when not even the text fits in memory.
 std::string DescribeBookFailure(std::exception_ptr failure) noexcept;
 
 }  // namespace bookparser

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include <xercesc/framework/Wrapper4InputSource.hpp>
 #include <xercesc/parsers/DOMLSParserImpl.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PanicHandler.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -32,10 +34,28 @@ namespace {
 
 using namespace xercesc;
 
+// Xerces's own panic handler prints a line and ends the process, so a
+// conversion under a tight memory limit would vanish as a crash. A panic
+// becomes an exception instead: running out of memory as such, anything else
+// with Xerces's reason.
+class ThrowingPanicHandler : public PanicHandler {
+public:
+    void panic(const PanicReasons reason) override
+    {
+        if (errno == ENOMEM)
+            throw std::bad_alloc();
+        throw std::runtime_error(std::string("the XML parser cannot start: ") + getPanicReasonString(reason));
+    }
+};
+
 // Reference-counted by Xerces, so nesting with other users is harmless.
 class XercesPlatform {
 public:
-    XercesPlatform() { XMLPlatformUtils::Initialize("en_US"); }
+    XercesPlatform()
+    {
+        static ThrowingPanicHandler panicHandler;
+        XMLPlatformUtils::Initialize("en_US", nullptr, &panicHandler);
+    }
     ~XercesPlatform() { XMLPlatformUtils::Terminate(); }
     XercesPlatform(const XercesPlatform&) = delete;
     XercesPlatform& operator=(const XercesPlatform&) = delete;
