@@ -53,6 +53,7 @@ fs::path GetDocumentsFolder()
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const fs::path config = configHome != nullptr && *configHome != '\0' ? fs::path(configHome)
                                                                           : fs::path(home) / ".config";
+    fs::path documents = fs::path(home) / "Documents";
     std::ifstream dirs(config / "user-dirs.dirs");
     std::string line;
     while (std::getline(dirs, line)) {
@@ -62,8 +63,13 @@ fs::path GetDocumentsFolder()
         std::string value = line.substr(key.size(), line.size() - key.size() - 1);
         if (value.rfind("$HOME", 0) == 0)
             value = std::string(home) + value.substr(5);
-        if (!value.empty() && value.front() == '/')
-            return value;
+        if (!value.empty() && value.front() == '/') {
+            documents = value;
+            break;
+        }
     }
-    return fs::path(home) / "Documents";
+    // A documents folder that does not exist is no place to start a Save
+    // dialog in: the home folder is.
+    std::error_code ec;
+    return fs::is_directory(documents, ec) ? documents : fs::path(home);
 }

@@ -9,5 +9,6 @@
 std::filesystem::path MakeUniqueOutputPath(const std::filesystem::path& folder, const std::string& stem);
 
 // The user's documents folder (XDG_DOCUMENTS_DIR from user-dirs.dirs, else
-// ~/Documents), or an empty path when there is no home folder.
+// ~/Documents) when it exists, else the home folder; an empty path when
+// there is no home folder.
 std::filesystem::path GetDocumentsFolder();

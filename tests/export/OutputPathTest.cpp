@@ -32,9 +32,13 @@ TEST(GetDocumentsFolder, ReadsUserDirsThenFallsBack)
     const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("HOME", s.Path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (s.Path() / "cfg").c_str(), 1);
+    EXPECT_EQ(GetDocumentsFolder(), s.Path());  // no Documents folder: home
+    fs::create_directory(s.Path() / "Documents");
     EXPECT_EQ(GetDocumentsFolder(), s.Path() / "Documents");
     fs::create_directory(s.Path() / "cfg");
     std::ofstream(s.Path() / "cfg" / "user-dirs.dirs") << "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    EXPECT_EQ(GetDocumentsFolder(), s.Path());  // named but missing
+    fs::create_directory(s.Path() / "Dokumente");
     EXPECT_EQ(GetDocumentsFolder(), s.Path() / "Dokumente");
     ::unsetenv("XDG_CONFIG_HOME");
     ::setenv("HOME", oldHome.c_str(), 1);
