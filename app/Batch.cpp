@@ -218,12 +218,13 @@ std::vector<fs::path> ConvertedSources(const fs::path& outputFolder)
 void RunBatch(std::string sourceFolder, std::string outputFolder, const BatchOptions& options,
               const ProgramServices& services)
 {
-    RunBatch(sourceFolder, outputFolder,
-             [dialog = services.save.dialog](const fs::path& source, const fs::path& workingFolder,
-                                             const fs::path& output, const SaveTurns& turns) {
-                 return RunConversionJob(source, workingFolder, output, SaveServices {dialog, turns});
-             },
-             options, BatchProgress::StderrIsTerminal(), ScreenNonPackage);
+    RunBatch(
+        sourceFolder, outputFolder,
+        [dialog = services.save.dialog](const fs::path& source, const fs::path& workingFolder,
+                                        const fs::path& output, const SaveTurns& turns) {
+            return RunConversionJob(source, workingFolder, output, SaveServices{dialog, turns});
+        },
+        options, BatchProgress::StderrIsTerminal(), ScreenNonPackage);
 }
 
 void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, const BatchJob& job,
@@ -303,23 +304,24 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     if (skipped != 0)
         progress.Note(std::to_string(skipped) + (skipped == 1 ? " book was" : " books were")
                       + " converted before and skipped");
-    RunBatchJobs(files, job, batchFolder.GetPath(), outputFolder, effective,
-                 [&](std::size_t index, const std::string& failure) {
-                     if (!failure.empty()) {
-                         log.WriteLine("Error during processing file - " + lineescaping::Escape(files[index].string()));
-                         log.WriteLine("\tError description: " + lineescaping::Escape(failure));
-                     }
-                     progress.BookFinished(!failure.empty());
-                 },
-                 [&] { progress.Tick(); }, screen,
-                 // Recorded as soon as it is written, so that a resumed run
-                 // finds every presentation there is.
-                 // Absolute, so that a run from another folder finds it.
-                 [&](std::size_t index, const fs::path& presentation) {
-                     std::error_code e;
-                     const fs::path absolute = fs::absolute(presentation, e);
-                     record.Write(RecordLine(files[index], e ? presentation : absolute));
-                 });
+    RunBatchJobs(
+        files, job, batchFolder.GetPath(), outputFolder, effective,
+        [&](std::size_t index, const std::string& failure) {
+            if (!failure.empty()) {
+                log.WriteLine("Error during processing file - " + lineescaping::Escape(files[index].string()));
+                log.WriteLine("\tError description: " + lineescaping::Escape(failure));
+            }
+            progress.BookFinished(!failure.empty());
+        },
+        [&] { progress.Tick(); }, screen,
+        // Recorded as soon as it is written, so that a resumed run
+        // finds every presentation there is.
+        // Absolute, so that a run from another folder finds it.
+        [&](std::size_t index, const fs::path& presentation) {
+            std::error_code e;
+            const fs::path absolute = fs::absolute(presentation, e);
+            record.Write(RecordLine(files[index], e ? presentation : absolute));
+        });
     log.WriteLine("Processing finished");
     log.Close();
     record.Close();

@@ -92,7 +92,7 @@ int BatchChild::Reap()
 }
 
 std::unique_ptr<BatchChild> StartChild(std::size_t index, const BatchJob& job, const fs::path& source,
-                                  const fs::path& batchFolder, const fs::path& outputFolder,
+                                       const fs::path& batchFolder, const fs::path& outputFolder,
                                        const std::vector<int>& othersFds)
 {
     const pid_t parent = ::getpid();
@@ -142,10 +142,9 @@ std::string Outcome(BatchChild& child, std::chrono::milliseconds timeout)
         return child.received.substr(1);
     if (WIFSIGNALED(status))
         return "(crash) the conversion ended with signal " + std::to_string(WTERMSIG(status)) + " ("
-             + strsignal(WTERMSIG(status)) + ")";
+               + strsignal(WTERMSIG(status)) + ")";
     return "(crash) the conversion ended without a result";
 }
-
 
 std::optional<fs::path> Converted(const BatchChild& child)
 {

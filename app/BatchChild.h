@@ -28,12 +28,12 @@ struct BatchChild {
     files::Fd fromChild, toChild;
     std::unique_ptr<TempFolder> folder;
     std::string received;
-    bool reporting = false;     // the report has begun
+    bool reporting = false;  // the report has begun
     std::optional<char> waiting;  // a request not yet granted
     bool inDialog = false;
     bool timedOut = false;
     std::chrono::steady_clock::time_point busySince;
-    std::chrono::steady_clock::duration used {};  // busy time before busySince
+    std::chrono::steady_clock::duration used{};  // busy time before busySince
 
     BatchChild() = default;
     BatchChild(const BatchChild&) = delete;

@@ -53,7 +53,8 @@ void BatchProgress::Show()
 void BatchProgress::Note(const std::string& line)
 {
     if (m_enabled)
-        m_out << '\r' << line << "\033[K\n" << std::flush;
+        m_out << '\r' << line << "\033[K\n"
+              << std::flush;
 }
 
 void BatchProgress::Finish(const std::filesystem::path& log)
@@ -64,7 +65,8 @@ void BatchProgress::Finish(const std::filesystem::path& log)
           << " failed, in " << Elapsed();
     if (!log.empty())
         m_out << "; log: " << lineescaping::Escape(log.string());
-    m_out << "\033[K\n" << std::flush;
+    m_out << "\033[K\n"
+          << std::flush;
 }
 
 }  // namespace app

@@ -6,7 +6,9 @@
 #include <string>
 #include <utility>
 
-namespace bookparser { class Book; }
+namespace bookparser {
+class Book;
+}
 class PresentationConverter;
 
 namespace app {

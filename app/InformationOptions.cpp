@@ -31,8 +31,8 @@ std::string UsageText()
            "the log (--silent). On a terminal, a mistake in the command line is also\n"
            "named on standard error.\n"
            "More in the manual page: man tralvex\n"
-           "\n" +
-           Translate("USAGE_TEXT") + "\n";
+           "\n"
+           + Translate("USAGE_TEXT") + "\n";
 }
 
 std::string VersionText()

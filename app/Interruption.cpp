@@ -23,7 +23,7 @@ std::mutex g_mutex;
 std::vector<std::string> g_folders;
 std::vector<pid_t> g_children;
 bool g_installed = false;
-pthread_t g_mainThread {};
+pthread_t g_mainThread{};
 sem_t g_parked;
 
 // Sent to the main thread so that it stops creating files while its folders
@@ -52,7 +52,7 @@ sigset_t InterruptSignals()
 
 timespec After(int milliseconds)
 {
-    timespec t {};
+    timespec t{};
     ::clock_gettime(CLOCK_REALTIME, &t);
     t.tv_sec += milliseconds / 1000;
     t.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
@@ -74,7 +74,7 @@ void EndChildren(const std::vector<pid_t>& children)
             const pid_t done = ::waitpid(child, nullptr, WNOHANG);
             if (done == child || (done < 0 && errno != EINTR))
                 break;
-            timespec now {};
+            timespec now{};
             ::clock_gettime(CLOCK_REALTIME, &now);
             if (now.tv_sec > deadline.tv_sec || (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec)) {
                 ::kill(child, SIGKILL);
@@ -141,7 +141,7 @@ bool StartWaiter()
     ::pthread_attr_init(&attributes);
     ::pthread_attr_setstacksize(&attributes, 1 << 20);
     ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_t thread {};
+    pthread_t thread{};
     const bool started = ::pthread_create(&thread, &attributes, WaitForInterruption, nullptr) == 0;
     ::pthread_attr_destroy(&attributes);
     if (!started) {

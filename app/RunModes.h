@@ -9,7 +9,9 @@
 
 namespace app {
 
-enum class RunMode { Usage, SingleFile, Batch };
+enum class RunMode { Usage,
+                     SingleFile,
+                     Batch };
 
 // Batch mode needs "--silent" (exactly) as argument 0 and two folders after
 // it; any other non-empty argument list is single-file mode with argument 0.

@@ -24,10 +24,10 @@ bool EndsWithSeparator(const std::string& s)
 
 std::uint32_t MillisecondsSinceBoot()
 {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u
-                  + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+                    + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);
 }
 

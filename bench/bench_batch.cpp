@@ -79,7 +79,7 @@ void WritePackage(const fs::path& path, const std::vector<std::pair<std::string,
 {
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     for (const auto& [name, data] : entries) {
-        zip_fileinfo info {};
+        zip_fileinfo info{};
         zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6, 0);
         zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
         zipCloseFileInZip(zip);
@@ -89,10 +89,10 @@ void WritePackage(const fs::path& path, const std::vector<std::pair<std::string,
 
 double ChildrenCpuSeconds()
 {
-    rusage usage {};
+    rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct Timing {
@@ -105,7 +105,7 @@ Timing TimeBatch(const fs::path& source, const fs::path& output, unsigned jobs)
 {
     const double cpuBefore = ChildrenCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    RunBatch(source.string(), output.string(), BatchOptions {jobs});
+    RunBatch(source.string(), output.string(), BatchOptions{jobs});
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
             ChildrenCpuSeconds() - cpuBefore};
 }
@@ -143,7 +143,7 @@ double IoFloorSeconds(const fs::path& books, const fs::path& scratch)
             zipFile out = zipOpen64((unpacked.string() + ".zip").c_str(), APPEND_STATUS_CREATE);
             for (const fs::path& file : files) {
                 std::ifstream bytes(file, std::ios::binary);
-                zip_fileinfo zi {};
+                zip_fileinfo zi{};
                 zipOpenNewFileInZip64(out, file.filename().c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0);
                 while (bytes.read(buffer.data(), std::streamsize(buffer.size())) || bytes.gcount() > 0)
                     zipWriteInFileInZip(out, buffer.data(), unsigned(bytes.gcount()));
@@ -182,15 +182,15 @@ void NonBookCost(const fs::path& root, const std::vector<std::pair<std::string, 
         }
         return t;
     };
-    const double books = best([&](const fs::path& out) { RunBatch((root / "books-only").string(), out.string(), BatchOptions {2}); });
-    const double mixed = best([&](const fs::path& out) { RunBatch((root / "mixed").string(), out.string(), BatchOptions {2}); });
+    const double books = best([&](const fs::path& out) { RunBatch((root / "books-only").string(), out.string(), BatchOptions{2}); });
+    const double mixed = best([&](const fs::path& out) { RunBatch((root / "mixed").string(), out.string(), BatchOptions{2}); });
     // Every file in a process of its own, as without the screen.
     const double forked = best([&](const fs::path& out) {
         RunBatch((root / "compared").string(), out.string(),
                  [](const fs::path& source, const fs::path& work, const fs::path& output, const SaveTurns& turns) {
-                     return RunConversionJob(source, work, output, SaveServices {{}, turns});
+                     return RunConversionJob(source, work, output, SaveServices{{}, turns});
                  },
-                 BatchOptions {2});
+                 BatchOptions{2});
     });
     std::printf("bench_batch: 5 books alone %.3f s; with %d small other files %.3f s: %.2f ms per non-book "
                 "(target under 3 ms); with a process for each of %d: %.3f s, %.2f ms per non-book\n",

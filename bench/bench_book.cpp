@@ -11,7 +11,8 @@
 
 namespace fs = std::filesystem;
 
-int main() {
+int main()
+{
     std::random_device rd;
     const fs::path folder = fs::temp_directory_path() / ("bench-book-" + std::to_string(rd()));
     fs::create_directories(folder / "images");
@@ -20,17 +21,14 @@ int main() {
         const std::string image = "images\\photo" + std::to_string(p) + ".jpg";
         std::ofstream(folder / ("images/photo" + std::to_string(p) + ".jpg")) << "x";
         xml += "<page pageType=\"" + std::string(p == 0 ? "cover" : "whiteSheet") + "\"><background>";
-        if (p % 3 == 0) xml += "<fillColor color=\"16711680\"/>";
+        if (p % 3 == 0)
+            xml += "<fillColor color=\"16711680\"/>";
         xml += "<texture id=\"bcover" + std::to_string(p % 24 + 1) + "\"/></background><content>";
-        xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.8\" height=\"0.4\" path=\"" + image +
-               "\"><cropRect x=\"0.05\" y=\"0\" width=\"0.9\" height=\"1\"/></pictureObject>";
+        xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.8\" height=\"0.4\" path=\"" + image + "\"><cropRect x=\"0.05\" y=\"0\" width=\"0.9\" height=\"1\"/></pictureObject>";
         for (int t = 0; t < 2; ++t) {
-            xml += "<textObject x=\"0.1\" y=\"" + std::to_string(0.55 + 0.2 * t) +
-                   "\" width=\"0.8\" height=\"0.18\"><htmlText><![CDATA[<textformat leading=\"2\">";
+            xml += "<textObject x=\"0.1\" y=\"" + std::to_string(0.55 + 0.2 * t) + "\" width=\"0.8\" height=\"0.18\"><htmlText><![CDATA[<textformat leading=\"2\">";
             for (int para = 0; para < 4; ++para) {
-                xml += "<p align=\"left\"><font face=\"Arial\" size=\"14\" color=\"#333333\">Paragraph " +
-                       std::to_string(para) + " of page " + std::to_string(p) +
-                       " with <b>bold</b>, <i>italic</i> and <a href=\"http://example.com\" target=\"_blank\">a link</a>.<br>Second line.</font></p>";
+                xml += "<p align=\"left\"><font face=\"Arial\" size=\"14\" color=\"#333333\">Paragraph " + std::to_string(para) + " of page " + std::to_string(p) + " with <b>bold</b>, <i>italic</i> and <a href=\"http://example.com\" target=\"_blank\">a link</a>.<br>Second line.</font></p>";
             }
             xml += "</textformat>]]></htmlText></textObject>";
         }

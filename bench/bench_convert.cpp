@@ -55,7 +55,8 @@ void WriteImage(const fs::path& path, unsigned w, unsigned h, BYTE shade, FREE_I
             line[3 * x + FI_RGBA_BLUE] = noise ? BYTE(random()) : BYTE(y * 255 / h);
         }
     }
-    FreeImage_Save(format, bitmap, path.c_str(), format == FIF_JPEG ? 85 : format == FIF_PNG && noise ? PNG_Z_BEST_SPEED : 0);
+    FreeImage_Save(format, bitmap, path.c_str(), format == FIF_JPEG ? 85 : format == FIF_PNG && noise ? PNG_Z_BEST_SPEED
+                                                                                                      : 0);
     FreeImage_Unload(bitmap);
 }
 
@@ -158,10 +159,11 @@ void PackBook(const fs::path& folder, const fs::path& package)
 {
     zipFile out = zipOpen64(package.c_str(), APPEND_STATUS_CREATE);
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file())
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        zip_fileinfo zi {};
+        zip_fileinfo zi{};
         zipOpenNewFileInZip64(out, fs::relative(entry.path(), folder).c_str(), &zi, nullptr, 0, nullptr, 0, nullptr,
                               Z_DEFLATED, Z_BEST_SPEED, 0);
         zipWriteInFileInZip(out, bytes.data(), unsigned(bytes.size()));
@@ -181,7 +183,7 @@ double IoFloorMs(const fs::path& package, const fs::path& copy)
         char name[512];
         unz_file_info64 info;
         unzGetCurrentFileInfo64(in, &info, name, sizeof name, nullptr, 0, nullptr, 0);
-        zip_fileinfo zi {};
+        zip_fileinfo zi{};
         zipOpenNewFileInZip64(out, name, &zi, nullptr, 0, nullptr, 0, nullptr, 0, 0, info.uncompressed_size >= 0xFFFFFFFFu);
         unzOpenCurrentFile(in);
         for (int n; (n = unzReadCurrentFile(in, buffer.data(), unsigned(buffer.size()))) > 0;)
@@ -205,12 +207,11 @@ int RunCase(const std::string& kind, int count, const fs::path& bookFolder, cons
     PresentationConverter converter(root / ("work-" + kind + std::to_string(count)), out);
     const fs::path written = converter.Convert(book, root / "bench.mordx");
     const auto done = Clock::now();
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double floorMs = IoFloorMs(bookFolder.string() + ".mordx", root / ("floor-" + kind + std::to_string(count) + ".zip"));
     const double outputFloorMs = IoFloorMs(written, root / ("floor-out-" + kind + std::to_string(count) + ".zip"));
-    const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     std::printf("%-6s %7d: %8.1f ms (book model %.1f, slides and saving %.1f; CPU %.1f), peak %5ld MB, "
                 "I/O floor %6.1f ms (of the presentation %.1f), %.2f MB written\n",
                 kind.c_str(), count, Ms(start, done), Ms(start, modelBuilt), Ms(modelBuilt, done), cpuMs,
@@ -235,7 +236,10 @@ int main(int argc, char** argv)
     }
     std::string pattern = (fs::temp_directory_path() / "tralvex-bench-XXXXXX").string();
     const fs::path root = ::mkdtemp(pattern.data());
-    struct Case { std::string kind; int count; };
+    struct Case {
+        std::string kind;
+        int count;
+    };
     std::vector<Case> cases;
     if (argc == 3)
         cases.push_back({argv[1], std::atoi(argv[2])});
@@ -243,10 +247,14 @@ int main(int argc, char** argv)
         cases = {{"book", 200}, {"book", 800}, {"photos", 150}, {"runs", 640000}, {"pictures", 7000}};
     for (const Case& c : cases) {
         const fs::path folder = root / (c.kind + std::to_string(c.count));
-        if (c.kind == "book") MakeBook(folder, c.count);
-        else if (c.kind == "photos") MakePhotoBook(folder, c.count);
-        else if (c.kind == "pictures") MakePicturesBook(folder, c.count);
-        else MakeRunsBook(folder, c.count);
+        if (c.kind == "book")
+            MakeBook(folder, c.count);
+        else if (c.kind == "photos")
+            MakePhotoBook(folder, c.count);
+        else if (c.kind == "pictures")
+            MakePicturesBook(folder, c.count);
+        else
+            MakeRunsBook(folder, c.count);
         PackBook(folder, folder.string() + ".mordx");
         // A fresh process per run: its peak memory is its own. The best of
         // a few runs is the figure least disturbed by the rest of the machine.
@@ -272,14 +280,17 @@ int main(int argc, char** argv)
     std::ifstream results(root / "results");
     for (std::string kind, count, value; results >> kind >> count >> value;) {
         const double v = std::stod(value);
-        if (!ms.count(kind + count) || v < ms[kind + count]) ms[kind + count] = v;
+        if (!ms.count(kind + count) || v < ms[kind + count])
+            ms[kind + count] = v;
     }
     for (const auto& [name, best] : ms)
         std::printf("best of %d: %-12s %8.1f ms\n", kRuns, name.c_str(), best);
     if (ms.count("book200") && ms.count("book800"))
         std::printf("each page beyond 200: %.3f ms\n", (ms["book800"] - ms["book200"]) / 600.0);
-    if (std::getenv("TRALVEX_BENCH_KEEP")) std::printf("kept: %s\n", root.c_str());
-    else fs::remove_all(root);
+    if (std::getenv("TRALVEX_BENCH_KEEP"))
+        std::printf("kept: %s\n", root.c_str());
+    else
+        fs::remove_all(root);
     FreeImage_DeInitialise();
     return 0;
 }

@@ -14,7 +14,8 @@
 namespace fs = std::filesystem;
 using namespace engine;
 
-int main() {
+int main()
+{
     const fs::path dir = fs::temp_directory_path() / ("bench-engine-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::vector<fs::path> images;
@@ -66,7 +67,8 @@ int main() {
             f->SetSize(12);
             f->Fill()->Solid();
             f->Fill()->ForeColor()->SetRGB(0x202020 * (run % 8));
-            if (run % 3 == 2) r->InsertAfter("\r\n")->ParagraphFormat()->SetAlignment(2);
+            if (run % 3 == 2)
+                r->InsertAfter("\r\n")->ParagraphFormat()->SetAlignment(2);
         }
         r->InsertAfter("\r\n");
         r->Characters(r->Length(), -1)->Delete();

@@ -6,7 +6,8 @@
 
 namespace {
 
-std::string SampleText(int paragraphs) {
+std::string SampleText(int paragraphs)
+{
     std::string html = "<textformat leading=\"2\">";
     for (int i = 0; i < paragraphs; ++i)
         html += "<p align=\"left\"><font face=\"Arial\" size=\"12\" color=\"#000000\">Some <b>bold</b> and "
@@ -15,7 +16,8 @@ std::string SampleText(int paragraphs) {
     return html + "</textformat>";
 }
 
-void BM_Parse(benchmark::State& state) {
+void BM_Parse(benchmark::State& state)
+{
     const std::string html = SampleText(static_cast<int>(state.range(0)));
     auto model = htmlparser::CreateFormattedText();
     for (auto _ : state)
@@ -24,7 +26,8 @@ void BM_Parse(benchmark::State& state) {
 }
 BENCHMARK(BM_Parse)->Arg(1)->Arg(100);
 
-void BM_Clone(benchmark::State& state) {
+void BM_Clone(benchmark::State& state)
+{
     auto model = htmlparser::CreateFormattedText();
     htmlparser::CHtmlParser().Parse(SampleText(static_cast<int>(state.range(0))), *model);
     for (auto _ : state)
@@ -32,6 +35,6 @@ void BM_Clone(benchmark::State& state) {
 }
 BENCHMARK(BM_Clone)->Arg(1)->Arg(100);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

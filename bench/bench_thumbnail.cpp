@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     std::printf("time: median %.3f s, slowest %.3f s (target < 0.3 s)\n", times[kRuns / 2], times.back());
     // On a busy machine the wall time includes waiting for a processor.
     const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                     + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+                       + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     std::printf("processor time: %.3f s per cover\n", cpu / kRuns);
     std::printf("peak memory: %.1f MB (target < 100 MB)\n", usage.ru_maxrss / 1024.0);
     return 0;

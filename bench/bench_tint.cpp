@@ -53,10 +53,7 @@ int main()
     const struct {
         int number;
         const char* what;
-    } textures[] = {{7305, "bpage1 JPEG 565x800"},   {7123, "bcover1 JPEG 565x800"},
-                    {7121, "bcover1 JPEG 1120x800"}, {7042, "GUID JPEG 1131x800"},
-                    {7355, "GUID own grey JPEG"},    {7002, "GUID PNG 566x800"},
-                    {7034, "GUID PNG 1131x800"},     {7010, "GUID PNG 326x461"}};
+    } textures[] = {{7305, "bpage1 JPEG 565x800"}, {7123, "bcover1 JPEG 565x800"}, {7121, "bcover1 JPEG 1120x800"}, {7042, "GUID JPEG 1131x800"}, {7355, "GUID own grey JPEG"}, {7002, "GUID PNG 566x800"}, {7034, "GUID PNG 1131x800"}, {7010, "GUID PNG 326x461"}};
     const int levels[] = {1, 6, 9};
     constexpr int kColumns = 1 + static_cast<int>(std::size(levels));
     Figure totals[kColumns] = {};

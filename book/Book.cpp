@@ -20,15 +20,19 @@ namespace fs = std::filesystem;
 constexpr float kDefaultAspectRatio = 0.7071f;
 constexpr double kPageArea = 254400.0;
 
-double Clamp01(double value) {
+double Clamp01(double value)
+{
     // NaN passes unchanged.
-    if (value > 1.0) return 1.0;
-    if (value < 0.0) return 0.0;
+    if (value > 1.0)
+        return 1.0;
+    if (value < 0.0)
+        return 0.0;
     return value;
 }
 
 template <class Geometry>
-Rect MakeRect(const Geometry& g, std::pair<int, int> pageSize, bool clamp) {
+Rect MakeRect(const Geometry& g, std::pair<int, int> pageSize, bool clamp)
+{
     double x = g.x(), y = g.y(), w = g.width(), h = g.height();
     if (clamp) {
         x = Clamp01(x);
@@ -44,45 +48,56 @@ Rect MakeRect(const Geometry& g, std::pair<int, int> pageSize, bool clamp) {
 // folder itself cannot be resolved (then no picture is found).
 class PictureLocator {
 public:
-    explicit PictureLocator(const fs::path& folder) : folder_(folder) {
+    explicit PictureLocator(const fs::path& folder) : folder_(folder)
+    {
         std::error_code ec;
         canonicalFolder_ = fs::canonical(folder, ec);
-        if (ec) canonicalFolder_.clear();
+        if (ec)
+            canonicalFolder_.clear();
     }
 
     // The file a picture's path names, or empty when it is missing or would
     // lie outside the package. Books made on Windows separate with "\".
     // Books place the same pictures on many pages, and resolving costs a
     // system call per path component: each value is resolved once.
-    const fs::path& Find(const std::string& value) const {
+    const fs::path& Find(const std::string& value) const
+    {
         auto found = found_.find(value);
-        if (found == found_.end()) found = found_.emplace(value, Resolve(value)).first;
+        if (found == found_.end())
+            found = found_.emplace(value, Resolve(value)).first;
         return found->second;
     }
 
 private:
-    fs::path Resolve(const std::string& value) const {
-        if (canonicalFolder_.empty() || value.empty()) return {};
+    fs::path Resolve(const std::string& value) const
+    {
+        if (canonicalFolder_.empty() || value.empty())
+            return {};
         std::string portable = value;
         for (char& c : portable) {
-            if (c == '\\') c = '/';
+            if (c == '\\')
+                c = '/';
         }
         // Folder and path are joined as plain strings: a leading separator
         // still names a file of the package.
         portable.erase(0, portable.find_first_not_of('/'));
-        if (portable.empty()) return {};
+        if (portable.empty())
+            return {};
 
         const fs::path relative = fs::path(portable).lexically_normal();
-        if (relative.empty() || *relative.begin() == "..") return {};
+        if (relative.empty() || *relative.begin() == "..")
+            return {};
 
         const fs::path full = folder_ / relative;
         std::error_code ec;
         // Resolving links as well keeps a link inside the package from
         // pointing outside it; a missing entry fails here too.
         const fs::path resolved = fs::canonical(full, ec);
-        if (ec) return {};
+        if (ec)
+            return {};
         const fs::path inside = resolved.lexically_relative(canonicalFolder_);
-        if (inside.empty() || inside == "." || *inside.begin() == "..") return {};
+        if (inside.empty() || inside == "." || *inside.begin() == "..")
+            return {};
         return full;
     }
 
@@ -92,7 +107,8 @@ private:
 };
 
 std::unique_ptr<BasePageObject> MakePicture(const xmlbook::CT_PictureObject& xml, std::pair<int, int> pageSize,
-                                            const PictureLocator& pictures) {
+                                            const PictureLocator& pictures)
+{
     const bool cropped = xml.cropRect().present();
     const Rect rect = MakeRect(xml, pageSize, !cropped);
     fs::path path;
@@ -107,14 +123,16 @@ std::unique_ptr<BasePageObject> MakePicture(const xmlbook::CT_PictureObject& xml
     return std::make_unique<PictureObject>(rect, std::move(path), crop);
 }
 
-std::unique_ptr<BasePageObject> MakeText(const xmlbook::CT_TextObject& xml, std::pair<int, int> pageSize) {
+std::unique_ptr<BasePageObject> MakeText(const xmlbook::CT_TextObject& xml, std::pair<int, int> pageSize)
+{
     std::unique_ptr<htmlparser::IFormattedText> text = htmlparser::CreateFormattedText();
     htmlparser::CHtmlParser().Parse(xml.htmlText(), *text);
     return std::make_unique<TextObject>(MakeRect(xml, pageSize, true), std::move(text));
 }
 
 std::unique_ptr<Page> MakePage(const xmlbook::CT_Page& xml, std::pair<int, int> pageSize,
-                               const imaging::TextureLibrary& textures, const PictureLocator& pictures) {
+                               const imaging::TextureLibrary& textures, const PictureLocator& pictures)
+{
     std::optional<std::uint32_t> fillColor;
     std::optional<int> texture;
     const xmlbook::CT_Background& background = xml.background();
@@ -141,13 +159,15 @@ std::unique_ptr<Page> MakePage(const xmlbook::CT_Page& xml, std::pair<int, int> 
 
 }  // namespace
 
-std::pair<int, int> Book::PageSizeFor(double aspectRatio) {
+std::pair<int, int> Book::PageSizeFor(double aspectRatio)
+{
     const double height = std::round(std::sqrt(kPageArea / aspectRatio));
     const double width = std::round(height * aspectRatio);
     return {static_cast<int>(width), static_cast<int>(height)};
 }
 
-Book::Book(const fs::path& unpackedFolder) : folder_(unpackedFolder) {
+Book::Book(const fs::path& unpackedFolder) : folder_(unpackedFolder)
+{
     const fs::path description = folder_ / "book";
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(description, ec))) {
@@ -185,16 +205,20 @@ namespace {
 // The parser's first error: where in the document and what. Errors without
 // a place are the reader's own refusals (too large, nested too deeply, not a
 // file), which say themselves what is wrong.
-std::string ParsingReason(const xml_schema::parsing& e) {
+std::string ParsingReason(const xml_schema::parsing& e)
+{
     for (const xml_schema::error& d : e.diagnostics()) {
-        if (d.severity() != xml_schema::severity::error) continue;
-        if (d.line() == 0) return "the book description cannot be used (" + d.message() + ")";
+        if (d.severity() != xml_schema::severity::error)
+            continue;
+        if (d.line() == 0)
+            return "the book description cannot be used (" + d.message() + ")";
         return "the book is not well-formed XML (line " + std::to_string(d.line()) + ": " + d.message() + ")";
     }
     return "the book is not well-formed XML";
 }
 
-std::string Printed(const xml_schema::exception& e) {
+std::string Printed(const xml_schema::exception& e)
+{
     std::ostringstream text;
     text << e;
     return text.str();
@@ -202,7 +226,8 @@ std::string Printed(const xml_schema::exception& e) {
 
 }  // namespace
 
-std::string DescribeBookFailure(std::exception_ptr failure) noexcept {
+std::string DescribeBookFailure(std::exception_ptr failure) noexcept
+{
     try {
         try {
             std::rethrow_exception(failure);

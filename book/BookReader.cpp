@@ -66,7 +66,8 @@ public:
 class NoResourceResolver : public DOMLSResourceResolver {
 public:
     DOMLSInput* resolveResource(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*,
-                                const XMLCh*) override {
+                                const XMLCh*) override
+    {
         return nullptr;
     }
 };
@@ -76,12 +77,19 @@ public:
 // entity-expansion error must not let the expansion go on.
 class DiagnosticsCollector : public DOMErrorHandler {
 public:
-    bool handleError(const DOMError& e) override {
+    bool handleError(const DOMError& e) override
+    {
         xml_schema::severity severity = xml_schema::severity::error;
         switch (e.getSeverity()) {
-        case DOMError::DOM_SEVERITY_WARNING: severity = xml_schema::severity::warning; break;
-        case DOMError::DOM_SEVERITY_ERROR: severity = xml_schema::severity::error; break;
-        case DOMError::DOM_SEVERITY_FATAL_ERROR: severity = xml_schema::severity::error; break;
+        case DOMError::DOM_SEVERITY_WARNING:
+            severity = xml_schema::severity::warning;
+            break;
+        case DOMError::DOM_SEVERITY_ERROR:
+            severity = xml_schema::severity::error;
+            break;
+        case DOMError::DOM_SEVERITY_FATAL_ERROR:
+            severity = xml_schema::severity::error;
+            break;
         }
         unsigned long line = 0, column = 0;
         if (const DOMLocator* loc = e.getLocation()) {
@@ -97,18 +105,21 @@ public:
     }
 
     void Add(xml_schema::severity severity, unsigned long line, unsigned long column,
-             const std::string& message) {
+             const std::string& message)
+    {
         // The document is read from memory: it has no system id.
         diagnostics_.push_back(xml_schema::error(severity, std::string(), line, column, message));
     }
-    void Fail(const std::string& message) {
+    void Fail(const std::string& message)
+    {
         Add(xml_schema::severity::error, 0, 0, message);
         failed_ = true;
     }
     bool Failed() const { return failed_; }
     const xml_schema::diagnostics& Diagnostics() const { return diagnostics_; }
 
-    static std::string Transcode(const XMLCh* text) {
+    static std::string Transcode(const XMLCh* text)
+    {
         return text != nullptr ? xsd::cxx::xml::transcode<char>(text) : std::string();
     }
 
@@ -124,7 +135,8 @@ struct DocumentRelease {
     void operator()(DOMDocument* d) const { d->release(); }
 };
 
-std::vector<char> ReadWholeFile(const std::filesystem::path& file, DiagnosticsCollector& diagnostics) {
+std::vector<char> ReadWholeFile(const std::filesystem::path& file, DiagnosticsCollector& diagnostics)
+{
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         diagnostics.Fail(ec ? "it cannot be read: " + ec.message() : std::string("it is not a file"));
@@ -160,7 +172,8 @@ std::vector<char> ReadWholeFile(const std::filesystem::path& file, DiagnosticsCo
 }
 
 void Configure(DOMLSParser& parser, DOMErrorHandler& errorHandler,
-               DOMLSResourceResolver& resolver, SecurityManager& securityManager) {
+               DOMLSResourceResolver& resolver, SecurityManager& securityManager)
+{
     DOMConfiguration* conf = parser.getDomConfig();
     conf->setParameter(XMLUni::fgDOMComments, false);
     conf->setParameter(XMLUni::fgDOMDatatypeNormalization, true);
@@ -183,7 +196,8 @@ void Configure(DOMLSParser& parser, DOMErrorHandler& errorHandler,
 
 }  // namespace
 
-std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& file) {
+std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& file)
+{
     DiagnosticsCollector diagnostics;
     const std::vector<char> bytes = ReadWholeFile(file, diagnostics);
     if (diagnostics.Failed()) {

@@ -13,14 +13,16 @@ using namespace xercesc;
 
 const xml_schema::flags kBookTreeFlags = xml_schema::flags::dont_initialize | xml_schema::flags::dont_validate;
 
-std::vector<std::unique_ptr<xmlbook::Page>> GuardedBookParser::TakePages() {
+std::vector<std::unique_ptr<xmlbook::Page>> GuardedBookParser::TakePages()
+{
     if (pageError_) {
         std::rethrow_exception(pageError_);
     }
     return std::move(pages_);
 }
 
-void GuardedBookParser::docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
+void GuardedBookParser::docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection)
+{
     if (cdataSection) {
         FlushText();
         DOMLSParserImpl::docCharacters(chars, length, true);
@@ -29,37 +31,44 @@ void GuardedBookParser::docCharacters(const XMLCh* chars, XMLSize_t length, bool
     }
 }
 
-void GuardedBookParser::docComment(const XMLCh* comment) {
+void GuardedBookParser::docComment(const XMLCh* comment)
+{
     FlushText();
     DOMLSParserImpl::docComment(comment);
 }
 
-void GuardedBookParser::docPI(const XMLCh* target, const XMLCh* data) {
+void GuardedBookParser::docPI(const XMLCh* target, const XMLCh* data)
+{
     FlushText();
     DOMLSParserImpl::docPI(target, data);
 }
 
-void GuardedBookParser::ignorableWhitespace(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
+void GuardedBookParser::ignorableWhitespace(const XMLCh* chars, XMLSize_t length, bool cdataSection)
+{
     FlushText();
     DOMLSParserImpl::ignorableWhitespace(chars, length, cdataSection);
 }
 
-void GuardedBookParser::startEntityReference(const XMLEntityDecl& decl) {
+void GuardedBookParser::startEntityReference(const XMLEntityDecl& decl)
+{
     FlushText();
     DOMLSParserImpl::startEntityReference(decl);
 }
 
-void GuardedBookParser::endEntityReference(const XMLEntityDecl& decl) {
+void GuardedBookParser::endEntityReference(const XMLEntityDecl& decl)
+{
     FlushText();
     DOMLSParserImpl::endEntityReference(decl);
 }
 
-void GuardedBookParser::endDocument() {
+void GuardedBookParser::endDocument()
+{
     FlushText();
     DOMLSParserImpl::endDocument();
 }
 
-void GuardedBookParser::entityDecl(const DTDEntityDecl& decl, bool isPEDecl, bool isIgnored) {
+void GuardedBookParser::entityDecl(const DTDEntityDecl& decl, bool isPEDecl, bool isIgnored)
+{
     declaredText_ += decl.getValueLen();
     if (declaredText_ > kMaxDeclaredEntityText) {
         throw EntityTextTooLarge();
@@ -71,7 +80,8 @@ void GuardedBookParser::entityDecl(const DTDEntityDecl& decl, bool isPEDecl, boo
 // depth stays balanced.
 void GuardedBookParser::startElement(const XMLElementDecl& decl, unsigned int urlId, const XMLCh* prefix,
                                      const RefVectorOf<XMLAttr>& attributes, XMLSize_t attributeCount,
-                                     bool isEmpty, bool isRoot) {
+                                     bool isEmpty, bool isRoot)
+{
     if (++depth_ > kMaxBookNesting) {
         throw NestingTooDeep();
     }
@@ -84,7 +94,8 @@ void GuardedBookParser::startElement(const XMLElementDecl& decl, unsigned int ur
 }
 
 void GuardedBookParser::endElement(const XMLElementDecl& decl, unsigned int urlId, bool isRoot,
-                                   const XMLCh* prefix) {
+                                   const XMLCh* prefix)
+{
     --depth_;
     FlushText();
     DOMLSParserImpl::endElement(decl, urlId, isRoot, prefix);
@@ -93,11 +104,13 @@ void GuardedBookParser::endElement(const XMLElementDecl& decl, unsigned int urlI
     }
 }
 
-bool GuardedBookParser::IsUnqualified(const XMLCh* name, unsigned urlId, std::u16string_view wanted) const {
+bool GuardedBookParser::IsUnqualified(const XMLCh* name, unsigned urlId, std::u16string_view wanted) const
+{
     return name != nullptr && name == wanted && urlId == getScanner()->getEmptyNamespaceId();
 }
 
-void GuardedBookParser::TakeRootChild(const XMLCh* name, unsigned urlId) {
+void GuardedBookParser::TakeRootChild(const XMLCh* name, unsigned urlId)
+{
     if (!IsUnqualified(name, urlId, u"page")) {
         takingPages_ = IsUnqualified(name, urlId, u"textures");
         return;
@@ -118,7 +131,8 @@ void GuardedBookParser::TakeRootChild(const XMLCh* name, unsigned urlId) {
     fCurrentNode = fCurrentParent;
 }
 
-void GuardedBookParser::FlushText() {
+void GuardedBookParser::FlushText()
+{
     if (!pendingText_.empty()) {
         DOMLSParserImpl::docCharacters(pendingText_.data(), pendingText_.size(), false);
         pendingText_.clear();

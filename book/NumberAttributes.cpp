@@ -9,13 +9,14 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-
 namespace bookparser {
 namespace {
 
 using namespace xercesc;
 
-enum class NumberKind { None, Float, Unsigned };
+enum class NumberKind { None,
+                        Float,
+                        Unsigned };
 
 NumberKind KindOf(std::string_view name) noexcept
 {

@@ -7,7 +7,8 @@
 
 namespace bookparser {
 
-enum class PageObjectType { Picture = 0, Text = 1 };
+enum class PageObjectType { Picture = 0,
+                            Text = 1 };
 
 // A page object's rectangle, in points.
 struct Rect {

@@ -27,22 +27,134 @@ namespace {
 
 // CP437 bytes 0x80..0xFF as Unicode code points; 0x00..0x7F are ASCII.
 constexpr std::array<char32_t, 128> kCp437High = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
-    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
-    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
-    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
-    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
-    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
-    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+    0x00C7,
+    0x00FC,
+    0x00E9,
+    0x00E2,
+    0x00E4,
+    0x00E0,
+    0x00E5,
+    0x00E7,
+    0x00EA,
+    0x00EB,
+    0x00E8,
+    0x00EF,
+    0x00EE,
+    0x00EC,
+    0x00C4,
+    0x00C5,
+    0x00C9,
+    0x00E6,
+    0x00C6,
+    0x00F4,
+    0x00F6,
+    0x00F2,
+    0x00FB,
+    0x00F9,
+    0x00FF,
+    0x00D6,
+    0x00DC,
+    0x00A2,
+    0x00A3,
+    0x00A5,
+    0x20A7,
+    0x0192,
+    0x00E1,
+    0x00ED,
+    0x00F3,
+    0x00FA,
+    0x00F1,
+    0x00D1,
+    0x00AA,
+    0x00BA,
+    0x00BF,
+    0x2310,
+    0x00AC,
+    0x00BD,
+    0x00BC,
+    0x00A1,
+    0x00AB,
+    0x00BB,
+    0x2591,
+    0x2592,
+    0x2593,
+    0x2502,
+    0x2524,
+    0x2561,
+    0x2562,
+    0x2556,
+    0x2555,
+    0x2563,
+    0x2551,
+    0x2557,
+    0x255D,
+    0x255C,
+    0x255B,
+    0x2510,
+    0x2514,
+    0x2534,
+    0x252C,
+    0x251C,
+    0x2500,
+    0x253C,
+    0x255E,
+    0x255F,
+    0x255A,
+    0x2554,
+    0x2569,
+    0x2566,
+    0x2560,
+    0x2550,
+    0x256C,
+    0x2567,
+    0x2568,
+    0x2564,
+    0x2565,
+    0x2559,
+    0x2558,
+    0x2552,
+    0x2553,
+    0x256B,
+    0x256A,
+    0x2518,
+    0x250C,
+    0x2588,
+    0x2584,
+    0x258C,
+    0x2590,
+    0x2580,
+    0x03B1,
+    0x00DF,
+    0x0393,
+    0x03C0,
+    0x03A3,
+    0x03C3,
+    0x00B5,
+    0x03C4,
+    0x03A6,
+    0x0398,
+    0x03A9,
+    0x03B4,
+    0x221E,
+    0x03C6,
+    0x03B5,
+    0x2229,
+    0x2261,
+    0x00B1,
+    0x2265,
+    0x2264,
+    0x2320,
+    0x2321,
+    0x00F7,
+    0x2248,
+    0x00B0,
+    0x2219,
+    0x00B7,
+    0x221A,
+    0x207F,
+    0x00B2,
+    0x25A0,
+    0x00A0,
 };
 
 constexpr std::size_t kCopyChunk = 65536;
@@ -132,15 +244,24 @@ std::string Quoted(const std::string& name)
 std::string ZipErrorText(int code, int error)
 {
     switch (code) {
-    case UNZ_ERRNO: return error != 0 ? std::string(std::strerror(error)) : "data cut short";
-    case UNZ_BADZIPFILE: return "bad entry header";
-    case UNZ_CRCERROR: return "CRC mismatch";
-    case UNZ_PARAMERROR: return "bad parameter";
-    case UNZ_INTERNALERROR: return "internal error";
-    case Z_DATA_ERROR: return "invalid compressed data";
-    case Z_STREAM_ERROR: return "inconsistent compressed data";
-    case Z_BUF_ERROR: return "compressed data cut short";
-    default: return "error " + std::to_string(code);
+    case UNZ_ERRNO:
+        return error != 0 ? std::string(std::strerror(error)) : "data cut short";
+    case UNZ_BADZIPFILE:
+        return "bad entry header";
+    case UNZ_CRCERROR:
+        return "CRC mismatch";
+    case UNZ_PARAMERROR:
+        return "bad parameter";
+    case UNZ_INTERNALERROR:
+        return "internal error";
+    case Z_DATA_ERROR:
+        return "invalid compressed data";
+    case Z_STREAM_ERROR:
+        return "inconsistent compressed data";
+    case Z_BUF_ERROR:
+        return "compressed data cut short";
+    default:
+        return "error " + std::to_string(code);
     }
 }
 
@@ -201,8 +322,7 @@ files::Fd OpenFolders(int base, const std::vector<std::string>& parts, std::size
 // The entry's DOS date and time, read as local time.
 std::optional<std::time_t> EntryTime(const tm_unz& date)
 {
-    if (date.tm_mon > 11 || date.tm_mday < 1 || date.tm_mday > 31 || date.tm_hour > 23 || date.tm_min > 59 ||
-        date.tm_sec > 59 || date.tm_year < 1980)
+    if (date.tm_mon > 11 || date.tm_mday < 1 || date.tm_mday > 31 || date.tm_hour > 23 || date.tm_min > 59 || date.tm_sec > 59 || date.tm_year < 1980)
         return std::nullopt;
     std::tm local{};
     local.tm_year = static_cast<int>(date.tm_year) - 1900;
@@ -226,7 +346,8 @@ bool ReadEntryRecord(unzFile archive, unz_file_info64& record, std::string& rawN
     // a different name than the archive gives.
     std::vector<char> name(record.size_filename + 1), comment(record.size_file_comment + 1);
     if (unzGetCurrentFileInfo64(archive, &record, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
-                                comment.data(), static_cast<uLong>(comment.size())) != UNZ_OK)
+                                comment.data(), static_cast<uLong>(comment.size()))
+        != UNZ_OK)
         return false;
     rawName.assign(name.data(), record.size_filename);
     rawComment.assign(comment.data(), record.size_file_comment);
@@ -251,7 +372,6 @@ std::string DescribeRefusedArchive(const std::filesystem::path& package)
         return "the archive is damaged (its table of entries is missing: the file may be truncated)";
     return "not a zip archive";
 }
-
 
 std::string DecodeZipEntryText(std::string_view raw, bool utf8Flag)
 {
@@ -349,7 +469,8 @@ CUnzipper::Move CUnzipper::MoveToFirst()
     if (!archive_)
         return Move::Error;
     const int result = unzGoToFirstFile(Handle(archive_));
-    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End : Move::Error;
+    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End
+                                                                           : Move::Error;
 }
 
 CUnzipper::Move CUnzipper::MoveToNext()
@@ -357,7 +478,8 @@ CUnzipper::Move CUnzipper::MoveToNext()
     if (!archive_)
         return Move::Error;
     const int result = unzGoToNextFile(Handle(archive_));
-    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End : Move::Error;
+    return result == UNZ_OK ? Move::Ok : result == UNZ_END_OF_LIST_OF_FILE ? Move::End
+                                                                           : Move::Error;
 }
 
 bool CUnzipper::GoToFirstEntry() { return MoveToFirst() == Move::Ok; }
@@ -451,8 +573,7 @@ bool CUnzipper::ExtractEntry(const std::filesystem::path& destination)
     // Only stored and deflated data can be decoded; minizip hands other
     // methods out undecoded, which would be written as if it were the file.
     if (info.compressionMethod != 0 && info.compressionMethod != Z_DEFLATED)
-        return FailEntry(info, "uses compression method " + std::to_string(info.compressionMethod) +
-                                   ", which cannot be unpacked");
+        return FailEntry(info, "uses compression method " + std::to_string(info.compressionMethod) + ", which cannot be unpacked");
     const std::string tooLarge = "the archive unpacks to more than " + std::to_string(limits_.maxTotalBytes) + " bytes";
     if (info.uncompressedSize > limits_.maxTotalBytes - std::min(totalWritten_, limits_.maxTotalBytes))
         return Fail(tooLarge);

@@ -119,7 +119,9 @@ public:
     const std::string& GetFailure() const noexcept { return failure_; }
 
 private:
-    enum class Move { Ok, End, Error };
+    enum class Move { Ok,
+                      End,
+                      Error };
     Move MoveToFirst();
     Move MoveToNext();
     // Records the reason; false, for the caller to return.

@@ -237,8 +237,7 @@ std::string GetSystemDescription(const SystemSources& sources)
 std::string GetProgramVersion()
 {
     // "+ 0" keeps an unset version part (an empty macro) at zero.
-    return std::to_string(TRALVEX_VERSION_MAJOR + 0) + "." + std::to_string(TRALVEX_VERSION_MINOR + 0) + "." +
-           std::to_string(TRALVEX_VERSION_PATCH + 0) + "." + std::to_string(TRALVEX_VERSION_TWEAK + 0);
+    return std::to_string(TRALVEX_VERSION_MAJOR + 0) + "." + std::to_string(TRALVEX_VERSION_MINOR + 0) + "." + std::to_string(TRALVEX_VERSION_PATCH + 0) + "." + std::to_string(TRALVEX_VERSION_TWEAK + 0);
 }
 
 }  // namespace diagnostics

@@ -11,7 +11,7 @@ namespace diagnostics {
 // What support learns about the machine and the program.
 
 struct OsVersionInfo {
-    std::string name;         // e.g. "Debian GNU/Linux 12 (bookworm)"
+    std::string name;  // e.g. "Debian GNU/Linux 12 (bookworm)"
     std::string servicePack;  // may be empty
     std::string fullVersion;  // dotted decimal numbers
 };

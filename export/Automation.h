@@ -85,7 +85,7 @@ public:
     virtual MsoTriState Italic() const = 0;
     virtual void SetItalic(MsoTriState value) = 0;
     virtual int UnderlineStyle() const = 0;
-    virtual void SetUnderlineStyle(int style) = 0; // 0 none, 2 single
+    virtual void SetUnderlineStyle(int style) = 0;  // 0 none, 2 single
     virtual float Kerning() const = 0;
     virtual void SetKerning(float points) = 0;
     virtual float Spacing() const = 0;
@@ -93,7 +93,7 @@ public:
     virtual std::string Name() const = 0;
     virtual void SetName(const std::string& name) = 0;
     virtual float Size() const = 0;
-    virtual void SetSize(float points) = 0; // 1..4000, else E_INVALIDARG
+    virtual void SetSize(float points) = 0;  // 1..4000, else E_INVALIDARG
     virtual std::unique_ptr<IFillFormat> Fill() = 0;
 };
 
@@ -102,8 +102,8 @@ inline constexpr MsoTriState msoTriStateMixed = -2;
 class IParagraphFormat {
 public:
     virtual ~IParagraphFormat() = default;
-    virtual int Alignment() const = 0; // -2 when mixed, 0 when never set
-    virtual void SetAlignment(int alignment) = 0; // 1..4
+    virtual int Alignment() const = 0;  // -2 when mixed, 0 when never set
+    virtual void SetAlignment(int alignment) = 0;  // 1..4
     virtual float SpaceWithin() const = 0;
     virtual void SetSpaceWithin(float lines) = 0;
 };
@@ -136,7 +136,7 @@ public:
     virtual void SetMarginTop(float points) = 0;
     virtual void SetMarginBottom(float points) = 0;
     virtual int AutoSize() const = 0;
-    virtual void SetAutoSize(int autoSize) = 0; // 0 none, 1 shape to fit text
+    virtual void SetAutoSize(int autoSize) = 0;  // 0 none, 1 shape to fit text
     // The whole text of the frame; it follows the text as it grows.
     virtual std::unique_ptr<ITextRange> TextRange() = 0;
 };
@@ -146,8 +146,8 @@ public:
     virtual ~IShape() = default;
     virtual std::unique_ptr<IFillFormat> Fill() = 0;
     virtual std::unique_ptr<ILineFormat> Line() = 0;
-    virtual std::unique_ptr<ITextFrame> TextFrame() = 0;         // E_FAIL on a picture
-    virtual std::unique_ptr<IPictureFormat> PictureFormat() = 0; // E_FAIL on a text box
+    virtual std::unique_ptr<ITextFrame> TextFrame() = 0;  // E_FAIL on a picture
+    virtual std::unique_ptr<IPictureFormat> PictureFormat() = 0;  // E_FAIL on a text box
     virtual void ScaleWidth(float factor, MsoTriState relativeToOriginalSize, int scaleFrom) = 0;
     virtual void ScaleHeight(float factor, MsoTriState relativeToOriginalSize, int scaleFrom) = 0;
     virtual float Left() const = 0;
@@ -185,7 +185,7 @@ class ISlides {
 public:
     virtual ~ISlides() = default;
     virtual int Count() const = 0;
-    virtual std::unique_ptr<ISlide> Add(int index, int layout) = 0; // index 1..Count()+1
+    virtual std::unique_ptr<ISlide> Add(int index, int layout) = 0;  // index 1..Count()+1
 };
 
 class IPageSetup {
@@ -193,7 +193,7 @@ public:
     virtual ~IPageSetup() = default;
     virtual float SlideWidth() const = 0;
     virtual float SlideHeight() const = 0;
-    virtual void SetSlideWidth(float points) = 0; // 72..4032 (1 to 56 inches)
+    virtual void SetSlideWidth(float points) = 0;  // 72..4032 (1 to 56 inches)
     virtual void SetSlideHeight(float points) = 0;
 };
 
@@ -230,4 +230,4 @@ public:
     virtual std::unique_ptr<IPresentations> Presentations() = 0;
 };
 
-} // namespace engine
+}  // namespace engine

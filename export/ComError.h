@@ -39,4 +39,4 @@ private:
 // line break; nothing for codes the table does not know.
 std::optional<std::string> SystemMessage(HRESULT hr);
 
-} // namespace engine
+}  // namespace engine

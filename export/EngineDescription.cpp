@@ -16,8 +16,7 @@ std::string DescribePowerPoint(const engine::IApplication& application)
     const std::string version = application.Version();
     const std::string build = application.Build();
     return diagnostics::FillPlaceholders("{OFFICE_VERSION}, Build: {OFFICE_BUILD} {SYSTEM_TYPE}",
-                            {{"{OFFICE_VERSION}", version}, {"{OFFICE_BUILD}", build},
-                             {"{SYSTEM_TYPE}", EngineSystemType()}});
+                                         {{"{OFFICE_VERSION}", version}, {"{OFFICE_BUILD}", build}, {"{SYSTEM_TYPE}", EngineSystemType()}});
 }
 
 std::string DescribeInstalledPowerPoint()

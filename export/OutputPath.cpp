@@ -52,7 +52,7 @@ fs::path GetDocumentsFolder()
         return {};
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const fs::path config = configHome != nullptr && *configHome != '\0' ? fs::path(configHome)
-                                                                          : fs::path(home) / ".config";
+                                                                         : fs::path(home) / ".config";
     fs::path documents = fs::path(home) / "Documents";
     std::ifstream dirs(config / "user-dirs.dirs");
     std::string line;

@@ -258,10 +258,17 @@ LayoutPtr ParagraphLayout(PangoContext* context, const htmlparser::IParagraph& p
     pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
     pango_layout_set_line_spacing(layout.get(), static_cast<float>(kLineSpacing));
     switch (AlignmentCode(Attribute(paragraph.GetAttributes(), "align").value_or(""))) {
-    case 2: pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER); break;
-    case 3: pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT); break;
-    case 4: pango_layout_set_justify(layout.get(), TRUE); break;
-    default: break;
+    case 2:
+        pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+        break;
+    case 3:
+        pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT);
+        break;
+    case 4:
+        pango_layout_set_justify(layout.get(), TRUE);
+        break;
+    default:
+        break;
     }
     return layout;
 }

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <memory>
 
-namespace bookparser { class Book; }
+namespace bookparser {
+class Book;
+}
 struct _cairo_surface;
 
 // One page of a book drawn as a small picture, the way its slide shows it:

@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 
-namespace bookparser { class Book; }
+namespace bookparser {
+class Book;
+}
 
 // Turns one book model into one saved presentation. One per conversion job.
 class PresentationConverter {

@@ -10,7 +10,7 @@
 struct SaveFailure {
     std::filesystem::path source;  // the book
     std::filesystem::path failed;  // where its presentation could not be saved
-    std::string reason;            // the system's reason, as strerror words it
+    std::string reason;  // the system's reason, as strerror words it
 };
 
 // Asks the user where to save after a failed save, starting with proposed:
@@ -29,7 +29,7 @@ using SaveDialog = std::function<std::optional<std::filesystem::path>(const std:
 // meet: choosing a name, and the dialog. Empty members do nothing.
 struct SaveTurns {
     std::function<void()> beforeNaming;  // returns when this book may choose a name
-    std::function<void()> enterDialog;   // returns when no other dialog is shown
+    std::function<void()> enterDialog;  // returns when no other dialog is shown
     std::function<void()> leaveDialog;
 };
 

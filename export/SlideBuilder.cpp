@@ -110,7 +110,7 @@ void SlideBuilder::PrepareBackgrounds(const bookparser::Book& book) const
         try {
             helpers.emplace_back(work);
         } catch (const std::system_error&) {
-            break; // fewer helpers: this thread does the rest
+            break;  // fewer helpers: this thread does the rest
         }
     }
     work();

@@ -7,7 +7,11 @@
 #include <optional>
 #include <utility>
 
-namespace bookparser { class Book; class Page; class PictureObject; }
+namespace bookparser {
+class Book;
+class Page;
+class PictureObject;
+}  // namespace bookparser
 
 // Fills one slide from one book page: background, then the objects in page
 // order, so later objects lie above earlier ones.

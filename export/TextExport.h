@@ -1,8 +1,13 @@
 #pragma once
 #include "export/Automation.h"
 
-namespace bookparser { class TextObject; }
-namespace htmlparser { class IFormattedText; class IParagraph; }
+namespace bookparser {
+class TextObject;
+}
+namespace htmlparser {
+class IFormattedText;
+class IParagraph;
+}  // namespace htmlparser
 
 // Adds one text box for a text object to the slide and fills it paragraph
 // by paragraph, run by run, from its formatted text.

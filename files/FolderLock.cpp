@@ -26,7 +26,8 @@ Fd LockNewFolder(const std::filesystem::path& path)
     Fd fd(OpenFolder(path));
     if (!fd.Valid())
         return fd;
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     // A cleaner that removed the folder may have released the lock already:
     // what we hold must still be the folder at that name.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &held) != 0 || held.st_nlink == 0

@@ -33,8 +33,8 @@ void EmptyDirectory(Fd top, bool recursive)
 {
     struct Level {
         Fd fd;
-        std::string nameInParent;      // empty for the top level
-        std::vector<std::string> skip; // entries that could not be removed
+        std::string nameInParent;  // empty for the top level
+        std::vector<std::string> skip;  // entries that could not be removed
     };
     std::vector<Level> stack;
     stack.push_back({std::move(top), {}, {}});
@@ -58,7 +58,10 @@ void EmptyDirectory(Fd top, bool recursive)
                 continue;
             bool skipped = false;
             for (const auto& s : level.skip)
-                if (s == name) { skipped = true; break; }
+                if (s == name) {
+                    skipped = true;
+                    break;
+                }
             if (skipped)
                 continue;
             struct stat st {};
@@ -81,7 +84,7 @@ void EmptyDirectory(Fd top, bool recursive)
 
         if (!descendInto.empty()) {
             Fd child(::openat(level.fd.Get(), descendInto.c_str(),
-                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!child.Valid()) {
                 level.skip.push_back(descendInto);
                 continue;

@@ -33,7 +33,8 @@ int LockAsCreated(int folderFd, const std::string& name, int fd) noexcept
     // either: the file is as safe unlocked.
     if (result != 0 && errno != EOPNOTSUPP && errno != EINVAL)
         return errno;
-    struct stat own {}, named {};
+    struct stat own {
+    }, named{};
     if (::fstat(fd, &own) != 0 || ::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
     return SameFile(own, named) ? 0 : ENOENT;

@@ -14,8 +14,7 @@ namespace {
 
 bool SizeAllowed(int width, int height) noexcept
 {
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           static_cast<std::int64_t>(width) * height <= kMaxImagePixels;
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide && static_cast<std::int64_t>(width) * height <= kMaxImagePixels;
 }
 
 }  // namespace
@@ -67,9 +66,12 @@ ArgbBitmap ArgbBitmap::FromFile(const std::filesystem::path& path)
     const auto info = ProbePicture(path, &fault);
     if (!info) {
         switch (fault) {
-        case PictureFault::Unreadable: return Empty(ImageStatus::FileNotFound);
-        case PictureFault::TooLarge: return Empty(ImageStatus::ValueOverflow);
-        default: return Empty(ImageStatus::UnknownImageFormat);
+        case PictureFault::Unreadable:
+            return Empty(ImageStatus::FileNotFound);
+        case PictureFault::TooLarge:
+            return Empty(ImageStatus::ValueOverflow);
+        default:
+            return Empty(ImageStatus::UnknownImageFormat);
         }
     }
     return DecodePicture(path, *info);

@@ -90,8 +90,7 @@ bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
         DWORD size = 0;
         // The pixels are whole and the encoder is lossless: the only way
         // these fail is for want of memory.
-        if (!dib || !memory || !FreeImage_SaveToMemory(FIF_PNG, dib.get(), memory.get(), std::clamp(level, 1, 9)) ||
-            !FreeImage_AcquireMemory(memory.get(), &data, &size))
+        if (!dib || !memory || !FreeImage_SaveToMemory(FIF_PNG, dib.get(), memory.get(), std::clamp(level, 1, 9)) || !FreeImage_AcquireMemory(memory.get(), &data, &size))
             ThrowOutOfMemory("writing " + file);
         return WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), false, file);
     } catch (const std::bad_alloc&) {

@@ -26,10 +26,17 @@ int CFreeImageIOMemory::Seek(long offset, int origin)
 {
     long long base = 0;
     switch (origin) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = static_cast<long long>(m_position); break;
-    case SEEK_END: base = static_cast<long long>(m_size); break;
-    default: throw std::runtime_error("invalid seek origin");
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = static_cast<long long>(m_position);
+        break;
+    case SEEK_END:
+        base = static_cast<long long>(m_size);
+        break;
+    default:
+        throw std::runtime_error("invalid seek origin");
     }
     const long long target = base + offset;
     if (target < 0 || static_cast<unsigned long long>(target) > m_size)

@@ -89,11 +89,11 @@ public:
     void Load(const std::filesystem::path& path, int flags);  // "get file type", "load"
     void Allocate(int width, int height, int bpp, unsigned red = 0, unsigned green = 0, unsigned blue = 0);
     void CloneFrom(const CFreeImageBitmap& other);  // "clone"
-    void CloneFromRaw(FIBITMAP* raw);               // "clone from raw"
-    CFreeImageBitmap ConvertTo32Bits() const;       // "convert to 32 bits"
+    void CloneFromRaw(FIBITMAP* raw);  // "clone from raw"
+    CFreeImageBitmap ConvertTo32Bits() const;  // "convert to 32 bits"
     CFreeImageBitmap ConvertToType(FREE_IMAGE_TYPE type, bool scale) const;  // "convert to type"
-    BYTE* Bits();                                  // "get bits"
-    BYTE* ScanLine(int y);                          // "get scan line"
+    BYTE* Bits();  // "get bits"
+    BYTE* ScanLine(int y);  // "get scan line"
     CFreeImageBitmap Rescale(int width, int height, FREE_IMAGE_FILTER filter) const;  // "rescale"
     int Width() const;
     int Height() const;

@@ -21,12 +21,18 @@ struct FileCloser {
 FREE_IMAGE_FORMAT DecoderFor(PictureFormat format) noexcept
 {
     switch (format) {
-    case PictureFormat::Png: return FIF_PNG;
-    case PictureFormat::Jpeg: return FIF_JPEG;
-    case PictureFormat::Gif: return FIF_GIF;
-    case PictureFormat::Bmp: return FIF_BMP;
-    case PictureFormat::Tiff: return FIF_TIFF;
-    case PictureFormat::WebP: return FIF_WEBP;
+    case PictureFormat::Png:
+        return FIF_PNG;
+    case PictureFormat::Jpeg:
+        return FIF_JPEG;
+    case PictureFormat::Gif:
+        return FIF_GIF;
+    case PictureFormat::Bmp:
+        return FIF_BMP;
+    case PictureFormat::Tiff:
+        return FIF_TIFF;
+    case PictureFormat::WebP:
+        return FIF_WEBP;
     }
     return FIF_UNKNOWN;
 }
@@ -78,10 +84,7 @@ ArgbBitmap FromFreeImage32(FIBITMAP* dib) noexcept
             const BYTE* line = FreeImage_GetScanLine(dib, height - 1 - y);
             std::uint32_t* row = lock->Row(y);
             for (int x = 0; x < width; ++x, line += 4)
-                row[x] = static_cast<std::uint32_t>(line[FI_RGBA_BLUE]) |
-                         static_cast<std::uint32_t>(line[FI_RGBA_GREEN]) << 8 |
-                         static_cast<std::uint32_t>(line[FI_RGBA_RED]) << 16 |
-                         static_cast<std::uint32_t>(line[FI_RGBA_ALPHA]) << 24;
+                row[x] = static_cast<std::uint32_t>(line[FI_RGBA_BLUE]) | static_cast<std::uint32_t>(line[FI_RGBA_GREEN]) << 8 | static_cast<std::uint32_t>(line[FI_RGBA_RED]) << 16 | static_cast<std::uint32_t>(line[FI_RGBA_ALPHA]) << 24;
         }
     }
     return bitmap;

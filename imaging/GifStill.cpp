@@ -143,7 +143,7 @@ struct FirstFrame {
     unsigned colourCount = 0;  // entries of the table that applies
     int transparent = -1;
     std::vector<std::uint8_t> indices;  // width x height, rows from the top
-    std::size_t decoded = 0;            // indices the data held
+    std::size_t decoded = 0;  // indices the data held
 };
 
 // Reads up to the first frame and hands its indices to put in screen order
@@ -187,8 +187,7 @@ bool ReadFirstFrame(const std::vector<unsigned char>& bytes, const PictureInfo& 
         frame.top = static_cast<int>(detail::Le16(descriptor + 2));
         frame.width = static_cast<int>(detail::Le16(descriptor + 4));
         frame.height = static_cast<int>(detail::Le16(descriptor + 6));
-        if (frame.width == 0 || frame.height == 0 || frame.left + frame.width > frame.screenWidth ||
-            frame.top + frame.height > frame.screenHeight)
+        if (frame.width == 0 || frame.height == 0 || frame.left + frame.width > frame.screenWidth || frame.top + frame.height > frame.screenHeight)
             return false;
         frame.colours = global;
         frame.colourCount = globalCount;
@@ -264,8 +263,7 @@ bool SaveGifStill(const std::filesystem::path& path, const PictureInfo& info, co
     indices.resize(capacity, 0);
     // The entry that stands for "transparent": the frame's own transparent
     // colour, else one more entry after its table.
-    const bool covers = frame.left == 0 && frame.top == 0 && frame.width == frame.screenWidth &&
-                        frame.height == frame.screenHeight && frame.decoded == capacity;
+    const bool covers = frame.left == 0 && frame.top == 0 && frame.width == frame.screenWidth && frame.height == frame.screenHeight && frame.decoded == capacity;
     int clear = frame.transparent;
     unsigned count = std::max(frame.colourCount, 1u);
     if (clear < 0 && !covers) {

@@ -49,7 +49,8 @@ public:
     bool Value(std::uint64_t entry, std::uint32_t type, std::uint32_t count, std::uint32_t i,
                std::uint32_t& value) noexcept
     {
-        const unsigned size = type == 3 ? 2 : type == 4 ? 4 : 0;
+        const unsigned size = type == 3 ? 2 : type == 4 ? 4
+                                                        : 0;
         if (size == 0 || i >= count)
             return false;
         std::uint64_t at = entry + 8;
@@ -67,7 +68,8 @@ public:
     template <class Entry>
     bool Values(const Entry& entry, std::vector<std::uint32_t>& values) noexcept
     {
-        const unsigned size = entry.type == 3 ? 2 : entry.type == 4 ? 4 : 0;
+        const unsigned size = entry.type == 3 ? 2 : entry.type == 4 ? 4
+                                                                    : 0;
         if (size == 0)
             return false;
         std::uint64_t at = entry.at + 8;
@@ -96,8 +98,7 @@ public:
     double Rational(std::uint64_t entry) noexcept
     {
         std::uint32_t offset = 0, numerator = 0, denominator = 0;
-        if (!U32(entry + 8, offset) || !U32(offset, numerator) || !U32(std::uint64_t{offset} + 4, denominator) ||
-            denominator == 0)
+        if (!U32(entry + 8, offset) || !U32(offset, numerator) || !U32(std::uint64_t{offset} + 4, denominator) || denominator == 0)
             return 0;
         return static_cast<double>(numerator) / denominator;
     }
@@ -152,8 +153,7 @@ HeaderResult ReadGifHeader(ByteSource& source) noexcept
         const std::uint32_t left = Le16(descriptor), top = Le16(descriptor + 2);
         const std::uint32_t width = Le16(descriptor + 4), height = Le16(descriptor + 6);
         // A frame outside the logical screen is refused, not clipped.
-        if (width == 0 || height == 0 || left + width > static_cast<std::uint32_t>(info.width) ||
-            top + height > static_cast<std::uint32_t>(info.height))
+        if (width == 0 || height == 0 || left + width > static_cast<std::uint32_t>(info.width) || top + height > static_cast<std::uint32_t>(info.height))
             return PictureFault::Malformed;
         std::uint64_t data = pos + 10;
         if (descriptor[8] & 0x80u)
@@ -200,21 +200,41 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
             return PictureFault::Truncated;
         const TiffEntry entry{at, type, count};
         switch (tag) {
-        case 256: width = entry; break;
-        case 257: height = entry; break;
-        case 273: offsets = entry; break;
-        case 324: offsets = entry; tileTags = true; break;
-        case 277: samplesPerPixel = entry; break;
-        case 279: case 325: counts = entry; break;
-        case 282: xResolution = entry; break;
-        case 283: yResolution = entry; break;
-        case 296: unit = entry; break;
-        default: break;
+        case 256:
+            width = entry;
+            break;
+        case 257:
+            height = entry;
+            break;
+        case 273:
+            offsets = entry;
+            break;
+        case 324:
+            offsets = entry;
+            tileTags = true;
+            break;
+        case 277:
+            samplesPerPixel = entry;
+            break;
+        case 279:
+        case 325:
+            counts = entry;
+            break;
+        case 282:
+            xResolution = entry;
+            break;
+        case 283:
+            yResolution = entry;
+            break;
+        case 296:
+            unit = entry;
+            break;
+        default:
+            break;
         }
     }
     std::uint32_t w = 0, h = 0;
-    if (!tiff.Value(width.at, width.type, width.count, 0, w) || !tiff.Value(height.at, height.type, height.count, 0, h) ||
-        w == 0 || h == 0)
+    if (!tiff.Value(width.at, width.type, width.count, 0, w) || !tiff.Value(height.at, height.type, height.count, 0, h) || w == 0 || h == 0)
         return PictureFault::Malformed;
     if (!PixelCountAllowed(w, h))
         return PictureFault::TooLarge;
@@ -228,8 +248,7 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
         tiff.Value(samplesPerPixel.at, samplesPerPixel.type, samplesPerPixel.count, 0, samples);
     samples = std::clamp<std::uint32_t>(samples, 1, 16);
     const std::uint64_t blocks = tiles ? std::uint64_t{(w + 15) / 16} * ((h + 15) / 16) : std::uint64_t{h};
-    if (offsets.count == 0 || offsets.count != counts.count || offsets.count > blocks * samples ||
-        offsets.count > source.Size())
+    if (offsets.count == 0 || offsets.count != counts.count || offsets.count > blocks * samples || offsets.count > source.Size())
         return PictureFault::Malformed;
     std::vector<std::uint32_t> starts, lengths;
     if (!tiff.Values(offsets, starts) || !tiff.Values(counts, lengths))
@@ -245,7 +264,8 @@ HeaderResult ReadTiffHeader(ByteSource& source) noexcept
     std::uint32_t resolutionUnit = 2;  // inches when the tag is absent
     if (unit.count > 0)
         tiff.Value(unit.at, unit.type, unit.count, 0, resolutionUnit);
-    const double factor = resolutionUnit == 2 ? 1.0 : resolutionUnit == 3 ? 2.54 : 0.0;
+    const double factor = resolutionUnit == 2 ? 1.0 : resolutionUnit == 3 ? 2.54
+                                                                          : 0.0;
     if (xResolution.type == 5 && yResolution.type == 5) {
         info.dpiX = tiff.Rational(xResolution.at) * factor;
         info.dpiY = tiff.Rational(yResolution.at) * factor;

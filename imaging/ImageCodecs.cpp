@@ -29,8 +29,7 @@ bool ListsExtension(std::string_view list, std::string_view extension) noexcept
     const auto same = [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); };
     for (std::size_t at = list.find("*."); at != std::string_view::npos; at = list.find("*.", at + 1)) {
         const std::string_view rest = list.substr(at + 2);
-        if (rest.size() >= extension.size() &&
-            std::equal(extension.begin(), extension.end(), rest.begin(), same))
+        if (rest.size() >= extension.size() && std::equal(extension.begin(), extension.end(), rest.begin(), same))
             return true;
     }
     return false;
@@ -91,10 +90,19 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
         FREE_IMAGE_FORMAT format = FIF_PNG;
         int flags = 0;
         switch (encoder) {
-        case EncoderId::Bmp: format = FIF_BMP; break;
-        case EncoderId::Gif: format = FIF_GIF; break;
-        case EncoderId::Tiff: format = FIF_TIFF; break;
-        case EncoderId::Png: format = FIF_PNG; flags = PNG_Z_BEST_SPEED; break;
+        case EncoderId::Bmp:
+            format = FIF_BMP;
+            break;
+        case EncoderId::Gif:
+            format = FIF_GIF;
+            break;
+        case EncoderId::Tiff:
+            format = FIF_TIFF;
+            break;
+        case EncoderId::Png:
+            format = FIF_PNG;
+            flags = PNG_Z_BEST_SPEED;
+            break;
         case EncoderId::Jpeg:
             format = FIF_JPEG;
             // Quality 0 is the worst quality, as the platform encoder takes it;
@@ -105,8 +113,7 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
         detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
         BYTE* data = nullptr;
         DWORD size = 0;
-        if (!memory || !FreeImage_SaveToMemory(format, prepared.get(), memory.get(), flags) ||
-            !FreeImage_AcquireMemory(memory.get(), &data, &size))
+        if (!memory || !FreeImage_SaveToMemory(format, prepared.get(), memory.get(), flags) || !FreeImage_AcquireMemory(memory.get(), &data, &size))
             ThrowOutOfMemory("writing " + file);
         WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), true, file);
         return ImageStatus::Ok;

@@ -10,13 +10,17 @@ namespace imaging {
 
 // The image encoders the program can write with, in the order they are
 // searched (the order of the platform's encoder list).
-enum class EncoderId { Bmp, Jpeg, Gif, Tiff, Png };
+enum class EncoderId { Bmp,
+                       Jpeg,
+                       Gif,
+                       Tiff,
+                       Png };
 
 struct ImageEncoderInfo {
     EncoderId id;
     std::string_view formatDescription;  // "PNG"
     std::string_view filenameExtension;  // "*.PNG"
-    std::string_view mimeType;           // "image/png"
+    std::string_view mimeType;  // "image/png"
 };
 
 // Every encoder, in search order.

@@ -24,7 +24,8 @@ std::uint32_t Tone(int dark, int light, float luminance) noexcept
 {
     const float value = static_cast<float>(light - dark) * luminance + static_cast<float>(dark);
     const int truncated = static_cast<int>(value);
-    return static_cast<std::uint32_t>(truncated < 0 ? 0 : truncated > 255 ? 255 : truncated);
+    return static_cast<std::uint32_t>(truncated < 0 ? 0 : truncated > 255 ? 255
+                                                                          : truncated);
 }
 
 }  // namespace
@@ -37,9 +38,7 @@ std::uint32_t CImageColorizer::Tint(std::uint32_t p) const noexcept
     const float g = static_cast<float>((p >> 8) & 0xFFu);
     const float b = static_cast<float>(p & 0xFFu);
     const float luminance = (0.27f * r + 0.67f * g + 0.06f * b) / 255.0f;
-    return (p & 0xFF000000u) | Tone(Channel(dark_, 0), Channel(light_, 0), luminance) << 16 |
-           Tone(Channel(dark_, 1), Channel(light_, 1), luminance) << 8 |
-           Tone(Channel(dark_, 2), Channel(light_, 2), luminance);
+    return (p & 0xFF000000u) | Tone(Channel(dark_, 0), Channel(light_, 0), luminance) << 16 | Tone(Channel(dark_, 1), Channel(light_, 1), luminance) << 8 | Tone(Channel(dark_, 2), Channel(light_, 2), luminance);
 }
 
 void CImageColorizer::Apply(ArgbBitmap& bitmap) const noexcept

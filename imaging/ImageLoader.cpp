@@ -12,7 +12,9 @@ namespace imaging {
 
 namespace {
 
-enum class Format { Unknown, Ico, Png };
+enum class Format { Unknown,
+                    Ico,
+                    Png };
 
 Format Detect(std::span<const unsigned char> head)
 {

@@ -30,7 +30,9 @@ ArgbBitmap LoadImageFromFile(const std::filesystem::path& path, int requestedSiz
 // requestedSize wide (the first of equal ones), else the widest.
 std::size_t ChooseIconPage(const std::vector<int>& widths, int requestedSize);
 
-enum class ScaleMode { Stretch = 0, Fit = 1, Fill = 2 };
+enum class ScaleMode { Stretch = 0,
+                       Fit = 1,
+                       Fill = 2 };
 struct BoxSize {
     int width = 0;
     int height = 0;

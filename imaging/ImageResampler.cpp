@@ -46,8 +46,8 @@ float Cubic(float t) noexcept
 
 // For every destination position, the source taps and their weights.
 struct Taps {
-    std::vector<int> first;    // offset of each position's taps
-    std::vector<int> index;    // source index (already wrapped)
+    std::vector<int> first;  // offset of each position's taps
+    std::vector<int> index;  // source index (already wrapped)
     std::vector<float> weight;
 };
 
@@ -167,8 +167,7 @@ bool DrawBicubic(ArgbBitmap& source, ArgbBitmap& destination, const RectF& r)
                 continue;
             }
             const float unpremultiply = 255.0f / a;
-            out[x] = alpha << 24 | toByte(red * unpremultiply) << 16 | toByte(green * unpremultiply) << 8 |
-                     toByte(blue * unpremultiply);
+            out[x] = alpha << 24 | toByte(red * unpremultiply) << 16 | toByte(green * unpremultiply) << 8 | toByte(blue * unpremultiply);
         }
     }
     return true;
@@ -226,17 +225,15 @@ bool CImageResampler::Resample(const std::filesystem::path& destinationPath, con
             return false;
 
         const RectF area = sourceRect.value_or(RectF{0, 0, static_cast<float>(source.Width()), static_cast<float>(source.Height())});
-        if (!std::isfinite(area.x) || !std::isfinite(area.y) || !std::isfinite(area.width) ||
-            !std::isfinite(area.height) || area.width == 0 || area.height == 0 ||
-            std::fabs(area.x) > kMaxRectCoordinate || std::fabs(area.y) > kMaxRectCoordinate ||
-            std::fabs(area.width) > kMaxRectCoordinate || std::fabs(area.height) > kMaxRectCoordinate)
+        if (!std::isfinite(area.x) || !std::isfinite(area.y) || !std::isfinite(area.width) || !std::isfinite(area.height) || area.width == 0 || area.height == 0 || std::fabs(area.x) > kMaxRectCoordinate || std::fabs(area.y) > kMaxRectCoordinate || std::fabs(area.width) > kMaxRectCoordinate || std::fabs(area.height) > kMaxRectCoordinate)
             return false;
         if (width == source.Width() && height == source.Height())
             DrawNearest(source, destination, area);
         else if (!DrawBicubic(source, destination, area))
             return false;
 
-        const long effectiveQuality = quality != 0 ? quality : EqualsNoCase(formatText, "jpg") ? 100 : 0;
+        const long effectiveQuality = quality != 0 ? quality : EqualsNoCase(formatText, "jpg") ? 100
+                                                                                               : 0;
         return SaveBitmap(destination, destinationPath, encoder, effectiveQuality, copy) == ImageStatus::Ok;
     } catch (const ResourceError&) {
         throw;

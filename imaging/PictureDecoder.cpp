@@ -49,21 +49,17 @@ std::optional<ArgbBitmap> DecodeSimpleTiff(const std::filesystem::path& path, co
     std::uint32_t width = 0, height = 0;
     std::uint16_t bits = 1, samples = 1, photometric = 0, planar = PLANARCONFIG_CONTIG, extraCount = 0;
     std::uint16_t* extra = nullptr;
-    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) ||
-        !TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric))
+    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || !TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric))
         return std::nullopt;
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
-    if (static_cast<int>(width) != info.width || static_cast<int>(height) != info.height || extraCount != 0 ||
-        planar != PLANARCONFIG_CONTIG)
+    if (static_cast<int>(width) != info.width || static_cast<int>(height) != info.height || extraCount != 0 || planar != PLANARCONFIG_CONTIG)
         return std::nullopt;
-    const bool grey = (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) && bits == 8 &&
-                      samples == 1;
+    const bool grey = (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) && bits == 8 && samples == 1;
     const bool rgb = photometric == PHOTOMETRIC_RGB && bits == 8 && samples == 3;
-    const bool palette = photometric == PHOTOMETRIC_PALETTE && (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
-                         samples == 1;
+    const bool palette = photometric == PHOTOMETRIC_PALETTE && (bits == 1 || bits == 2 || bits == 4 || bits == 8) && samples == 1;
     if (!grey && !rgb && !palette)
         return std::nullopt;
 
@@ -74,13 +70,10 @@ std::optional<ArgbBitmap> DecodeSimpleTiff(const std::filesystem::path& path, co
             return std::nullopt;
         const std::size_t entries = std::size_t{1} << bits;
         // Old writers stored 8-bit maps in the 16-bit table.
-        const bool eightBit = std::all_of(red, red + entries, [](std::uint16_t v) { return v < 256; }) &&
-                              std::all_of(green, green + entries, [](std::uint16_t v) { return v < 256; }) &&
-                              std::all_of(blue, blue + entries, [](std::uint16_t v) { return v < 256; });
+        const bool eightBit = std::all_of(red, red + entries, [](std::uint16_t v) { return v < 256; }) && std::all_of(green, green + entries, [](std::uint16_t v) { return v < 256; }) && std::all_of(blue, blue + entries, [](std::uint16_t v) { return v < 256; });
         const int shift = eightBit ? 0 : 8;
         for (std::size_t i = 0; i < entries; ++i)
-            colours[i] = 0xFF000000u | std::uint32_t(red[i] >> shift) << 16 | std::uint32_t(green[i] >> shift) << 8 |
-                         std::uint32_t(blue[i] >> shift);
+            colours[i] = 0xFF000000u | std::uint32_t(red[i] >> shift) << 16 | std::uint32_t(green[i] >> shift) << 8 | std::uint32_t(blue[i] >> shift);
     } else if (grey) {
         for (std::uint32_t v = 0; v < 256; ++v) {
             const std::uint32_t level = photometric == PHOTOMETRIC_MINISWHITE ? 255 - v : v;
@@ -102,8 +95,7 @@ std::optional<ArgbBitmap> DecodeSimpleTiff(const std::filesystem::path& path, co
         std::uint32_t* row = lock->Row(static_cast<int>(y));
         if (rgb) {
             for (std::uint32_t x = 0; x < width; ++x)
-                row[x] = 0xFF000000u | std::uint32_t(line[3 * x]) << 16 | std::uint32_t(line[3 * x + 1]) << 8 |
-                         line[3 * x + 2];
+                row[x] = 0xFF000000u | std::uint32_t(line[3 * x]) << 16 | std::uint32_t(line[3 * x + 1]) << 8 | line[3 * x + 2];
         } else {
             const unsigned perByte = 8u / bits, mask = (1u << bits) - 1;
             for (std::uint32_t x = 0; x < width; ++x) {
@@ -144,8 +136,7 @@ ArgbBitmap DecodeWebP(const std::filesystem::path& path, const PictureInfo& info
         WebPIterator* it;
         ~IteratorRelease() { WebPDemuxReleaseIterator(it); }
     } release{&frame};
-    if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 ||
-        frame.x_offset + frame.width > canvasWidth || frame.y_offset + frame.height > canvasHeight)
+    if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 || frame.x_offset + frame.width > canvasWidth || frame.y_offset + frame.height > canvasHeight)
         return ArgbBitmap::Empty(ImageStatus::UnknownImageFormat);
     ArgbBitmap bitmap(canvasWidth, canvasHeight);
     if (bitmap.IsEmpty())
@@ -154,8 +145,7 @@ ArgbBitmap DecodeWebP(const std::filesystem::path& path, const PictureInfo& info
     // BGRA bytes are 0xAARRGGBB words on this little-endian machine.
     auto* at = reinterpret_cast<std::uint8_t*>(lock->Row(frame.y_offset) + frame.x_offset);
     const int stride = canvasWidth * 4;
-    const std::size_t size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height - 1) +
-                             static_cast<std::size_t>(frame.width) * 4;
+    const std::size_t size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height - 1) + static_cast<std::size_t>(frame.width) * 4;
     if (!WebPDecodeBGRAInto(frame.fragment.bytes, frame.fragment.size, at, size, stride))
         return ArgbBitmap::Empty(ImageStatus::UnknownImageFormat);
     lock.reset();  // a bitmap is handed on unlocked
@@ -168,8 +158,7 @@ ArgbBitmap DecodePicture(const std::filesystem::path& path, const PictureInfo& i
 {
     static_assert(std::endian::native == std::endian::little, "pixels are decoded as little-endian words");
     ArgbBitmap bitmap = [&] {
-        if (!detail::PixelCountAllowed(info.width, info.height) ||
-            !DecodingBudget::Take(std::int64_t{info.width} * info.height))
+        if (!detail::PixelCountAllowed(info.width, info.height) || !DecodingBudget::Take(std::int64_t{info.width} * info.height))
             return ArgbBitmap::Empty(ImageStatus::ValueOverflow);
         if (info.format == PictureFormat::Tiff) {
             if (auto simple = DecodeSimpleTiff(path, info))

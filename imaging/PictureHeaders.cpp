@@ -27,8 +27,7 @@ bool IsJpegFrameMarker(unsigned marker) noexcept
 
 bool IsOtherJpegFrameMarker(unsigned marker) noexcept
 {
-    return marker >= 0xC3 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC &&
-           !IsJpegFrameMarker(marker);
+    return marker >= 0xC3 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC && !IsJpegFrameMarker(marker);
 }
 
 // The entropy-coded data ends with EOI; inside it 0xFF is always followed by
@@ -162,7 +161,8 @@ HeaderResult ReadJpegHeader(ByteSource& source) noexcept
             unsigned char jfif[14];
             if (source.Read(pos + 2, jfif, sizeof jfif) && std::memcmp(jfif, "JFIF\0", 5) == 0) {
                 const unsigned units = jfif[7];
-                const double factor = units == 1 ? 1.0 : units == 2 ? kCentimetresPerInch : 0.0;
+                const double factor = units == 1 ? 1.0 : units == 2 ? kCentimetresPerInch
+                                                                    : 0.0;
                 info.dpiX = Be16(jfif + 8) * factor;
                 info.dpiY = Be16(jfif + 10) * factor;
             }
@@ -193,8 +193,7 @@ HeaderResult ReadBmpHeader(ByteSource& source) noexcept
         width = Le16(header + 18);
         height = Le16(header + 20);
         bitsPerPixel = Le16(header + 24);
-    } else if (infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 64 || infoSize == 108 ||
-               infoSize == 124) {
+    } else if (infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 64 || infoSize == 108 || infoSize == 124) {
         if (!source.Read(0, header, sizeof header))
             return PictureFault::Truncated;
         width = static_cast<std::int32_t>(Le32(header + 18));
@@ -215,8 +214,7 @@ HeaderResult ReadBmpHeader(ByteSource& source) noexcept
         return PictureFault::Malformed;
     if (!PixelCountAllowed(width, height))
         return PictureFault::TooLarge;
-    const bool depthKnown = bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 ||
-                            bitsPerPixel == 24 || bitsPerPixel == 32;
+    const bool depthKnown = bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
     const bool plain = compression == 0 || compression == 3 || compression == 6;
     const bool rle = (compression == 1 && bitsPerPixel == 8) || (compression == 2 && bitsPerPixel == 4);
     if (!depthKnown || (!plain && !rle))

@@ -21,8 +21,7 @@ namespace detail {
 
 bool PixelCountAllowed(std::int64_t width, std::int64_t height) noexcept
 {
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           width * height <= kMaxImagePixels;
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide && width * height <= kMaxImagePixels;
 }
 
 }  // namespace detail

@@ -9,12 +9,17 @@ namespace imaging {
 
 // The picture formats a slide can hold. TIFF and WebP are accepted and stored
 // as PNG by the presentation engine.
-enum class PictureFormat { Png, Jpeg, Gif, Bmp, Tiff, WebP };
+enum class PictureFormat { Png,
+                           Jpeg,
+                           Gif,
+                           Bmp,
+                           Tiff,
+                           WebP };
 
 // What a picture's header says, learnt without decoding any pixels.
 struct PictureInfo {
     PictureFormat format = PictureFormat::Png;
-    int width = 0;   // pixels; for GIF the logical screen
+    int width = 0;  // pixels; for GIF the logical screen
     int height = 0;
     // Dots per inch from the header; 0 when the header carries none.
     double dpiX = 0;
@@ -26,18 +31,19 @@ struct PictureInfo {
 
 // Why a picture was refused.
 enum class PictureFault {
-    Unreadable,     // missing, not a regular file, or a read error
+    Unreadable,  // missing, not a regular file, or a read error
     Empty,
     UnknownFormat,  // not one of PictureFormat (ICO, PSD, PCX, ... included)
-    Truncated,      // the file ends before its image data does
-    Malformed,      // inconsistent header; a GIF with a 0 x 0 screen or a frame outside it
-    TooLarge,       // over kMaxImagePixels or kMaxImageSide
+    Truncated,  // the file ends before its image data does
+    Malformed,  // inconsistent header; a GIF with a 0 x 0 screen or a frame outside it
+    TooLarge,  // over kMaxImagePixels or kMaxImageSide
 };
 
 // Whether a picture over kMaxImagePixels is refused: it is where its pixels
 // are to be decoded; a picture stored as it is (PNG, JPEG, a still GIF) is
 // not decoded, and its size is only read from its header.
-enum class PixelCap { Applied, NotApplied };
+enum class PixelCap { Applied,
+                      NotApplied };
 
 // Checks a picture before any decoder sees it: format by magic bytes, size
 // from the header, and that the file is complete. Returns nothing when the

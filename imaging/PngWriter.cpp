@@ -92,7 +92,8 @@ struct Deflater {
 unsigned char Paeth(unsigned char a, unsigned char b, unsigned char c)
 {
     const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b
+                                               : c;
 }
 
 // The distinct colours, sorted, or nothing when there are more than 256.
@@ -192,8 +193,11 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
     const auto colours = FewColours(pixels);
     const bool opaque = std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; });
     const int width = bitmap.Width(), height = bitmap.Height();
-    const int channels = colours ? 1 : opaque ? 3 : 4;
-    std::string header = Header(width, height, colours ? 3 : opaque ? 2 : 6, dpiX, dpiY);
+    const int channels = colours ? 1 : opaque ? 3
+                                              : 4;
+    std::string header = Header(width, height, colours ? 3 : opaque ? 2
+                                                                    : 6,
+                                dpiX, dpiY);
     if (colours)
         header += PaletteChunks(*colours);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
@@ -207,8 +211,7 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
             for (int x = 0; x < width; ++x) {
                 if (row[x] != last) {
                     last = row[x];
-                    index = static_cast<unsigned char>(std::lower_bound(colours->begin(), colours->end(), last) -
-                                                       colours->begin());
+                    index = static_cast<unsigned char>(std::lower_bound(colours->begin(), colours->end(), last) - colours->begin());
                 }
                 filtered[static_cast<std::size_t>(x) + 1] = index;
             }

@@ -20,8 +20,7 @@ std::string WriteFailureReason(int error, std::string_view activity)
     case EFBIG:
         return "the file size limit was reached" + during + " (" + std::strerror(error) + ")";
     default:
-        return "the working folder cannot be written" + during + ": " +
-               (error != 0 ? std::strerror(error) : "unknown error");
+        return "the working folder cannot be written" + during + ": " + (error != 0 ? std::strerror(error) : "unknown error");
     }
 }
 

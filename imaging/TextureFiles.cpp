@@ -52,7 +52,7 @@ struct IndexedTexture {
     bool indexable = false;  // false: more than 256 colours
     int width = 0, height = 0;
     std::vector<std::uint32_t> colours;  // sorted 0xAARRGGBB
-    std::string rows;                     // zlib stream of the index rows
+    std::string rows;  // zlib stream of the index rows
 };
 
 // The indexed form of a texture file, made once per run for each file (by
@@ -63,9 +63,7 @@ std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::pa
     struct stat st {};
     if (::stat(textureFile.c_str(), &st) != 0)
         return nullptr;
-    const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) +
-                            ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' +
-                            std::to_string(st.st_ctim.tv_nsec);
+    const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
     static std::mutex mutex;
     static std::map<std::string, std::shared_ptr<const IndexedTexture>> made;
     {

@@ -18,11 +18,13 @@ static_assert(std::size(kTextures) == TextureLibrary::kTextureCount);
 
 }  // namespace
 
-std::span<const TextureLibrary::Texture> TextureLibrary::Textures() {
+std::span<const TextureLibrary::Texture> TextureLibrary::Textures()
+{
     return kTextures;
 }
 
-std::optional<std::size_t> TextureLibrary::AspectClassOf(double aspectRatio) {
+std::optional<std::size_t> TextureLibrary::AspectClassOf(double aspectRatio)
+{
     for (std::size_t i = 0; i < kAspectRatios.size(); ++i) {
         // A NaN fails every comparison and so matches nothing.
         if (std::fabs(aspectRatio - kAspectRatios[i]) < 0.01) {
@@ -32,7 +34,8 @@ std::optional<std::size_t> TextureLibrary::AspectClassOf(double aspectRatio) {
     return std::nullopt;
 }
 
-TextureLibrary::TextureLibrary(double aspectRatio) {
+TextureLibrary::TextureLibrary(double aspectRatio)
+{
     const std::optional<std::size_t> column = AspectClassOf(aspectRatio);
     if (!column) {
         throw std::runtime_error("Invalid aspect ratio");
@@ -46,7 +49,8 @@ TextureLibrary::TextureLibrary(double aspectRatio) {
     }
 }
 
-std::optional<int> TextureLibrary::Lookup(const std::string& id, bool hasFillColor) const {
+std::optional<int> TextureLibrary::Lookup(const std::string& id, bool hasFillColor) const
+{
     const auto found = index_.find(id);
     if (found == index_.end()) {
         return std::nullopt;

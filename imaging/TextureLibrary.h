@@ -22,7 +22,8 @@ public:
     // Page width / height of the four proportions, in column order.
     static constexpr std::array<double, kAspectClassCount> kAspectRatios = {0.7071, 0.8889, 1.0, 1.4143};
 
-    enum class ImageFormat { Jpeg, Png };
+    enum class ImageFormat { Jpeg,
+                             Png };
 
     struct ResourcePair {
         int main;

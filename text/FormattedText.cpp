@@ -17,14 +17,16 @@ namespace {
 class FoldingLocale {
 public:
     FoldingLocale() : m_locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr))) {}
-    ~FoldingLocale() {
+    ~FoldingLocale()
+    {
         if (m_locale != locale_t(nullptr))
             freelocale(m_locale);
     }
     FoldingLocale(const FoldingLocale&) = delete;
     FoldingLocale& operator=(const FoldingLocale&) = delete;
 
-    char32_t Lower(char32_t c) const {
+    char32_t Lower(char32_t c) const
+    {
         if (c < 0x80)
             return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
         if (m_locale == locale_t(nullptr))
@@ -36,23 +38,27 @@ private:
     locale_t m_locale;
 };
 
-const FoldingLocale& Folding() {
+const FoldingLocale& Folding()
+{
     static const FoldingLocale folding;
     return folding;
 }
 
-void RequireName(const std::string& name) {
+void RequireName(const std::string& name)
+{
     if (name.empty())
         throw std::invalid_argument("attribute name must be a non-empty string");
 }
 
-bool StartsWith(const std::string& s, const char* prefix) {
+bool StartsWith(const std::string& s, const char* prefix)
+{
     return s.rfind(prefix, 0) == 0;
 }
 
-} // namespace
+}  // namespace
 
-std::string FoldName(const std::string& name) {
+std::string FoldName(const std::string& name)
+{
     const FoldingLocale& folding = Folding();
     std::string out;
     out.reserve(name.size());
@@ -76,23 +82,27 @@ std::string FoldName(const std::string& name) {
 }
 
 CAttribute::CAttribute(const std::string& name, const std::string& value)
-    : m_name(name), m_value(value) {
+    : m_name(name), m_value(value)
+{
     RequireName(name);
 }
 
-void CAttribute::SetName(const std::string& name) {
+void CAttribute::SetName(const std::string& name)
+{
     RequireName(name);
     if (!m_addedName)
         m_addedName = std::make_unique<const std::string>(m_name);
     m_name = name;
 }
 
-void CAttributes::Clear() {
+void CAttributes::Clear()
+{
     m_index.reset();
     m_items.clear();
 }
 
-CAttribute* CAttributes::Find(const std::string& folded) const {
+CAttribute* CAttributes::Find(const std::string& folded) const
+{
     if (m_items.size() <= kSearchedInOrder) {
         for (const auto& attribute : m_items)
             if (attribute->Key() == folded)
@@ -108,7 +118,8 @@ CAttribute* CAttributes::Find(const std::string& folded) const {
     return found != m_index->end() ? found->second : nullptr;
 }
 
-IAttribute* CAttributes::Add(const std::string& name, const std::string& value) {
+IAttribute* CAttributes::Add(const std::string& name, const std::string& value)
+{
     RequireName(name);
     const std::string folded = FoldName(name);
     if (CAttribute* found = Find(folded)) {
@@ -118,29 +129,34 @@ IAttribute* CAttributes::Add(const std::string& name, const std::string& value) 
     return Append(folded, value);
 }
 
-bool CAttributes::Contains(const std::string& name) const {
+bool CAttributes::Contains(const std::string& name) const
+{
     return !m_items.empty() && Find(FoldName(name)) != nullptr;
 }
 
-const IAttribute* CAttributes::Get(const std::string& name) const {
+const IAttribute* CAttributes::Get(const std::string& name) const
+{
     const CAttribute* found = Find(FoldName(name));
     if (found == nullptr)
         throw std::invalid_argument("attribute with the specified name not found");
     return found;
 }
 
-IAttribute* CAttributes::Get(const std::string& name) {
+IAttribute* CAttributes::Get(const std::string& name)
+{
     return const_cast<IAttribute*>(static_cast<const CAttributes&>(*this).Get(name));
 }
 
-CFontStyle::Link& CFontStyle::EditLink() {
+CFontStyle::Link& CFontStyle::EditLink()
+{
     auto copy = m_link ? std::make_shared<Link>(*m_link) : std::make_shared<Link>();
     Link& link = *copy;
     m_link = std::move(copy);
     return link;
 }
 
-void CFontStyle::SetLink(const std::string& link) {
+void CFontStyle::SetLink(const std::string& link)
+{
     if (link.empty() && !m_link)
         return;  // copies of link-less styles stay without one
     Link& l = EditLink();
@@ -155,19 +171,22 @@ void CFontStyle::SetLink(const std::string& link) {
         l.url = link;
 }
 
-void CFontStyle::SetTarget(const std::string& target) {
+void CFontStyle::SetTarget(const std::string& target)
+{
     if (target.empty() && !m_link)
         return;
     EditLink().target = target;
 }
 
-ITextRange* CTextRanges::Add(const std::string& text) {
+ITextRange* CTextRanges::Add(const std::string& text)
+{
     CTextRange* range = Append();
     range->SetText(text);
     return range;
 }
 
-IFontTag* CFontTags::AddCopy(const IFontTag& source) {
+IFontTag* CFontTags::AddCopy(const IFontTag& source)
+{
     // Copy the attributes before appending: source may belong to this
     // collection, and the copy must not depend on the vector staying put.
     const IAttributes& from = source.GetAttributes();
@@ -183,7 +202,8 @@ IFontTag* CFontTags::AddCopy(const IFontTag& source) {
     return tag;
 }
 
-std::unique_ptr<IFormattedText> CFormattedText::Clone() const {
+std::unique_ptr<IFormattedText> CFormattedText::Clone() const
+{
     const std::string html = CHtmlWriter().ToHtml(*this);
     auto copy = CreateFormattedText();
     try {
@@ -194,7 +214,8 @@ std::unique_ptr<IFormattedText> CFormattedText::Clone() const {
     return copy;
 }
 
-std::string CFormattedText::GetPlainText() const {
+std::string CFormattedText::GetPlainText() const
+{
     std::string result;
     const std::size_t formatCount = m_formats.GetCount();
     for (std::size_t f = 0; f < formatCount; ++f) {
@@ -223,8 +244,9 @@ std::string CFormattedText::GetPlainText() const {
     return result;
 }
 
-std::unique_ptr<IFormattedText> CreateFormattedText() {
+std::unique_ptr<IFormattedText> CreateFormattedText()
+{
     return std::make_unique<CFormattedText>();
 }
 
-} // namespace htmlparser
+}  // namespace htmlparser

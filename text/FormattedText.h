@@ -29,7 +29,8 @@ public:
 };
 
 template <class T>
-class INonCopyableCollection : public ICollection<boost::noncopyable, T> {};
+class INonCopyableCollection : public ICollection<boost::noncopyable, T> {
+};
 
 class IAttribute : private boost::noncopyable {
 public:
@@ -172,4 +173,4 @@ public:
 // A new, empty formatted text.
 std::unique_ptr<IFormattedText> CreateFormattedText();
 
-} // namespace htmlparser
+}  // namespace htmlparser

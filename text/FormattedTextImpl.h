@@ -26,10 +26,12 @@ class CCollectionImpl : public CollectionInterface {
 public:
     std::size_t GetCount() const override { return m_items.size(); }
     void Clear() override { m_items.clear(); }
-    const ItemInterface* GetItem(std::size_t index) const override {
+    const ItemInterface* GetItem(std::size_t index) const override
+    {
         return Strategy::template Get<ItemInterface>(m_items.at(index));
     }
-    ItemInterface* GetItem(std::size_t index) override {
+    ItemInterface* GetItem(std::size_t index) override
+    {
         return Strategy::template Get<ItemInterface>(m_items.at(index));
     }
 
@@ -44,7 +46,8 @@ class CSmartPointerCollectionImpl
                              PointerDereferencingStrategy> {
 protected:
     template <class... Args>
-    Item* Append(Args&&... args) {
+    Item* Append(Args&&... args)
+    {
         auto item = std::make_shared<Item>(std::forward<Args>(args)...);
         this->m_items.push_back(item);
         return item.get();
@@ -85,7 +88,7 @@ private:
     // long list (hostile input) gets a map, filled as it is needed.
     static constexpr std::size_t kSearchedInOrder = 16;
     CAttribute* Find(const std::string& folded) const;
-    mutable std::unique_ptr<std::map<std::string, CAttribute*>> m_index; // every tag has a list: most never need it
+    mutable std::unique_ptr<std::map<std::string, CAttribute*>> m_index;  // every tag has a list: most never need it
 };
 
 // Links are rare and runs are many: a run without one carries a null
@@ -221,4 +224,4 @@ private:
     CTextFormats m_formats;
 };
 
-} // namespace htmlparser
+}  // namespace htmlparser

@@ -25,24 +25,27 @@ constexpr int kParseFlags = rapidxml::parse_no_entity_translation | rapidxml::pa
 // rapidxml's character classes, which the nesting check must share with it.
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsNameChar(char c) { return c != '\0' && !IsSpace(c) && c != '/' && c != '>' && c != '?'; }
-bool IsAttributeNameChar(char c) {
-    return c != '\0' && !IsSpace(c) && c != '!' && c != '/' && c != '<' && c != '=' && c != '>' &&
-           c != '?';
+bool IsAttributeNameChar(char c)
+{
+    return c != '\0' && !IsSpace(c) && c != '!' && c != '/' && c != '<' && c != '=' && c != '>' && c != '?';
 }
 
 // strncmp stops at the first difference, so it never reads past the
 // terminating zero of t.
-bool StartsWith(const char* t, const char* prefix) {
+bool StartsWith(const char* t, const char* prefix)
+{
     return std::strncmp(t, prefix, std::strlen(prefix)) == 0;
 }
 
-void SkipSpace(const char*& t) {
+void SkipSpace(const char*& t)
+{
     while (IsSpace(*t))
         ++t;
 }
 
 // Skips to just past the terminator; false at the end of the text.
-bool SkipPast(const char*& t, const char* terminator) {
+bool SkipPast(const char*& t, const char* terminator)
+{
     const std::size_t length = std::strlen(terminator);
     for (;; ++t) {
         if (*t == '\0')
@@ -64,7 +67,8 @@ using DroppedSpace = std::map<const char*, std::vector<std::string_view>>;
 // nesting or a syntax error (rapidxml would reject the latter anyway).
 // The scan also records the white space that rapidxml drops, so that the
 // walk can restore it. t must be zero-terminated.
-bool NestingWithinLimit(const char* t, std::size_t limit, DroppedSpace& dropped) {
+bool NestingWithinLimit(const char* t, std::size_t limit, DroppedSpace& dropped)
+{
     std::size_t depth = 0;
     std::vector<const char*> open;
     for (;;) {
@@ -98,7 +102,7 @@ bool NestingWithinLimit(const char* t, std::size_t limit, DroppedSpace& dropped)
                 continue;
             }
         }
-        ++t; // '<'
+        ++t;  // '<'
         if (*t == '?') {
             if (!SkipPast(++t, "?>"))
                 return false;
@@ -182,7 +186,8 @@ bool NestingWithinLimit(const char* t, std::size_t limit, DroppedSpace& dropped)
     }
 }
 
-void ReplaceAll(std::string& s, std::string_view what, char with) {
+void ReplaceAll(std::string& s, std::string_view what, char with)
+{
     std::string out;
     out.reserve(s.size());
     std::size_t from = 0;
@@ -196,17 +201,20 @@ void ReplaceAll(std::string& s, std::string_view what, char with) {
 
 std::string NameOf(const Node& node) { return FoldName(std::string(node.name(), node.name_size())); }
 
-bool IsElement(const Node& node, const char* lowerName) {
+bool IsElement(const Node& node, const char* lowerName)
+{
     return node.type() == rapidxml::node_element && NameOf(node) == lowerName;
 }
 
-void AddAttributes(const Node& element, IAttributes& attributes) {
+void AddAttributes(const Node& element, IAttributes& attributes)
+{
     for (auto* a = element.first_attribute(); a != nullptr; a = a->next_attribute())
         attributes.Add(std::string(a->name(), a->name_size()), std::string(a->value(), a->value_size()));
 }
 
 // Attribute value by case-insensitive name; empty if missing.
-std::string AttributeValue(const Node& element, const char* lowerName) {
+std::string AttributeValue(const Node& element, const char* lowerName)
+{
     for (auto* a = element.first_attribute(); a != nullptr; a = a->next_attribute())
         if (FoldName(std::string(a->name(), a->name_size())) == lowerName)
             return std::string(a->value(), a->value_size());
@@ -236,12 +244,14 @@ struct Child {
     std::string_view space;
 };
 
-const char* PositionOf(const Node& node) {
+const char* PositionOf(const Node& node)
+{
     return node.type() == rapidxml::node_element ? node.name() : node.value();
 }
 
 // The children in document order, with the dropped white space put back.
-std::vector<Child> ChildrenOf(const Node& element, const DroppedSpace& dropped) {
+std::vector<Child> ChildrenOf(const Node& element, const DroppedSpace& dropped)
+{
     std::vector<Child> children;
     const auto found = dropped.find(element.name());
     const std::vector<std::string_view> none;
@@ -260,20 +270,22 @@ std::vector<Child> ChildrenOf(const Node& element, const DroppedSpace& dropped) 
 
 void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph, const DroppedSpace& dropped);
 
-void AddText(std::string_view text, const WalkState& state) {
+void AddText(std::string_view text, const WalkState& state)
+{
     if (text.empty())
         return;
     ITextRange* range = state.tag->GetTextRanges().Add(std::string(text));
-        IFontStyle& style = range->GetFontStyle();
-        style.SetBold(state.bold);
-        style.SetItalic(state.italic);
-        style.SetUnderline(state.underline);
-        style.SetLink(state.link);
-        style.SetTarget(state.target);
+    IFontStyle& style = range->GetFontStyle();
+    style.SetBold(state.bold);
+    style.SetItalic(state.italic);
+    style.SetUnderline(state.underline);
+    style.SetLink(state.link);
+    style.SetTarget(state.target);
 }
 
 // Returns true if node was a nested font, which got a font tag of its own.
-bool Walk(const Child& child, WalkState state) {
+bool Walk(const Child& child, WalkState state)
+{
     if (child.node == nullptr) {
         AddText(child.space, state);
         return false;
@@ -314,12 +326,14 @@ bool Walk(const Child& child, WalkState state) {
     return false;
 }
 
-void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph, const DroppedSpace& dropped) {
+void HandleFont(const Node& font, IFontTag& tag, IParagraph& paragraph, const DroppedSpace& dropped)
+{
     AddAttributes(font, tag.GetAttributes());
     Walk(Child{&font, {}}, WalkState(dropped, &tag, &paragraph, true));
 }
 
-void FillParagraph(const Node& p, IParagraph& paragraph, const DroppedSpace& dropped) {
+void FillParagraph(const Node& p, IParagraph& paragraph, const DroppedSpace& dropped)
+{
     AddAttributes(p, paragraph.GetAttributes());
     for (const Child& child : ChildrenOf(p, dropped)) {
         IFontTag* tag = paragraph.GetFontTags().Add();
@@ -330,7 +344,8 @@ void FillParagraph(const Node& p, IParagraph& paragraph, const DroppedSpace& dro
     }
 }
 
-void FillListItem(const Node& li, IList& list, const DroppedSpace& dropped) {
+void FillListItem(const Node& li, IList& list, const DroppedSpace& dropped)
+{
     AddAttributes(li, list.GetAttributes());
     for (const Node* child = li.first_node(); child != nullptr; child = child->next_sibling()) {
         if (IsElement(*child, "p")) {
@@ -342,20 +357,23 @@ void FillListItem(const Node& li, IList& list, const DroppedSpace& dropped) {
     }
 }
 
-void AddParagraphList(const Node& p, ITextFormat& format, const DroppedSpace& dropped) {
+void AddParagraphList(const Node& p, ITextFormat& format, const DroppedSpace& dropped)
+{
     IList* list = format.GetLists().Add();
     FillParagraph(p, *list->GetParagraphs().Add(true), dropped);
 }
 
-void AddListItem(const Node& li, ITextFormat& format, const DroppedSpace& dropped) {
+void AddListItem(const Node& li, ITextFormat& format, const DroppedSpace& dropped)
+{
     IList* list = format.GetLists().Add();
     list->SetListItem(true);
     FillListItem(li, *list, dropped);
 }
 
-} // namespace
+}  // namespace
 
-void CHtmlParser::Parse(const std::string& html, IFormattedText& target) const {
+void CHtmlParser::Parse(const std::string& html, IFormattedText& target) const
+{
     target.GetTextFormats().Clear();
 
     std::string working = "<generalTag>" + html + "</generalTag>";
@@ -407,4 +425,4 @@ void CHtmlParser::Parse(const std::string& html, IFormattedText& target) const {
     }
 }
 
-} // namespace htmlparser
+}  // namespace htmlparser

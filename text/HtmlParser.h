@@ -26,4 +26,4 @@ public:
     void Parse(const std::string& html, IFormattedText& target) const;
 };
 
-} // namespace htmlparser
+}  // namespace htmlparser

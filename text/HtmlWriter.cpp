@@ -4,7 +4,8 @@ namespace htmlparser {
 
 namespace {
 
-void WriteAttributes(const IAttributes& attributes, std::string& out) {
+void WriteAttributes(const IAttributes& attributes, std::string& out)
+{
     for (std::size_t i = 0; i < attributes.GetCount(); ++i) {
         const IAttribute* a = attributes.GetItem(i);
         out += ' ';
@@ -15,7 +16,8 @@ void WriteAttributes(const IAttributes& attributes, std::string& out) {
     }
 }
 
-void WriteRange(const ITextRange& range, std::string& out) {
+void WriteRange(const ITextRange& range, std::string& out)
+{
     const IFontStyle& style = range.GetFontStyle();
     std::string prefix;
     std::string suffix;
@@ -50,7 +52,8 @@ void WriteRange(const ITextRange& range, std::string& out) {
     out += suffix;
 }
 
-void WriteParagraph(const IParagraph& paragraph, std::string& out) {
+void WriteParagraph(const IParagraph& paragraph, std::string& out)
+{
     const bool tag = paragraph.IsParagraphTag();
     if (tag) {
         out += "<p";
@@ -72,7 +75,8 @@ void WriteParagraph(const IParagraph& paragraph, std::string& out) {
         out += "</p>";
 }
 
-void WriteList(const IList& list, std::string& out) {
+void WriteList(const IList& list, std::string& out)
+{
     const bool item = list.IsListItem();
     if (item) {
         out += "<li";
@@ -86,9 +90,10 @@ void WriteList(const IList& list, std::string& out) {
         out += "</li>";
 }
 
-} // namespace
+}  // namespace
 
-std::string CHtmlWriter::ToHtml(const IFormattedText& text) const {
+std::string CHtmlWriter::ToHtml(const IFormattedText& text) const
+{
     std::string out;
     const ITextFormats& formats = text.GetTextFormats();
     for (std::size_t f = 0; f < formats.GetCount(); ++f) {
@@ -104,4 +109,4 @@ std::string CHtmlWriter::ToHtml(const IFormattedText& text) const {
     return out;
 }
 
-} // namespace htmlparser
+}  // namespace htmlparser

@@ -16,4 +16,4 @@ public:
     std::string ToHtml(const IFormattedText& text) const;
 };
 
-} // namespace htmlparser
+}  // namespace htmlparser

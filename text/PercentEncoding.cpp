@@ -9,8 +9,7 @@ std::string PercentEncode(std::string_view text, std::string_view alsoKept)
     encoded.reserve(text.size());
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                                c == '-' || c == '_' || c == '.' || c == '~';
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
         if (unreserved || (c != 0 && alsoKept.find(ch) != std::string_view::npos)) {
             encoded += ch;
         } else {

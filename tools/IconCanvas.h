@@ -186,4 +186,4 @@ private:
     float scale_ = 1;
 };
 
-}
+}  // namespace icons

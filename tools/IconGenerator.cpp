@@ -160,7 +160,7 @@ Bytes Ico(Drawing draw)
         out.push_back(static_cast<std::uint8_t>(kIcoSizes[i] & 0xFF));
         out.push_back(0);  // no palette
         out.push_back(0);
-        Put16(out, 1);   // planes
+        Put16(out, 1);  // planes
         Put16(out, 32);  // bits per pixel
         Put32(out, static_cast<unsigned>(frames[i].size()));
         Put32(out, offset);
@@ -180,7 +180,7 @@ void Write(const std::filesystem::path& path, const Bytes& bytes)
         throw std::runtime_error("cannot write " + path.string());
 }
 
-}
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -32,7 +32,9 @@ struct Row {
     int numbers[8] = {};
 };
 
-enum class Kind { Cover, Page, Guid };
+enum class Kind { Cover,
+                  Page,
+                  Guid };
 
 struct Image {
     int number = 0;
@@ -82,7 +84,8 @@ float Fractal(float x, float y, std::uint32_t seed, int octaves)
     return sum / total;
 }
 
-float Clamp01(float v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
+float Clamp01(float v) { return v < 0 ? 0 : v > 1 ? 1
+                                                  : v; }
 
 struct Rgb {
     float r, g, b;
@@ -92,25 +95,56 @@ Rgb Mix(Rgb a, Rgb b, float t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g
 
 // Cover colours: one dark/light pair per cover.
 const Rgb kCoverColours[24][2] = {
-    {{70, 20, 20}, {170, 60, 50}},   {{20, 40, 80}, {70, 110, 170}},  {{30, 60, 30}, {100, 150, 90}},
-    {{60, 40, 20}, {160, 120, 70}},  {{70, 85, 110}, {200, 215, 235}}, {{50, 20, 60}, {140, 80, 150}},
-    {{20, 25, 45}, {80, 95, 140}},   {{110, 70, 20}, {220, 170, 90}}, {{15, 60, 70}, {70, 160, 170}},
-    {{80, 30, 40}, {200, 110, 120}}, {{60, 60, 30}, {170, 170, 100}}, {{40, 25, 15}, {130, 90, 60}},
-    {{100, 95, 80}, {240, 232, 210}}, {{25, 30, 60}, {110, 120, 190}}, {{70, 45, 10}, {200, 140, 40}},
-    {{35, 55, 45}, {140, 180, 160}}, {{90, 30, 10}, {210, 100, 50}},  {{60, 45, 70}, {185, 165, 200}},
-    {{20, 45, 30}, {60, 130, 80}},   {{85, 70, 60}, {215, 195, 180}}, {{60, 15, 35}, {170, 60, 110}},
-    {{30, 35, 40}, {120, 140, 150}}, {{75, 60, 20}, {190, 170, 110}}, {{40, 20, 10}, {120, 70, 40}},
+    {{70, 20, 20}, {170, 60, 50}},
+    {{20, 40, 80}, {70, 110, 170}},
+    {{30, 60, 30}, {100, 150, 90}},
+    {{60, 40, 20}, {160, 120, 70}},
+    {{70, 85, 110}, {200, 215, 235}},
+    {{50, 20, 60}, {140, 80, 150}},
+    {{20, 25, 45}, {80, 95, 140}},
+    {{110, 70, 20}, {220, 170, 90}},
+    {{15, 60, 70}, {70, 160, 170}},
+    {{80, 30, 40}, {200, 110, 120}},
+    {{60, 60, 30}, {170, 170, 100}},
+    {{40, 25, 15}, {130, 90, 60}},
+    {{100, 95, 80}, {240, 232, 210}},
+    {{25, 30, 60}, {110, 120, 190}},
+    {{70, 45, 10}, {200, 140, 40}},
+    {{35, 55, 45}, {140, 180, 160}},
+    {{90, 30, 10}, {210, 100, 50}},
+    {{60, 45, 70}, {185, 165, 200}},
+    {{20, 45, 30}, {60, 130, 80}},
+    {{85, 70, 60}, {215, 195, 180}},
+    {{60, 15, 35}, {170, 60, 110}},
+    {{30, 35, 40}, {120, 140, 150}},
+    {{75, 60, 20}, {190, 170, 110}},
+    {{40, 20, 10}, {120, 70, 40}},
 };
 
 const Rgb kGuidColours[23][2] = {
-    {{120, 90, 40}, {245, 225, 180}}, {{40, 70, 110}, {200, 220, 245}}, {{100, 40, 60}, {245, 200, 215}},
-    {{40, 90, 50}, {205, 240, 200}},  {{90, 60, 100}, {230, 210, 240}}, {{110, 70, 30}, {250, 215, 160}},
-    {{30, 80, 90}, {190, 235, 235}},  {{100, 30, 30}, {240, 190, 170}}, {{70, 70, 30}, {235, 235, 190}},
-    {{50, 50, 90}, {210, 210, 245}},  {{120, 60, 20}, {250, 200, 120}}, {{30, 60, 40}, {180, 220, 190}},
-    {{90, 40, 80}, {235, 190, 225}},  {{60, 70, 90}, {220, 228, 240}}, {{110, 80, 50}, {240, 220, 200}},
-    {{20, 50, 100}, {160, 200, 250}}, {{100, 50, 20}, {240, 180, 140}}, {{50, 80, 20}, {210, 240, 160}},
-    {{80, 20, 40}, {230, 160, 180}},  {{90, 75, 60}, {240, 228, 210}}, {{30, 70, 70}, {200, 240, 230}},
-    {{90, 70, 20}, {245, 230, 170}},  {{70, 40, 90}, {220, 200, 240}},
+    {{120, 90, 40}, {245, 225, 180}},
+    {{40, 70, 110}, {200, 220, 245}},
+    {{100, 40, 60}, {245, 200, 215}},
+    {{40, 90, 50}, {205, 240, 200}},
+    {{90, 60, 100}, {230, 210, 240}},
+    {{110, 70, 30}, {250, 215, 160}},
+    {{30, 80, 90}, {190, 235, 235}},
+    {{100, 30, 30}, {240, 190, 170}},
+    {{70, 70, 30}, {235, 235, 190}},
+    {{50, 50, 90}, {210, 210, 245}},
+    {{120, 60, 20}, {250, 200, 120}},
+    {{30, 60, 40}, {180, 220, 190}},
+    {{90, 40, 80}, {235, 190, 225}},
+    {{60, 70, 90}, {220, 228, 240}},
+    {{110, 80, 50}, {240, 220, 200}},
+    {{20, 50, 100}, {160, 200, 250}},
+    {{100, 50, 20}, {240, 180, 140}},
+    {{50, 80, 20}, {210, 240, 160}},
+    {{80, 20, 40}, {230, 160, 180}},
+    {{90, 75, 60}, {240, 228, 210}},
+    {{30, 70, 70}, {200, 240, 230}},
+    {{90, 70, 20}, {245, 230, 170}},
+    {{70, 40, 90}, {220, 200, 240}},
 };
 
 // A pattern value in 0..1 (dark..light) and an alpha for (x, y) in pixels.
@@ -174,11 +208,16 @@ float Page(int variant, float x, float y, std::uint32_t seed)
     const float grain = Fractal(x / 3.0f, y / 3.0f, seed, 2);
     const float cloud = Fractal(x / 120.0f, y / 120.0f, seed + 1, 4);
     switch (variant) {
-    case 0: return 0.93f + 0.05f * grain + 0.02f * cloud;                          // plain white
-    case 1: return 0.86f + 0.04f * grain + 0.06f * cloud - (std::fmod(y, 9.0f) < 1.0f ? 0.04f : 0.0f);  // laid lines
-    case 2: return 0.84f + 0.06f * grain + 0.05f * cloud - (Rand(static_cast<int>(x), static_cast<int>(y), seed) > 0.997f ? 0.3f : 0.0f);  // recycled, speckled
-    case 3: return 0.72f + 0.06f * grain + 0.22f * cloud;                          // parchment, blotchy
-    default: return 0.8f + 0.1f * Noise(x * 0.1f, y * 0.7f, seed + 3) + 0.08f * cloud;  // handmade, fibrous
+    case 0:
+        return 0.93f + 0.05f * grain + 0.02f * cloud;  // plain white
+    case 1:
+        return 0.86f + 0.04f * grain + 0.06f * cloud - (std::fmod(y, 9.0f) < 1.0f ? 0.04f : 0.0f);  // laid lines
+    case 2:
+        return 0.84f + 0.06f * grain + 0.05f * cloud - (Rand(static_cast<int>(x), static_cast<int>(y), seed) > 0.997f ? 0.3f : 0.0f);  // recycled, speckled
+    case 3:
+        return 0.72f + 0.06f * grain + 0.22f * cloud;  // parchment, blotchy
+    default:
+        return 0.8f + 0.1f * Noise(x * 0.1f, y * 0.7f, seed + 3) + 0.08f * cloud;  // handmade, fibrous
     }
 }
 
@@ -219,13 +258,16 @@ Sample Guid(int index, bool png, float x, float y, float w, float h, std::uint32
     case 3: {  // diagonal stripes
         const float s = std::fmod(x + y, cell * 1.5f) / (cell * 1.5f);
         value = s < 0.35f ? 0.45f + 0.1f * Fractal(x / 9.0f, y / 9.0f, seed, 1) : paper;
-        alpha = s < 0.35f ? 1.0f : s < 0.45f ? 0.5f : 0.0f;
+        alpha = s < 0.35f ? 1.0f : s < 0.45f ? 0.5f
+                                             : 0.0f;
         break;
     }
     case 4: {  // checks with a thin frame
         const bool check = (static_cast<int>(x / cell) + static_cast<int>(y / cell)) % 2 == 0;
-        value = edge < border * 0.3f ? 0.2f : check ? paper * 0.8f : paper;
-        alpha = edge < border * 0.3f ? 1.0f : check ? 0.6f : 0.0f;
+        value = edge < border * 0.3f ? 0.2f : check ? paper * 0.8f
+                                                    : paper;
+        alpha = edge < border * 0.3f ? 1.0f : check ? 0.6f
+                                                    : 0.0f;
         break;
     }
     case 5: {  // stars
@@ -297,7 +339,8 @@ Dib Render(const Image& image, const std::vector<Row>& rows, int guidIndex, int 
     const std::uint32_t seed = 1000u + static_cast<std::uint32_t>(image.row) * 17u;
     // A texture that is both main and grayscale image is grey.
     const bool grey = image.gray;
-    const int bpp = image.png ? 32 : grey ? 8 : 24;
+    const int bpp = image.png ? 32 : grey ? 8
+                                          : 24;
     Dib dib(FreeImage_Allocate(w, h, bpp, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
     if (!dib)
         throw std::runtime_error("allocation");
@@ -311,9 +354,7 @@ Dib Render(const Image& image, const std::vector<Row>& rows, int guidIndex, int 
         dark = kCoverColours[coverIndex % 24][0];
         light = kCoverColours[coverIndex % 24][1];
     } else if (kind == Kind::Page) {
-        const Rgb tones[5][2] = {{{205, 198, 180}, {255, 252, 240}}, {{190, 180, 150}, {252, 246, 228}},
-                                 {{150, 145, 135}, {240, 236, 226}}, {{150, 115, 70}, {250, 232, 195}},
-                                 {{170, 160, 140}, {248, 242, 230}}};
+        const Rgb tones[5][2] = {{{205, 198, 180}, {255, 252, 240}}, {{190, 180, 150}, {252, 246, 228}}, {{150, 145, 135}, {240, 236, 226}}, {{150, 115, 70}, {250, 232, 195}}, {{170, 160, 140}, {248, 242, 230}}};
         dark = tones[pageIndex % 5][0];
         light = tones[pageIndex % 5][1];
     } else {

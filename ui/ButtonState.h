@@ -51,7 +51,12 @@ namespace customcontrols {
 // Which of a button's images shows: the disabled one when disabled; when
 // pressed the pressed one, or the normal one moved by the pressed offset;
 // the hot or the focused one when set; otherwise the normal one.
-enum class ButtonImage { Normal, NormalPressedOffset, Hot, Pressed, Disabled, Focused };
+enum class ButtonImage { Normal,
+                         NormalPressedOffset,
+                         Hot,
+                         Pressed,
+                         Disabled,
+                         Focused };
 struct ButtonImagesSet {
     bool hot = false;
     bool pressed = false;

@@ -195,12 +195,23 @@ bool CCustomButton::Draw(cairo_t* cr)
         const imaging::ArgbBitmap* image = &m_images[0];
         int offset = 0;
         switch (choice) {
-        case ButtonImage::Hot: image = &m_images[1]; break;
-        case ButtonImage::Pressed: image = &m_images[2]; break;
-        case ButtonImage::Disabled: image = &m_images[3]; break;
-        case ButtonImage::Focused: image = &m_images[4]; break;
-        case ButtonImage::NormalPressedOffset: offset = 1; break;
-        case ButtonImage::Normal: break;
+        case ButtonImage::Hot:
+            image = &m_images[1];
+            break;
+        case ButtonImage::Pressed:
+            image = &m_images[2];
+            break;
+        case ButtonImage::Disabled:
+            image = &m_images[3];
+            break;
+        case ButtonImage::Focused:
+            image = &m_images[4];
+            break;
+        case ButtonImage::NormalPressedOffset:
+            offset = 1;
+            break;
+        case ButtonImage::Normal:
+            break;
         }
         if (cairo_surface_t* surface = ui::ToCairoSurface(*image)) {
             cairo_save(cr);

@@ -58,7 +58,11 @@ public:
     void SetOnClick(std::function<void()> handler) { m_onClick = std::move(handler); }
     // The name assistive technology gives the click ("click", "activate").
     void SetAccessibleAction(const char* name);
-    void SetBackgroundColour(std::optional<Colour> colour) { m_background = colour; Repaint(); }
+    void SetBackgroundColour(std::optional<Colour> colour)
+    {
+        m_background = colour;
+        Repaint();
+    }
     void SetStretch(bool stretch) { m_stretch = stretch; }
     void SetImages(imaging::ArgbBitmap normal, imaging::ArgbBitmap hot, imaging::ArgbBitmap pressed,
                    imaging::ArgbBitmap disabled, imaging::ArgbBitmap focused);
@@ -97,19 +101,63 @@ class CCustomButtonEx : public CCustomButton {
 public:
     CCustomButtonEx() = default;
 
-    void SetImage(imaging::ArgbBitmap image) { m_image = std::move(image); Repaint(); }
-    void SetDisabledImage(imaging::ArgbBitmap image) { m_disabledImage = std::move(image); Repaint(); }
-    void SetTextShown(bool shown) { m_textShown = shown; Repaint(); }
+    void SetImage(imaging::ArgbBitmap image)
+    {
+        m_image = std::move(image);
+        Repaint();
+    }
+    void SetDisabledImage(imaging::ArgbBitmap image)
+    {
+        m_disabledImage = std::move(image);
+        Repaint();
+    }
+    void SetTextShown(bool shown)
+    {
+        m_textShown = shown;
+        Repaint();
+    }
     void SetNormalText(int height, std::optional<Colour> colour, const std::string& face, int weight = 400);
     void SetHoverText(int height, std::optional<Colour> colour, const std::string& face);
-    void SetDisabledTextColour(Colour colour) { m_disabledColour = colour; Repaint(); }
-    void SetHoverEffects(bool on) { m_hoverEffects = on; Repaint(); }
-    void SetWordEllipsis(bool on) { m_wordEllipsis = on; Repaint(); }
-    void SetAlignment(int alignment) { m_alignment = alignment; Repaint(); }  // 0 left, 1 centre, 2 right
-    void SetFocusRectangle(bool on) { m_focusRect = on; Repaint(); }
-    void SetImagePlacement(int placement) { m_placement = placement; Repaint(); }  // 0 image first
-    void SetBackgroundMode(int mode) { m_backgroundMode = mode; Repaint(); }      // 0 themed, 1 face, 2 none
-    void SetMinimumGap(int gap) { m_minimumGap = gap; Repaint(); }
+    void SetDisabledTextColour(Colour colour)
+    {
+        m_disabledColour = colour;
+        Repaint();
+    }
+    void SetHoverEffects(bool on)
+    {
+        m_hoverEffects = on;
+        Repaint();
+    }
+    void SetWordEllipsis(bool on)
+    {
+        m_wordEllipsis = on;
+        Repaint();
+    }
+    void SetAlignment(int alignment)
+    {
+        m_alignment = alignment;
+        Repaint();
+    }  // 0 left, 1 centre, 2 right
+    void SetFocusRectangle(bool on)
+    {
+        m_focusRect = on;
+        Repaint();
+    }
+    void SetImagePlacement(int placement)
+    {
+        m_placement = placement;
+        Repaint();
+    }  // 0 image first
+    void SetBackgroundMode(int mode)
+    {
+        m_backgroundMode = mode;
+        Repaint();
+    }  // 0 themed, 1 face, 2 none
+    void SetMinimumGap(int gap)
+    {
+        m_minimumGap = gap;
+        Repaint();
+    }
     void SetMargins(int left, int top, int right, int bottom);
     // Width of image, text and margins; the height stays.
     void FitWidth();

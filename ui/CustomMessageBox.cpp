@@ -23,10 +23,14 @@ constexpr int kSlotIds[3] = {1, 3, 4};
 const char* IconKindName(unsigned type)
 {
     switch (type) {
-    case 0x10: return "Error";
-    case 0x20: return "Question";
-    case 0x30: return "Warning";
-    default: return "Information";
+    case 0x10:
+        return "Error";
+    case 0x20:
+        return "Question";
+    case 0x30:
+        return "Warning";
+    default:
+        return "Information";
     }
 }
 

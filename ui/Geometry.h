@@ -71,7 +71,7 @@ struct MessageBoxLayoutInput {
     bool hasIcon = true;
     bool hasTitle = true;
     std::function<int(int width)> titleHeight;  // wrapped height of the title in a width
-    std::function<int(int width)> bodyHeight;   // height of the body's text in a width
+    std::function<int(int width)> bodyHeight;  // height of the body's text in a width
 };
 struct MessageBoxLayout {
     int clientWidth = 0;

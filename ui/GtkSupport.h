@@ -35,8 +35,13 @@ public:
     GRef(const GRef&) = delete;
     GRef& operator=(const GRef&) = delete;
     GRef(GRef&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
-    ~GRef() { if (m_object) g_object_unref(m_object); }
+    ~GRef()
+    {
+        if (m_object)
+            g_object_unref(m_object);
+    }
     T* get() const { return m_object; }
+
 private:
     T* m_object = nullptr;
 };

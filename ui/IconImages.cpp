@@ -12,7 +12,7 @@ unsigned Little(std::span<const unsigned char> b, std::size_t at, int bytes)
     return v;
 }
 
-}
+}  // namespace
 
 std::span<const unsigned char> IconImage(std::span<const unsigned char> ico, int size)
 {
@@ -27,8 +27,7 @@ std::span<const unsigned char> IconImage(std::span<const unsigned char> ico, int
             return {};
         const int side = ico[entry] == 0 ? 256 : ico[entry];
         const std::size_t length = Little(ico, entry + 8, 4), offset = Little(ico, entry + 12, 4);
-        if (offset > ico.size() || length > ico.size() - offset || length < 8 ||
-            std::memcmp(ico.data() + offset, "\x89PNG\r\n\x1A\n", 8) != 0)
+        if (offset > ico.size() || length > ico.size() - offset || length < 8 || std::memcmp(ico.data() + offset, "\x89PNG\r\n\x1A\n", 8) != 0)
             continue;
         // Prefer the smallest image that is large enough, then the largest one.
         const bool better = best.empty() || (bestSize < size ? side > bestSize : side >= size && side < bestSize);

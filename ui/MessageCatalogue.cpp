@@ -51,12 +51,24 @@ std::string UnescapeText(std::string_view text)
             break;  // a trailing backslash is dropped
         const char next = text[i + 1];
         switch (next) {
-        case '"': result += '"'; break;
-        case '\'': result += '\''; break;
-        case '\\': result += '\\'; break;
-        case 'n': result += '\n'; break;
-        case 'r': result += '\r'; break;
-        case 't': result += '\t'; break;
+        case '"':
+            result += '"';
+            break;
+        case '\'':
+            result += '\'';
+            break;
+        case '\\':
+            result += '\\';
+            break;
+        case 'n':
+            result += '\n';
+            break;
+        case 'r':
+            result += '\r';
+            break;
+        case 't':
+            result += '\t';
+            break;
         default:
             // An unknown escape vanishes with the character it escapes; a
             // multi-byte character goes as a whole, never half of it.

@@ -21,20 +21,28 @@ imaging::ArgbBitmap LoadIconResource(const std::string& name, int width, int hei
 std::string MessageIconResource(unsigned iconType)
 {
     switch (iconType & 0xF0) {
-    case 0x10: return "error";
-    case 0x20: return "question";
-    case 0x30: return "warning";
-    default: return {};
+    case 0x10:
+        return "error";
+    case 0x20:
+        return "question";
+    case 0x30:
+        return "warning";
+    default:
+        return {};
     }
 }
 
 const char* MessageIconThemeName(unsigned iconType)
 {
     switch (iconType & 0xF0) {
-    case 0x10: return "dialog-error";
-    case 0x20: return "dialog-question";
-    case 0x30: return "dialog-warning";
-    default: return "dialog-information";
+    case 0x10:
+        return "dialog-error";
+    case 0x20:
+        return "dialog-question";
+    case 0x30:
+        return "dialog-warning";
+    default:
+        return "dialog-information";
     }
 }
 

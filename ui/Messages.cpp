@@ -37,7 +37,8 @@ void Show(const MessageContent& message)
         box->SetText(message.text);
         if (!message.linkCaption.empty()) {
             const std::string& address = message.linkAddress;
-            box->SetHyperlink(message.linkCaption, [&address] { OpenUrl(address); }, address);
+            box->SetHyperlink(
+                message.linkCaption, [&address] { OpenUrl(address); }, address);
         }
         box->DoModal();
         return;
@@ -73,11 +74,13 @@ MessageContent FileCorruptedMessage(const std::string& supportUrl)
 
 void WriteMessage(std::ostream& out, const MessageContent& message)
 {
-    out << message.caption << '\n' << std::string(DisplayLength(message.caption), '=') << '\n';
+    out << message.caption << '\n'
+        << std::string(DisplayLength(message.caption), '=') << '\n';
     out << (message.icon == MessageIcon::Error ? "Error: " : "Warning: ") << message.title << "\n\n";
     out << message.text << '\n';
     if (!message.linkCaption.empty())
-        out << '\n' << message.linkCaption << ": " << message.linkAddress << '\n';
+        out << '\n'
+            << message.linkCaption << ": " << message.linkAddress << '\n';
 }
 
 void ShowUsageMessage() { Show(UsageMessage()); }

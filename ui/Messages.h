@@ -9,7 +9,8 @@ void ShowNotABookMessage();
 void ShowPptNotInstalledMessage();
 void ShowFileCorruptedMessage(const std::string& supportUrl);
 
-enum class MessageIcon { Error = 0x10, Warning = 0x30 };
+enum class MessageIcon { Error = 0x10,
+                         Warning = 0x30 };
 
 // What one message shows, already translated.
 struct MessageContent {

@@ -96,10 +96,14 @@ namespace {
 const char* AlignmentWord(int alignment)
 {
     switch (alignment) {
-    case 0: return "\\ql";
-    case 1: return "\\qr";
-    case 2: return "\\qc";
-    default: return "";
+    case 0:
+        return "\\ql";
+    case 1:
+        return "\\qr";
+    case 2:
+        return "\\qc";
+    default:
+        return "";
     }
 }
 
@@ -126,9 +130,12 @@ std::string ContentDocument(const std::vector<Paragraph>& paragraphs, std::optio
 std::string ItemText(const TextItem& item)
 {
     switch (item.index()) {
-    case 0: return std::get<SPlainText>(item).text;
-    case 1: return std::get<SHyperlink>(item).text;
-    case 2: return std::get<SColoredText>(item).text;
+    case 0:
+        return std::get<SPlainText>(item).text;
+    case 1:
+        return std::get<SHyperlink>(item).text;
+    case 2:
+        return std::get<SColoredText>(item).text;
     default: {
         std::string text;
         for (const auto& run : std::get<SFormattedText>(item).runs)

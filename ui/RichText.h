@@ -12,7 +12,9 @@ namespace customcontrols::rtf {
 
 using Colour = std::uint32_t;  // 0x00BBGGRR
 
-enum TextStyle : unsigned { Bold = 1, Italic = 2, Underline = 4 };
+enum TextStyle : unsigned { Bold = 1,
+                            Italic = 2,
+                            Underline = 4 };
 
 struct SPlainText {
     std::string text;
@@ -36,7 +38,9 @@ struct SFormattedText {
 // The kind index is fixed: 0 plain, 1 hyperlink, 2 coloured, 3 formatted.
 using TextItem = std::variant<SPlainText, SHyperlink, SColoredText, SFormattedText>;
 
-enum class Alignment { Left = 0, Right = 1, Centre = 2 };
+enum class Alignment { Left = 0,
+                       Right = 1,
+                       Centre = 2 };
 
 struct Paragraph {
     int alignment = 0;  // 0 left, 1 right, 2 centred, anything else: none

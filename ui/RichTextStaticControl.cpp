@@ -67,7 +67,8 @@ GtkTextTag* CRichTextStaticControl::Tag(const std::string& name)
         g_object_set(tag, "underline", PANGO_UNDERLINE_SINGLE, nullptr);
     } else if (name == "left" || name == "right" || name == "centre") {
         g_object_set(tag, "justification",
-                     name == "left" ? GTK_JUSTIFY_LEFT : name == "right" ? GTK_JUSTIFY_RIGHT : GTK_JUSTIFY_CENTER,
+                     name == "left" ? GTK_JUSTIFY_LEFT : name == "right" ? GTK_JUSTIFY_RIGHT
+                                                                         : GTK_JUSTIFY_CENTER,
                      nullptr);
     }
     return tag;
@@ -134,7 +135,8 @@ void CRichTextStaticControl::SetContent(const std::vector<rtf::Paragraph>& parag
         const auto& paragraph = paragraphs[p];
         const int alignment = paragraph.alignment;
         GtkTextTag* paragraphTag = alignment == 0 ? Tag("left") : alignment == 1 ? Tag("right")
-                                 : alignment == 2 ? Tag("centre") : nullptr;
+                                                              : alignment == 2   ? Tag("centre")
+                                                                                 : nullptr;
         const int paragraphStart = m_count;
         for (const auto& item : paragraph.items) {
             const int before = m_count;

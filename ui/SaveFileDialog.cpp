@@ -81,7 +81,8 @@ private:
 int FileDialog::DoModal(GtkWindow* owner)
 {
     const bool save = !m_open;
-    const std::string title = !m_title.empty() ? m_title : save ? "Save As" : "Open";
+    const std::string title = !m_title.empty() ? m_title : save ? "Save As"
+                                                                : "Open";
     GtkWidget* dialog = gtk_file_chooser_dialog_new(title.c_str(), owner,
                                                     save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
                                                     "_Cancel", GTK_RESPONSE_CANCEL, save ? "_Save" : "_Open",

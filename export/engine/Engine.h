@@ -22,4 +22,4 @@ void DiscardUnfinishedSaves() noexcept;
 // its own folder first.
 void RemoveStaleSaveFiles(const std::filesystem::path& folder) noexcept;
 
-} // namespace engine
+}  // namespace engine

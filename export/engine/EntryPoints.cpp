@@ -11,4 +11,4 @@ void DiscardUnfinishedSaves() noexcept { detail::DiscardUnfinishedSaves(); }
 
 void RemoveStaleSaveFiles(const std::filesystem::path& folder) noexcept { detail::RemoveStaleSaveFiles(folder); }
 
-} // namespace engine
+}  // namespace engine

@@ -21,8 +21,8 @@
 using namespace app;
 
 namespace fs = std::filesystem;
-using testsupport::ScratchFolder;
 using testsupport::ReadFileBytes;
+using testsupport::ScratchFolder;
 using namespace std::chrono_literals;
 
 namespace {
@@ -56,7 +56,7 @@ BatchJob SlowFirstJob(const fs::path& src)
                 break;
             }
         }
-        return RunConversionJob(source, work, out, SaveServices {{}, turns});
+        return RunConversionJob(source, work, out, SaveServices{{}, turns});
     };
 }
 
@@ -77,8 +77,8 @@ TEST(BatchJobs, ParallelRunEqualsSequentialRun)
     std::ofstream(src / "d" / "notes.txt") << "text";
     WriteTestBook(src / "c" / "crash.mordx", 1);
 
-    RunBatch(src.string(), (dir / "one").string(), SlowFirstJob(src), BatchOptions {1});
-    RunBatch(src.string(), (dir / "four").string(), SlowFirstJob(src), BatchOptions {4});
+    RunBatch(src.string(), (dir / "one").string(), SlowFirstJob(src), BatchOptions{1});
+    RunBatch(src.string(), (dir / "four").string(), SlowFirstJob(src), BatchOptions{4});
     const auto sequential = Tree(dir / "one"), parallel = Tree(dir / "four");
     EXPECT_EQ(sequential.size(), 7u);  // six presentations and the log
     EXPECT_TRUE(sequential == parallel);
@@ -102,7 +102,7 @@ TEST(BatchJobs, HangingBookDoesNotHoldUpTheOthers)
         std::ofstream(out / (source.stem().string() + ".out")) << "converted";
         return out / (source.stem().string() + ".out");
     };
-    std::thread run([&] { RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {2, 6s}); });
+    std::thread run([&] { RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions{2, 6s}); });
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     auto othersDone = [&] {
         for (const char* name : {"a", "b", "c", "d", "e"})
@@ -135,17 +135,19 @@ TEST(BatchJobs, OneSaveDialogAtATime)
         recording::Recorder recorder;
         recorder.Fail("SaveAs", engine::E_FAIL);
         recorder.Fail("SaveAsReplacing", engine::E_FAIL);
-        SavePresentation(*recording::MakePresentation(recorder), source, out, [record](const fs::path&, const SaveFailure&) {
-            const int fd = ::open(record.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0600);
-            [[maybe_unused]] auto written = ::write(fd, "(", 1);
-            std::this_thread::sleep_for(100ms);
-            written = ::write(fd, ")", 1);
-            ::close(fd);
-            return std::optional<fs::path>();
-        }, turns);
+        SavePresentation(
+            *recording::MakePresentation(recorder), source, out, [record](const fs::path&, const SaveFailure&) {
+                const int fd = ::open(record.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0600);
+                [[maybe_unused]] auto written = ::write(fd, "(", 1);
+                std::this_thread::sleep_for(100ms);
+                written = ::write(fd, ")", 1);
+                ::close(fd);
+                return std::optional<fs::path>();
+            },
+            turns);
         return fs::path();
     };
-    RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {4});
+    RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions{4});
     EXPECT_EQ(ReadFileBytes(record), "()()()()");
 }
 
@@ -164,13 +166,13 @@ TEST_P(OutputNameKeyTest, StripsNumberEndings)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, OutputNameKeyTest,
-                         ::testing::Values(KeyCase {"/a/Lesson.mordx", "Lesson"},
-                                           KeyCase {"/a/Lesson (2).mordx", "Lesson"},
-                                           KeyCase {"/a/Lesson (2) (13).mordx", "Lesson"},
-                                           KeyCase {"/a/Lesson(2).mordx", "Lesson(2)"},
-                                           KeyCase {"/a/Lesson (x).mordx", "Lesson (x)"},
-                                           KeyCase {"/a/ (2).b.mordx", " (2).b"}),
-    [](const auto& info) { return testnames::Name(info.param.source, info.index); });
+                         ::testing::Values(KeyCase{"/a/Lesson.mordx", "Lesson"},
+                                           KeyCase{"/a/Lesson (2).mordx", "Lesson"},
+                                           KeyCase{"/a/Lesson (2) (13).mordx", "Lesson"},
+                                           KeyCase{"/a/Lesson(2).mordx", "Lesson(2)"},
+                                           KeyCase{"/a/Lesson (x).mordx", "Lesson (x)"},
+                                           KeyCase{"/a/ (2).b.mordx", " (2).b"}),
+                         [](const auto& info) { return testnames::Name(info.param.source, info.index); });
 
 struct JobsCase {
     std::vector<std::string> arguments;
@@ -199,19 +201,19 @@ TEST_P(ParseJobsTest, ReadsTheOptionsAnywhereAfterSilent)
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ParseJobsTest,
-    ::testing::Values(JobsCase {{"--silent", "s", "o", "--jobs", "4"}, 4}, JobsCase {{"--silent", "s", "o"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs"}, 0}, JobsCase {{"--silent", "s", "o", "--jobs", "0"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs", "-2"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs", "3x"}, 0},
-                      JobsCase {{"--silent", "s", "o", "-j", "3"}, 0},
-                      JobsCase {{"--silent", "s", "o", "--jobs", "100000"}, 128},
-                      JobsCase {{"--silent", "s", "o", "--jobs=3"}, 3},
-                      JobsCase {{"--silent", "s", "o", "--resume", "--jobs", "2"}, 2, true},
-                      JobsCase {{"--silent", "s", "o", "--jobs=5", "--resume"}, 5, true},
-                      JobsCase {{"--silent", "s", "o", "--resume"}, 0, true},
-                      JobsCase {{"--silent", "--jobs", "2", "s", "o"}, 2},
-                      JobsCase {{"--silent", "--resume", "--jobs=6", "s", "o"}, 6, true},
-                      JobsCase {{"--silent", "s", "--jobs", "7", "o", "--resume"}, 7, true}),
+    ::testing::Values(JobsCase{{"--silent", "s", "o", "--jobs", "4"}, 4}, JobsCase{{"--silent", "s", "o"}, 0},
+                      JobsCase{{"--silent", "s", "o", "--jobs"}, 0}, JobsCase{{"--silent", "s", "o", "--jobs", "0"}, 0},
+                      JobsCase{{"--silent", "s", "o", "--jobs", "-2"}, 0},
+                      JobsCase{{"--silent", "s", "o", "--jobs", "3x"}, 0},
+                      JobsCase{{"--silent", "s", "o", "-j", "3"}, 0},
+                      JobsCase{{"--silent", "s", "o", "--jobs", "100000"}, 128},
+                      JobsCase{{"--silent", "s", "o", "--jobs=3"}, 3},
+                      JobsCase{{"--silent", "s", "o", "--resume", "--jobs", "2"}, 2, true},
+                      JobsCase{{"--silent", "s", "o", "--jobs=5", "--resume"}, 5, true},
+                      JobsCase{{"--silent", "s", "o", "--resume"}, 0, true},
+                      JobsCase{{"--silent", "--jobs", "2", "s", "o"}, 2},
+                      JobsCase{{"--silent", "--resume", "--jobs=6", "s", "o"}, 6, true},
+                      JobsCase{{"--silent", "s", "--jobs", "7", "o", "--resume"}, 7, true}),
     [](const auto& info) {
         std::string words = AfterSilent(info.param);
         for (auto at = words.find("--"); at != std::string::npos; at = words.find("--"))

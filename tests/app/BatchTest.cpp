@@ -20,8 +20,8 @@
 using namespace app;
 
 namespace fs = std::filesystem;
-using testsupport::ScratchFolder;
 using testsupport::ReadFileBytes;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -73,9 +73,10 @@ TEST(Batch, LogsFailuresAndGoesOn)
     const auto logs = Logs(dir / "out" / "deep");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(ReadFileBytes(logs[0]), "Start processing. 3 files\r\n"
-                             "Error during processing file - " + (dir / "src" / "sub" / "bad.txt").string() + "\r\n"
-                             "\tError description: (class UnknownFileTypeError) not a book package\r\n"
-                             "Processing finished\r\n");
+                                      "Error during processing file - "
+                                          + (dir / "src" / "sub" / "bad.txt").string() + "\r\n"
+                                                                                         "\tError description: (class UnknownFileTypeError) not a book package\r\n"
+                                                                                         "Processing finished\r\n");
 }
 
 TEST(Batch, CrashingBookIsLoggedAndRunContinues)
@@ -167,16 +168,17 @@ TEST(Batch, UnreadableFoldersAreLoggedAndTheWalkGoesOn)
             throw fs::filesystem_error("cannot read", folder, std::make_error_code(std::errc::io_error));
     };
     ::testing::internal::CaptureStderr();
-    RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob, BatchOptions {1, std::chrono::minutes(1), false, reader});
+    RunBatch((dir / "src").string(), (dir / "out").string(), FakeJob, BatchOptions{1, std::chrono::minutes(1), false, reader});
     const std::string errors = ::testing::internal::GetCapturedStderr();
     for (const char* name : {"a.out", "b.out", "c.out"})
         EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
     const std::string log = ReadFileBytes(Logs(dir / "out").at(0));
     EXPECT_EQ(log.rfind("Start processing. 3 files\r\n", 0), 0u) << log;
-    for (const auto& [folder, reason] : {std::pair {"locked", "Permission denied"}, std::pair {"half", "Input/output error"}}) {
+    for (const auto& [folder, reason] : {std::pair{"locked", "Permission denied"}, std::pair{"half", "Input/output error"}}) {
         EXPECT_NE(log.find("Error during processing file - " + (dir / "src" / folder).string()
                            + "\r\n\tError description: (unreadable folder) the folder cannot be read: " + reason + "\r\n"),
-                  std::string::npos) << log;
+                  std::string::npos)
+            << log;
         EXPECT_NE(errors.find((dir / "src" / folder).string() + "\" cannot be read: " + reason), std::string::npos) << errors;
     }
 }
@@ -195,7 +197,8 @@ TEST(Batch, NamesAreEscapedInTheLogAndTheRecord)
     EXPECT_TRUE(unicode::IsValidUtf8(log));
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
     EXPECT_NE(log.find("- " + (dir / "src").string() + "/bad\\x0AError during processing file - x\\x0D\r\n"),
-              std::string::npos) << log;
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("/bad\\xFF\\x09name\r\n"), std::string::npos) << log;
     const std::string record = ReadFileBytes(dir / "out" / ("converted" + Logs(dir / "out").at(0).stem().string().substr(3) + ".tsv"));
     EXPECT_EQ(record, lineescaping::Escape((dir / "src" / "good\nbook.mordx").string()) + "\t"
@@ -214,9 +217,9 @@ std::string RunBatchOnFullDisk(const fs::path& source, const fs::path& output, r
     if (pid == 0) {
         ::dup2(fds[1], STDERR_FILENO);
         ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit {bytes, bytes};
+        const rlimit limit{bytes, bytes};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        RunBatch(source.string(), output.string(), FakeJob, BatchOptions {1});
+        RunBatch(source.string(), output.string(), FakeJob, BatchOptions{1});
         ::_exit(0);
     }
     ::close(fds[1]);
@@ -258,11 +261,11 @@ TEST(Batch, ResumeSkipsRecordedBooks)
         AppendCall(dir / "calls", source);
         return FakeJob(source, work, out);
     };
-    RunBatch((dir / "src").string(), (dir / "out").string(), counting, BatchOptions {2});
+    RunBatch((dir / "src").string(), (dir / "out").string(), counting, BatchOptions{2});
     fs::remove(dir / "out" / "b.out");
     dir.Write("src/d.mordx", "x");
     dir.Write("calls", "");
-    BatchOptions resume {2};
+    BatchOptions resume{2};
     resume.resume = true;
     RunBatch((dir / "src").string(), (dir / "out").string(), counting, resume);
     std::string second = ReadFileBytes(dir / "calls");
@@ -272,7 +275,7 @@ TEST(Batch, ResumeSkipsRecordedBooks)
     EXPECT_EQ(ReadFileBytes(dir / "calls"), "");
     // Into the source folder itself: the presentations written are no books
     // to convert either.
-    RunBatch((dir / "src").string(), (dir / "src").string(), counting, BatchOptions {2});
+    RunBatch((dir / "src").string(), (dir / "src").string(), counting, BatchOptions{2});
     dir.Write("calls", "");
     RunBatch((dir / "src").string(), (dir / "src").string(), counting, resume);
     // (Logs and records are files too; without a screen the job sees them.)
@@ -293,13 +296,15 @@ TEST(Batch, NonPackagesCostNoProcess)
         AppendCall(dir / "calls", source);
         return FakeJob(source, work, out);
     };
-    RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions {1}, false, ScreenNonPackage);
+    RunBatch((dir / "src").string(), (dir / "out").string(), job, BatchOptions{1}, false, ScreenNonPackage);
     EXPECT_EQ(ReadFileBytes(dir / "calls"), "empty.mordx;");
     const std::string log = ReadFileBytes(Logs(dir / "out").at(0));
     EXPECT_NE(log.find("notes.txt\r\n\tError description: (class UnknownFileTypeError) not a zip archive\r\n"),
-              std::string::npos) << log;
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("broken.mordx\r\n\tError description: (class FileCorruptedError) not a zip archive\r\n"),
-              std::string::npos) << log;
+              std::string::npos)
+        << log;
 }
 
 struct ScreenCase {
@@ -334,15 +339,8 @@ TEST_P(PackageScreenTest, SaysWhatTheJobSays)
 
 const std::string kEndRecord = std::string("PK\x05\x06", 4) + std::string(18, '\0');
 
-INSTANTIATE_TEST_SUITE_P(Files, PackageScreenTest, ::testing::Values(
-    ScreenCase{"text.txt", "some text", true},
-    ScreenCase{"text.mordx", "some text", true},
-    ScreenCase{"empty.mordx", "", true},
-    ScreenCase{"truncated.mordx", std::string("PK\x03\x04", 4) + std::string(100, 'x'), true},
-    ScreenCase{"no_entries.mordx", kEndRecord, false},
-    ScreenCase{"end_record_deep_in_a_comment.txt", std::string(1000, 'x') + kEndRecord + std::string(60000, 'c'), false},
-    ScreenCase{"end_record_too_far.txt", kEndRecord + std::string(70000, 'c'), true}),
-    [](const auto& info) { return testnames::Name(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, PackageScreenTest, ::testing::Values(ScreenCase{"text.txt", "some text", true}, ScreenCase{"text.mordx", "some text", true}, ScreenCase{"empty.mordx", "", true}, ScreenCase{"truncated.mordx", std::string("PK\x03\x04", 4) + std::string(100, 'x'), true}, ScreenCase{"no_entries.mordx", kEndRecord, false}, ScreenCase{"end_record_deep_in_a_comment.txt", std::string(1000, 'x') + kEndRecord + std::string(60000, 'c'), false}, ScreenCase{"end_record_too_far.txt", kEndRecord + std::string(70000, 'c'), true}),
+                         [](const auto& info) { return testnames::Name(info.param.name); });
 
 TEST(MakeUniqueFileName, CountsUpPastTakenNames)
 {

@@ -31,7 +31,9 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"empty", "", {}},
         SplitCase{"only_blanks", " \t  ", {}},
         SplitCase{"words", "a bc  d", {"a", "bc", "d"}},
-        SplitCase{"tabs_and_controls_separate", "a\tb\x01" "c", {"a", "b", "c"}},
+        SplitCase{"tabs_and_controls_separate", "a\tb\x01"
+                                                "c",
+                  {"a", "b", "c"}},
         SplitCase{"quoted_spaces_stay", "\"C:\\My Books\\a.mordx\" x", {"C:\\My Books\\a.mordx", "x"}},
         SplitCase{"unquoted_path_with_spaces_splits", "My Books/a.mordx", {"My", "Books/a.mordx"}},
         SplitCase{"empty_quotes_give_empty_argument", "\"\"", {""}},
@@ -41,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"quoted_part_after_word", "x\"y\"", {"x y "}},
         SplitCase{"quote_ends_token_without_blank", "\"a\"b", {"a", "b"}},
         SplitCase{"unterminated_quote_dropped", "a \"b c", {"a"}},
-        SplitCase{"utf8_is_ordinary", "\xD0\xBC\xD0\xB8\xD1\x80 \"\xE4\xB8\xAD \xE6\x96\x87\"",
-                  {"\xD0\xBC\xD0\xB8\xD1\x80", "\xE4\xB8\xAD \xE6\x96\x87"}},
+        SplitCase{"utf8_is_ordinary", "\xD0\xBC\xD0\xB8\xD1\x80 \"\xE4\xB8\xAD \xE6\x96\x87\"", {"\xD0\xBC\xD0\xB8\xD1\x80", "\xE4\xB8\xAD \xE6\x96\x87"}},
         SplitCase{"silent_batch", "--silent src out", {"--silent", "src", "out"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -100,13 +101,10 @@ TEST_P(BatchFoldersTest, AreTheArgumentsThatAreNoOptions)
 INSTANTIATE_TEST_SUITE_P(
     Rules, BatchFoldersTest,
     ::testing::Values(FoldersCase{"after_silent", {"--silent", "src", "out"}, {"src", "out"}, {}},
-                      FoldersCase{"options_first", {"--silent", "--jobs", "2", "--resume", "src", "out"},
-                                  {"src", "out"}, {}},
-                      FoldersCase{"options_between", {"--silent", "src", "--jobs=2", "out", "--resume"},
-                                  {"src", "out"}, {}},
+                      FoldersCase{"options_first", {"--silent", "--jobs", "2", "--resume", "src", "out"}, {"src", "out"}, {}},
+                      FoldersCase{"options_between", {"--silent", "src", "--jobs=2", "out", "--resume"}, {"src", "out"}, {}},
                       FoldersCase{"jobs_takes_the_next_argument", {"--silent", "--jobs", "src", "out"}, {"out"}, {}},
-                      FoldersCase{"unknown_options_skipped", {"--silent", "-v", "src", "--x", "out"}, {"src", "out"},
-                                  {"-v", "--x"}},
+                      FoldersCase{"unknown_options_skipped", {"--silent", "-v", "src", "--x", "out"}, {"src", "out"}, {"-v", "--x"}},
                       FoldersCase{"extra_folders_kept", {"--silent", "a", "b", "c"}, {"a", "b", "c"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -21,7 +21,9 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-enum class Outcome { Converted, UnknownFileType, FileCorrupted };
+enum class Outcome { Converted,
+                     UnknownFileType,
+                     FileCorrupted };
 
 // Opens no book, or fails as told.
 class FakeOpener final : public BookOpener {

@@ -77,4 +77,4 @@ TEST(UsageText, NamesEveryOptionTheExitStatusAndTheManual)
         EXPECT_NE(UsageText().find(text), std::string::npos) << text;
 }
 
-}
+}  // namespace

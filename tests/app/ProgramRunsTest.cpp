@@ -22,7 +22,7 @@ struct Launch {
     std::vector<std::string> arguments;
     fs::path tmp;
     int standardOutput = -1;  // /dev/null unless given
-    int standardError = -1;   // /dev/null unless given
+    int standardError = -1;  // /dev/null unless given
     bool ownProcessGroup = false;
     rlim_t addressSpace = RLIM_INFINITY;
 };
@@ -41,10 +41,10 @@ pid_t Start(const Launch& launch)
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(launch.standardOutput >= 0 ? launch.standardOutput : null, STDOUT_FILENO);
     ::dup2(launch.standardError >= 0 ? launch.standardError : null, STDERR_FILENO);
-    const rlimit limit {launch.addressSpace, launch.addressSpace};
+    const rlimit limit{launch.addressSpace, launch.addressSpace};
     ::setrlimit(RLIMIT_AS, &limit);
     const std::string program = TRALVEX_BINARY_DIR "/tralvex";
-    std::vector<char*> argv {const_cast<char*>(program.c_str())};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& a : launch.arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -180,7 +180,7 @@ TEST_P(Interrupted, SingleFileLeavesNothingBehind)
     if (left.size() == 2) {
         EXPECT_EQ(SlideCount(dir / "books" / "big.pptx"), 4);
     } else {
-        EXPECT_EQ(left, std::vector<std::string> {"big.mordx"});
+        EXPECT_EQ(left, std::vector<std::string>{"big.mordx"});
     }
 }
 
@@ -191,7 +191,7 @@ Launch LibraryBatch(const ScratchFolder& dir, int books)
     fs::create_directories(dir / "src");
     for (int i = 0; i < books; ++i)
         WriteTestBook(dir / "src" / ("book" + std::to_string(i) + ".mordx"), 2, 1500);
-    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
+    Launch launch{{"--silent", (dir / "src").string(), (dir / "out").string(), "--jobs", "2"}, dir / "tmp"};
     launch.ownProcessGroup = true;
     return launch;
 }
@@ -262,17 +262,17 @@ TEST_P(Killed, BatchThenResumedConvertsEveryBookOnce)
 
 INSTANTIATE_TEST_SUITE_P(
     Points, Interrupted,
-    ::testing::Values(InterruptCase {"SIGINT_while_unpacking", SIGINT, "unpacking"},
-                      InterruptCase {"SIGTERM_while_saving", SIGTERM, "saving"},
-                      InterruptCase {"SIGHUP_while_saving", SIGHUP, "saving"},
-                      InterruptCase {"SIGTERM_at_start", SIGTERM, "0"},
-                      InterruptCase {"SIGINT_after_150ms", SIGINT, "150"}),
+    ::testing::Values(InterruptCase{"SIGINT_while_unpacking", SIGINT, "unpacking"},
+                      InterruptCase{"SIGTERM_while_saving", SIGTERM, "saving"},
+                      InterruptCase{"SIGHUP_while_saving", SIGHUP, "saving"},
+                      InterruptCase{"SIGTERM_at_start", SIGTERM, "0"},
+                      InterruptCase{"SIGINT_after_150ms", SIGINT, "150"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Points, Killed,
-    ::testing::Values(InterruptCase {"while_saving", SIGKILL, "saving"}, InterruptCase {"at_start", SIGKILL, "0"},
-                      InterruptCase {"after_150ms", SIGKILL, "150"}),
+    ::testing::Values(InterruptCase{"while_saving", SIGKILL, "saving"}, InterruptCase{"at_start", SIGKILL, "0"},
+                      InterruptCase{"after_150ms", SIGKILL, "150"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The interruption cleanup needs a thread; a tight memory limit must not
@@ -285,7 +285,7 @@ TEST(ProgramRuns, TightAddressSpaceLimitIsNoCrash)
     ScratchFolder dir;
     fs::create_directories(dir / "src");
     WriteTestBook(dir / "src" / "book.mordx", 1);
-    Launch launch {{"--silent", (dir / "src").string(), (dir / "out").string()}, dir / "tmp"};
+    Launch launch{{"--silent", (dir / "src").string(), (dir / "out").string()}, dir / "tmp"};
     launch.addressSpace = 128 << 20;
     const int status = Wait(Start(launch));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;

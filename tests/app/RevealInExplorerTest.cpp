@@ -81,7 +81,9 @@ private:
                 self->startupId = id;
                 g_dbus_method_invocation_return_value(invocation, nullptr);
             },
-            nullptr, nullptr, {}};
+            nullptr,
+            nullptr,
+            {}};
         g_dbus_connection_register_object(bus, "/org/freedesktop/FileManager1", info->interfaces[0], &vtable, this,
                                           nullptr, nullptr);
         GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -246,8 +248,7 @@ protected:
             }
         }
         std::smatch match;
-        const bool made
-            = std::regex_match(id, match, std::regex("tralvex-" + std::to_string(::getpid()) + "_TIME([0-9]+)"));
+        const bool made = std::regex_match(id, match, std::regex("tralvex-" + std::to_string(::getpid()) + "_TIME([0-9]+)"));
         const unsigned long time = made ? std::stoul(match[1]) : 0;
         std::fprintf(stderr, "id '%s', server time %lu to %lu\n", id.c_str(), before, after);
         std::_Exit(made && before <= time && time <= after ? 0 : 1);

@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                    []() -> fs::path { throw FileCorruptedError("16.0, Build: 1 64-bit"); },
                    {"corrupted:16.0, Build: 1 64-bit"}},
         SingleCase{"anything_else_is_corrupted_without_description",
-                   []() -> fs::path { throw std::runtime_error("x"); }, {"corrupted:"}}),
+                   []() -> fs::path { throw std::runtime_error("x"); },
+                   {"corrupted:"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SingleFileMode, MissingPathDoesNothing)

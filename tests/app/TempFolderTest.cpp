@@ -33,7 +33,7 @@ struct FakeTicks {
 TEST(TempFolderNaming, FreePrefixIsUsedWithoutNumber)
 {
     ScratchFolder dir;
-    FakeTicks ticks {500};
+    FakeTicks ticks{500};
     TempFolder folder;
     folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo").string());
@@ -47,7 +47,7 @@ TEST(TempFolderNaming, TakenNamesCountUpFromTickCount)
     fs::create_directory(dir / "ravelo");
     fs::create_directory(dir / "ravelo500");
     WriteFileBytes(dir / "ravelo501", "x");  // a file in the way fails creation; the next name follows
-    FakeTicks ticks {500};
+    FakeTicks ticks{500};
     TempFolder folder;
     folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo502").string());
@@ -58,7 +58,7 @@ TEST(TempFolderNaming, FileNamedLikePrefixIsSkipped)
 {
     ScratchFolder dir;
     WriteFileBytes(dir / "ravelo", "x");
-    FakeTicks ticks {7};
+    FakeTicks ticks{7};
     TempFolder folder;
     folder.Create(dir.Path().string(), "ravelo", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "ravelo7").string());
@@ -69,7 +69,7 @@ TEST(TempFolderNaming, EmptyPrefixAndSuffixUseTickCountFirst)
 {
     ScratchFolder dir;
     fs::create_directory(dir / "4294967295");
-    FakeTicks ticks {4294967295u};
+    FakeTicks ticks{4294967295u};
     TempFolder folder;
     folder.Create(dir.Path().string(), "", "", 10000, ticks.Source());
     EXPECT_EQ(folder.GetPath(), (dir / "0").string());  // 32-bit counter wraps
@@ -89,7 +89,7 @@ TEST(TempFolderNaming, BudgetExhaustedThrowsUtilityError)
     fs::create_directory(dir / "p");
     for (int i = 10; i < 13; ++i)
         fs::create_directory(dir / std::string("p").append(std::to_string(i)));
-    FakeTicks ticks {10};
+    FakeTicks ticks{10};
     TempFolder folder;
     // Budget 2 means four attempts: "p", "p10", "p11", "p12".
     try {
@@ -220,7 +220,7 @@ TEST(StaleWorkingFolders, OnlyFoldersNobodyHoldsAreRemoved)
     for (const auto& e : fs::directory_iterator(dir.Path()))
         left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string> {"file", "ravelo"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"file", "ravelo"}));
 }
 
 }  // namespace

@@ -63,12 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
         NoteCase{"newline_in_name_stays_one_line", {"a\nb"}, {"no such file: a\\x0Ab"}},
         NoteCase{"unknown_option", {"--bogus"}, {"unknown option --bogus"}},
         NoteCase{"dash_file_is_a_book", {"-x"}, {}},
-        NoteCase{"second_book", {"book.mordx", "b.mordx"},
-                 {"only the first book is converted; for several, use --silent"}},
+        NoteCase{"second_book", {"book.mordx", "b.mordx"}, {"only the first book is converted; for several, use --silent"}},
         NoteCase{"second_book_of_missing_first", {"a.mordx", "b.mordx"}, {"no such file: a.mordx"}},
         NoteCase{"silent_alone", {"--silent"}, {"--silent needs two folders: SOURCE OUTPUT"}},
-        NoteCase{"silent_one_folder", {"--silent", "--jobs", "2", "lib"},
-                 {"--silent needs two folders: SOURCE OUTPUT"}},
+        NoteCase{"silent_one_folder", {"--silent", "--jobs", "2", "lib"}, {"--silent needs two folders: SOURCE OUTPUT"}},
         NoteCase{"batch", {"--silent", "lib", "out"}, {}},
         NoteCase{"batch_options_first", {"--silent", "--jobs", "2", "--resume", "lib", "out"}, {}},
         NoteCase{"batch_jobs_between", {"--silent", "lib", "--jobs=128", "out"}, {}},
@@ -82,10 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         NoteCase{"jobs_empty_value", {"--silent", "lib", "out", "--jobs="}, {kJobs}},
         NoteCase{"jobs_too_many", {"--silent", "lib", "out", "--jobs=129"}, {kJobs + ": 129"}},
         NoteCase{"unknown_batch_option", {"--silent", "--bogus", "lib", "out"}, {"unknown option --bogus"}},
-        NoteCase{"third_folder", {"--silent", "lib", "out", "more"},
-                 {"only SOURCE and OUTPUT are used; ignored: more"}},
-        NoteCase{"every_mistake_its_line", {"--silent", "-y", "nosuch", "--jobs", "0", "book.mordx"},
-                 {"unknown option -y", kJobs + ": 0", "no such folder: nosuch", "not a folder: book.mordx"}}),
+        NoteCase{"third_folder", {"--silent", "lib", "out", "more"}, {"only SOURCE and OUTPUT are used; ignored: more"}},
+        NoteCase{"every_mistake_its_line", {"--silent", "-y", "nosuch", "--jobs", "0", "book.mordx"}, {"unknown option -y", kJobs + ": 0", "no such folder: nosuch", "not a folder: book.mordx"}}),
     testnames::ByName());
 
 TEST(WriteCommandLineNotes, OnlyOnATerminalEachOnItsLine)
@@ -128,7 +124,7 @@ std::string StandardError(const Args& arguments, const fs::path& folder, bool te
         ::close(reader);
         if (::chdir(folder.c_str()) != 0)
             ::_exit(126);
-        std::vector<char*> argv {const_cast<char*>(program.c_str())};
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : arguments)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

@@ -58,16 +58,16 @@ inline void WriteTestBook(const std::filesystem::path& path, int pages, unsigned
     std::string xml = "<book pageAspectRatio=\"1.4143\">";
     for (int page = 0; page < pages; ++page) {
         xml += "<page pageType=\"whiteSheet\"><background><fillColor color=\"" + std::to_string(page * 40000 + 5)
-             + "\"/></background><content>";
+               + "\"/></background><content>";
         if (picturePixels != 0)
             xml += "<pictureObject x=\"0.1\" y=\"0.1\" width=\"0.5\" height=\"0.5\" path=\"" + pictureName(page)
-                 + "\"/>";
+                   + "\"/>";
         xml += "<textObject x=\"0.1\" y=\"0.7\" width=\"0.8\" height=\"0.2\"><htmlText>&lt;p&gt;&lt;font "
                "size=\"20\"&gt;page "
-             + std::to_string(page + 1) + "&lt;/font&gt;&lt;/p&gt;</htmlText></textObject></content></page>";
+               + std::to_string(page + 1) + "&lt;/font&gt;&lt;/p&gt;</htmlText></textObject></content></page>";
     }
     xml += "</book>";
-    std::vector<std::pair<std::string, std::string>> entries {{"book", xml}};
+    std::vector<std::pair<std::string, std::string>> entries{{"book", xml}};
     for (int page = 0; picturePixels != 0 && page < (picturePerPage ? pages : 1); ++page)
         entries.emplace_back(pictureName(page), NoiseBmp(picturePixels, picturePixels, picturePixels + page));
 

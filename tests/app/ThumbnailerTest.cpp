@@ -57,21 +57,25 @@ std::string QuadrantsBmp()
         if (x < 10 || y < 10 || x >= 190 || y >= 150)
             return 0x202020;
         const bool right = x >= 100, bottom = y >= 80;
-        return !right && !bottom ? 0x0000E0 : right && !bottom ? 0x00C000 : !right ? 0xE00000 : 0x00E0E0;
+        return !right && !bottom ? 0x0000E0 : right && !bottom ? 0x00C000
+                                          : !right             ? 0xE00000
+                                                               : 0x00E0E0;
     });
 }
 
 std::string Page(const std::string& background, const std::string& content)
 {
     return "<page pageType=\"whiteSheet\"><background>" + background + "</background><content>" + content
-         + "</content></page>";
+           + "</content></page>";
 }
 
 std::string Text(const std::string& geometry, const std::string& html)
 {
     std::string escaped;
     for (const char c : html)
-        escaped += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+        escaped += c == '<' ? "&lt;" : c == '>' ? "&gt;"
+                                   : c == '&'   ? "&amp;"
+                                                : std::string(1, c);
     return "<textObject " + geometry + "><htmlText>" + escaped + "</htmlText></textObject>";
 }
 
@@ -175,8 +179,8 @@ std::vector<std::string> Listing(const fs::path& folder)
 struct ArgumentCase {
     std::string name;
     std::vector<std::string> arguments;
-    int size;            // 0: refused
-    std::string input;   // the path the input names
+    int size;  // 0: refused
+    std::string input;  // the path the input names
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.name; }
@@ -340,9 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PageCoverDrawing,
     testing::Values(DrawnCase{0, {{0.95, 0.95, 0x3366CC}, {0.02, 0.5, 0x3366CC}}},
                     DrawnCase{2,
-                              {{0.28, 0.275, 0x0000E0}, {0.55, 0.49, 0x00E0E0}, {0.55, 0.2, 0x00C000},
-                               {0.28, 0.49, 0xE00000}, {0.16, 0.3, 0xFFFFFF}, {0.65, 0.3, 0xFFFFFF},
-                               {0.4, 0.6, 0xFFFFFF}}}),
+                              {{0.28, 0.275, 0x0000E0}, {0.55, 0.49, 0x00E0E0}, {0.55, 0.2, 0x00C000}, {0.28, 0.49, 0xE00000}, {0.16, 0.3, 0xFFFFFF}, {0.65, 0.3, 0xFFFFFF}, {0.4, 0.6, 0xFFFFFF}}}),
     [](const auto& info) { return CoverCases().at(info.param.cover).name; });
 
 // --- the desktop's machinery ------------------------------------------------
@@ -386,8 +388,7 @@ std::optional<Entry> FindThumbnailer(const std::vector<fs::path>& dataDirs, cons
 std::string Expand(const std::string& exec, int size, const fs::path& input, const fs::path& output)
 {
     std::unique_ptr<gchar, decltype(&g_free)> uri(g_filename_to_uri(input.c_str(), nullptr, nullptr), g_free);
-    const std::map<char, std::string> values{{'s', std::to_string(size)}, {'i', Quoted(input.string())},
-                                             {'u', Quoted(uri.get())}, {'o', Quoted(output.string())}, {'%', "%"}};
+    const std::map<char, std::string> values{{'s', std::to_string(size)}, {'i', Quoted(input.string())}, {'u', Quoted(uri.get())}, {'o', Quoted(output.string())}, {'%', "%"}};
     std::string line;
     for (std::size_t i = 0; i < exec.size(); ++i) {
         if (exec[i] == '%' && i + 1 < exec.size() && values.count(exec[i + 1]) != 0)

@@ -14,10 +14,12 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-std::string Page(const std::string& inner, const std::string& type = "whiteSheet") {
+std::string Page(const std::string& inner, const std::string& type = "whiteSheet")
+{
     return "<page pageType=\"" + type + "\"><background/>" + inner + "</page>";
 }
-std::string BookXml(const std::string& pages, const std::string& attributes = "") {
+std::string BookXml(const std::string& pages, const std::string& attributes = "")
+{
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<book" + attributes + ">" + pages + "</book>";
 }
 const std::string kText = "<textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\"><htmlText>&lt;p&gt;&lt;font&gt;a&lt;/font&gt;&lt;/p&gt;</htmlText></textObject>";
@@ -27,23 +29,27 @@ const std::string kText = "<textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\">
 class BookFixture : public ::testing::Test {
 protected:
     ScratchFolder dir;
-    Book Load(const std::string& xml) {
+    Book Load(const std::string& xml)
+    {
         dir.Write("book", xml);
         return Book(dir.Path());
     }
 };
 
-TEST_F(BookFixture, MissingDescriptionIsNotABook) {
+TEST_F(BookFixture, MissingDescriptionIsNotABook)
+{
     dir.Write("book.xml", BookXml(""));
     EXPECT_THROW(Book{dir.Path()}, bookparser::UnknownFileTypeError);
 }
 
-TEST_F(BookFixture, FolderNamedBookFailsToParse) {
+TEST_F(BookFixture, FolderNamedBookFailsToParse)
+{
     fs::create_directory(dir.Path() / "book");
     EXPECT_THROW(Book{dir.Path()}, xml_schema::parsing);
 }
 
-TEST_F(BookFixture, StructuralErrors) {
+TEST_F(BookFixture, StructuralErrors)
+{
     EXPECT_THROW(Load("<Book/>"), xml_schema::unexpected_element);
     EXPECT_THROW(Load("<book xmlns=\"urn:x\"/>"), xml_schema::unexpected_element);
     EXPECT_THROW(Load("<book>&undefined;</book>"), xml_schema::parsing);
@@ -65,8 +71,12 @@ TEST_F(BookFixture, StructuralErrors) {
                  xml_schema::not_derived);
 }
 
-TEST_F(BookFixture, PageSizes) {
-    struct Case { std::string attribute; int width, height; };
+TEST_F(BookFixture, PageSizes)
+{
+    struct Case {
+        std::string attribute;
+        int width, height;
+    };
     for (const Case& c : {Case{"", 424, 600}, Case{" pageAspectRatio=\"1.4143\"", 600, 424},
                           Case{" pageAspectRatio=\"0.8889\"", 476, 535}, Case{" pageAspectRatio=\"1\"", 504, 504},
                           Case{" pageAspectRatio=\"0.705\"", 424, 601}, Case{" pageAspectRatio=\"0\"", 424, 600},
@@ -79,12 +89,14 @@ TEST_F(BookFixture, PageSizes) {
     }
 }
 
-TEST_F(BookFixture, PagesBackgroundsAndMemberOrder) {
+TEST_F(BookFixture, PagesBackgroundsAndMemberOrder)
+{
     const Book book = Load(BookXml(
         "<page pageType=\"none\"><background/></page>"
         "<page pageType=\"cover\"><content/><background><texture id=\"bcover1\"/><fillColor color=\" 4294901760 \"/></background></page>"
         "<page pageType=\"whiteSheet\"><background><texture id=\"nope\"/></background></page>"
-        "<page pageType=\"whiteSheet\"><background/><background/><content>" + kText + "</content></page>",
+        "<page pageType=\"whiteSheet\"><background/><background/><content>"
+            + kText + "</content></page>",
         " pageAspectRatio=\"1\""));
     ASSERT_EQ(book.GetPageCount(), 3u);
     EXPECT_EQ(book.GetPage(0).GetFillColor(), 0xFFFF0000u);
@@ -96,12 +108,14 @@ TEST_F(BookFixture, PagesBackgroundsAndMemberOrder) {
     EXPECT_THROW(book.GetPage(3), std::out_of_range);
 }
 
-TEST_F(BookFixture, CrlfReadsLikeLf) {
+TEST_F(BookFixture, CrlfReadsLikeLf)
+{
     std::string xml = BookXml(Page("<content>" + kText + "</content>") + "\n" + Page(""));
     const Book lf = Load(xml);
     std::string crlf;
     for (char c : xml) {
-        if (c == '\n') crlf += '\r';
+        if (c == '\n')
+            crlf += '\r';
         crlf += c;
     }
     const Book withCr = Load(crlf);
@@ -110,7 +124,8 @@ TEST_F(BookFixture, CrlfReadsLikeLf) {
     EXPECT_EQ(text.GetFormattedText().GetPlainText(), "a");
 }
 
-TEST_F(BookFixture, ObjectsKindsAndGeometry) {
+TEST_F(BookFixture, ObjectsKindsAndGeometry)
+{
     dir.Write("img\\sub/a.png", "x");  // a file with a backslash in its name is not what is meant
     dir.Write("img/sub/a.png", "x");
     const Book book = Load(BookXml(Page(
@@ -121,7 +136,8 @@ TEST_F(BookFixture, ObjectsKindsAndGeometry) {
         "<pageObject x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>"
         "<pageObject xsi:type=\"CT_PictureObject\" x=\"0\" y=\"0\" width=\"1\" height=\"1\" path=\"missing.png\"><cropRect x=\"0\" y=\"0\" width=\"1\" height=\"1\"/></pageObject>"
         "<textObject xsi:type=\"CT_PictureObject\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>"
-        "<note/>" + kText + "</content>")));
+        "<note/>"
+        + kText + "</content>")));
     const bookparser::Page& page = book.GetPage(0);
     ASSERT_EQ(page.GetObjectCount(), 5u);  // plain pageObject skipped, objects after <note> ignored
 
@@ -158,7 +174,8 @@ TEST_F(BookFixture, ObjectsKindsAndGeometry) {
     EXPECT_THROW(page.GetObject(5), std::out_of_range);
 }
 
-TEST_F(BookFixture, PicturePathsOutsideThePackageAreMissing) {
+TEST_F(BookFixture, PicturePathsOutsideThePackageAreMissing)
+{
     ScratchFolder outside;
     outside.Write("secret.png", "x");
     fs::create_symlink(outside.Path() / "secret.png", dir.Path() / "link.png");
@@ -166,25 +183,27 @@ TEST_F(BookFixture, PicturePathsOutsideThePackageAreMissing) {
     for (const std::string& path : {escape, (outside.Path() / "secret.png").string(), std::string("/etc/passwd"),
                                     std::string("link.png"), std::string(""), std::string("."),
                                     std::string("C:\\x.png")}) {
-        const Book book = Load(BookXml(Page("<content><pictureObject x=\"0\" y=\"0\" width=\"1\" height=\"1\" path=\"" +
-                                            path + "\"/></content>")));
+        const Book book = Load(BookXml(Page("<content><pictureObject x=\"0\" y=\"0\" width=\"1\" height=\"1\" path=\"" + path + "\"/></content>")));
         EXPECT_TRUE(static_cast<const bookparser::PictureObject&>(book.GetPage(0).GetObject(0)).GetPath().empty())
             << path;
     }
 }
 
-TEST_F(BookFixture, HtmlErrorFailsTheBook) {
+TEST_F(BookFixture, HtmlErrorFailsTheBook)
+{
     EXPECT_THROW(Load(BookXml(Page("<content><textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\"><htmlText>&lt;p&gt;</htmlText></textObject></content>"))),
                  std::runtime_error);
 }
 
-TEST_F(BookFixture, SchemaLocationIsNotLoaded) {
+TEST_F(BookFixture, SchemaLocationIsNotLoaded)
+{
     const Book book = Load(
         "<book xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"file:///nonexistent/x.xsd\"/>");
     EXPECT_EQ(book.GetPageCount(), 0u);
 }
 
-TEST_F(BookFixture, ExternalEntityIsNotPulledIn) {
+TEST_F(BookFixture, ExternalEntityIsNotPulledIn)
+{
     const std::string doc =
         "<?xml version=\"1.0\"?><!DOCTYPE book [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
         "<book><page pageType=\"cover\"><background/><content><textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\">"
@@ -200,20 +219,22 @@ TEST_F(BookFixture, ExternalEntityIsNotPulledIn) {
     EXPECT_NO_THROW(Load("<?xml version=\"1.0\"?><!DOCTYPE book SYSTEM \"file:///nonexistent/book.dtd\"><book/>"));
 }
 
-TEST_F(BookFixture, EntityBombsFailFast) {
+TEST_F(BookFixture, EntityBombsFailFast)
+{
     std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE book [<!ENTITY l0 \"lollollollol\">";
     for (int i = 1; i <= 9; ++i) {
         laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
+        for (int j = 0; j < 10; ++j)
+            laughs += "&l" + std::to_string(i - 1) + ";";
         laughs += "\">";
     }
     laughs += "]><book title=\"&l9;\"/>";
     EXPECT_THROW(Load(laughs), xml_schema::parsing);
 
     // One big entity referenced many times.
-    std::string quadratic = "<?xml version=\"1.0\"?><!DOCTYPE book [<!ENTITY big \"" + std::string(200000, 'a') +
-                            "\">]><book title=\"";
-    for (int i = 0; i < 900; ++i) quadratic += "&big;";
+    std::string quadratic = "<?xml version=\"1.0\"?><!DOCTYPE book [<!ENTITY big \"" + std::string(200000, 'a') + "\">]><book title=\"";
+    for (int i = 0; i < 900; ++i)
+        quadratic += "&big;";
     quadratic += "\"/>";
     EXPECT_THROW(Load(quadratic), xml_schema::parsing);
 

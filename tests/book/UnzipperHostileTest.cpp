@@ -27,7 +27,6 @@ struct EscapeCase {
 
 void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name << (c.folder ? " (folder)" : ""); }
 
-
 class UnzipperEscapeTest : public UnzipperTest, public ::testing::WithParamInterface<EscapeCase> {};
 
 // The destination is nested two levels down so that "../.." names would land
@@ -66,7 +65,7 @@ TEST_F(UnzipperTest, DotComponentsStayInside)
 // the basic plane counts twice.
 TEST_F(UnzipperTest, EntryNameLengthIsLimited)
 {
-    const std::string e = "\xC3\xA9";          // é: one unit, two bytes
+    const std::string e = "\xC3\xA9";  // é: one unit, two bytes
     const std::string smile = "\xF0\x9F\x98\x80";  // two units, four bytes
     std::string part1, part2;
     for (int i = 0; i < 100; ++i)
@@ -182,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, UnzipperDeclaredSizeTest,
                                            DeclaredSizeCase{1 << 20, 70000, true, true},
                                            DeclaredSizeCase{1 << 20, 70000, false, false},
                                            DeclaredSizeCase{10, 1000, false, false}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.actual, "as", c.declared, c.crcOfDeclaredPrefix ? "prefix_crc" : "whole_crc"); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.actual, "as", c.declared, c.crcOfDeclaredPrefix ? "prefix_crc" : "whole_crc"); });
 
 TEST_F(UnzipperTest, EntryCountCapIsChecked)
 {

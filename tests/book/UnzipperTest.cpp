@@ -151,11 +151,24 @@ TEST_P(UnzipperNameTest, EntryIsWrittenUnderDecodedName)
 
 INSTANTIATE_TEST_SUITE_P(
     Names, UnzipperNameTest,
-    ::testing::Values(NameCase{"B\xC3\xBC" "cher/\xC3\xA9t\xC3\xA9.png", 0x0800, "B\xC3\xBC" "cher/\xC3\xA9t\xC3\xA9.png"},
+    ::testing::Values(NameCase{"B\xC3\xBC"
+                               "cher/\xC3\xA9t\xC3\xA9.png",
+                               0x0800, "B\xC3\xBC"
+                                       "cher/\xC3\xA9t\xC3\xA9.png"},
                       // The same bytes without the flag are two CP437 characters each.
-                      NameCase{"B\xC3\xBC" "cher", 0, "B\xE2\x94\x9C\xE2\x95\x9D" "cher"},
-                      NameCase{"\x81" "ber\\Stra\xE1" "e.png", 0, "\xC3\xBC" "ber/Stra\xC3\x9F" "e.png"},
-                      NameCase{"\xEF\xBB\xBF" "book", 0x0800, "book"},
+                      NameCase{"B\xC3\xBC"
+                               "cher",
+                               0, "B\xE2\x94\x9C\xE2\x95\x9D"
+                                  "cher"},
+                      NameCase{"\x81"
+                               "ber\\Stra\xE1"
+                               "e.png",
+                               0, "\xC3\xBC"
+                                  "ber/Stra\xC3\x9F"
+                                  "e.png"},
+                      NameCase{"\xEF\xBB\xBF"
+                               "book",
+                               0x0800, "book"},
                       NameCase{"bad\xFF.png", 0x0800, "bad\xEF\xBF\xBD.png"},
                       NameCase{"\xE6\x97\xA5\xE6\x9C\xAC.png", 0x0800, "\xE6\x97\xA5\xE6\x9C\xAC.png"}),
     [](const auto& info) { const auto& c = info.param; return testnames::Name(testnames::Readable(c.raw).substr(0, 32), c.flags ? "utf8" : "cp437"); });
@@ -178,9 +191,9 @@ TEST_P(DecodeZipEntryTextTest, Decodes)
 INSTANTIATE_TEST_SUITE_P(
     Texts, DecodeZipEntryTextTest,
     ::testing::Values(DecodeCase{"plain ASCII 123", false, "plain ASCII 123"},
-                      DecodeCase{"\x80\x9B\x9C\x9D", false, "\xC3\x87\xC2\xA2\xC2\xA3\xC2\xA5"},        // Ç¢£¥
-                      DecodeCase{"\xB0\xC9\xDB", false, "\xE2\x96\x91\xE2\x95\x94\xE2\x96\x88"},        // ░╔█
-                      DecodeCase{"\xE3\xEA\xFD\xFF", false, "\xCF\x80\xCE\xA9\xC2\xB2\xC2\xA0"},        // πΩ² nbsp
+                      DecodeCase{"\x80\x9B\x9C\x9D", false, "\xC3\x87\xC2\xA2\xC2\xA3\xC2\xA5"},  // Ç¢£¥
+                      DecodeCase{"\xB0\xC9\xDB", false, "\xE2\x96\x91\xE2\x95\x94\xE2\x96\x88"},  // ░╔█
+                      DecodeCase{"\xE3\xEA\xFD\xFF", false, "\xCF\x80\xCE\xA9\xC2\xB2\xC2\xA0"},  // πΩ² nbsp
                       DecodeCase{"\xEF\xBB\xBF\xEF\xBB\xBFx", true, "\xEF\xBB\xBFx"},  // only one mark is dropped
                       DecodeCase{"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},
                       DecodeCase{"", true, ""}),
@@ -235,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(Times, UnzipperTimeTest,
                          ::testing::Values(TimeCase{"UTC0", 0x4ECF6DAF, 1560606330},
                                            TimeCase{"XYZ-3", 0x4ECF6DAF, 1560606330 - 3 * 3600},
                                            TimeCase{"UTC0", 0x00210000, 315532800}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.zone, c.dosDateTime); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.zone, c.dosDateTime); });
 
 TEST_F(UnzipperTest, ExistingFilesAreReplaced)
 {

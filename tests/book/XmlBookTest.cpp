@@ -9,18 +9,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<xmlbook::Book> Read(const std::string& xml) {
+std::unique_ptr<xmlbook::Book> Read(const std::string& xml)
+{
     const testsupport::ScratchFolder folder("xmlbook");
     return bookparser::ReadBookDocument(folder.Write("book", xml));
 }
 
-const xmlbook::CT_TextObject& FirstText(const xmlbook::Book& book) {
+const xmlbook::CT_TextObject& FirstText(const xmlbook::Book& book)
+{
     return dynamic_cast<const xmlbook::CT_TextObject&>(book.page().front().content()->pageObject().front());
 }
 
 }  // namespace
 
-TEST(XmlBookTest, EmptyBookTakesDefaults) {
+TEST(XmlBookTest, EmptyBookTakesDefaults)
+{
     const auto book = Read("<book/>");
     EXPECT_TRUE(book->page().empty());
     EXPECT_TRUE(book->textures().empty());
@@ -28,7 +31,8 @@ TEST(XmlBookTest, EmptyBookTakesDefaults) {
     EXPECT_EQ(static_cast<float>(book->pageAspectRatio()), 0.7071f);
 }
 
-TEST(XmlBookTest, SimpleValues) {
+TEST(XmlBookTest, SimpleValues)
+{
     const auto book = Read(
         "<book title=\" T \"><page pageType=\"cover\"><background><fillColor color=\"16711680\"/>"
         "<texture id=\"{bcover1}\"/></background><content>"
@@ -48,7 +52,8 @@ TEST(XmlBookTest, SimpleValues) {
     EXPECT_EQ(text.htmlText(), "<p>x</p>");
 }
 
-TEST(XmlBookTest, EscapedAndCdataHtmlAreTheSame) {
+TEST(XmlBookTest, EscapedAndCdataHtmlAreTheSame)
+{
     const std::string head = "<book><page pageType=\"none\"><background/><content><textObject x=\"0\" y=\"0\" width=\"1\" height=\"1\"><htmlText>";
     const std::string tail = "</htmlText></textObject></content></page></book>";
     const auto escaped = Read(head + "&lt;p&gt;&lt;font&gt;a &amp;amp; b&lt;/font&gt;&lt;/p&gt;" + tail);
@@ -57,7 +62,8 @@ TEST(XmlBookTest, EscapedAndCdataHtmlAreTheSame) {
     EXPECT_EQ(FirstText(*cdata).htmlText(), "<p><font>a &amp; b</font></p>");
 }
 
-TEST(XmlBookTest, TexturesAreReadAndChecked) {
+TEST(XmlBookTest, TexturesAreReadAndChecked)
+{
     const auto book = Read(
         "<book><textures><texture id=\"t\" name=\"n\"><icon src=\"i.png\"/><imageSet><main src=\"m.png\"/></imageSet>"
         "</texture></textures></book>");
@@ -87,10 +93,12 @@ void PrintTo(const PageOrderCase& c, std::ostream* os)
 
 class PageOrderTest : public ::testing::TestWithParam<PageOrderCase> {};
 
-TEST_P(PageOrderTest, PagesAreThoseTheTreeReads) {
+TEST_P(PageOrderTest, PagesAreThoseTheTreeReads)
+{
     const auto book = Read("<book pageAspectRatio=\"2\">" + GetParam().body + "</book>");
     std::vector<std::string> types;
-    for (const xmlbook::Page& page : book->page()) types.push_back(page.pageType());
+    for (const xmlbook::Page& page : book->page())
+        types.push_back(page.pageType());
     EXPECT_EQ(types, GetParam().pageTypes);
     EXPECT_EQ(static_cast<float>(book->pageAspectRatio()), 2.0f);
 }
@@ -106,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageOrderCase{"text_comment_pi_between", kCover + " x <!--c--><?pi d?>" + kSheet, {"cover", "whiteSheet"}},
         PageOrderCase{"stops_at_other_element", kCover + "<other/>" + kSheet, {"cover"}},
         PageOrderCase{"stops_at_page_in_a_namespace",
-                      kCover + "<n:page xmlns:n=\"urn:n\" pageType=\"cover\"><background/></n:page>" + kSheet, {"cover"}},
+                      kCover + "<n:page xmlns:n=\"urn:n\" pageType=\"cover\"><background/></n:page>" + kSheet,
+                      {"cover"}},
         PageOrderCase{"broken_page_after_other_element_is_never_read", "<other/><page/>", {}},
         PageOrderCase{"page_inside_page_content_is_not_a_page",
                       "<page pageType=\"cover\"><background/><content><page pageType=\"none\"><background/></page>"
@@ -114,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {"cover"}}),
     [](const auto& info) { return info.param.name; });
 
-TEST(XmlBookTest, StreamedPagesFailAsTheWholeTreeWould) {
+TEST(XmlBookTest, StreamedPagesFailAsTheWholeTreeWould)
+{
     EXPECT_THROW(Read("<book>" + kCover + "<page><background/></page>" + kSheet + "</book>"), xml_schema::expected_attribute);
     // A document that is not well-formed fails as such, whatever its pages.
     EXPECT_THROW(Read("<book><page><background/></page>" + kSheet + "<page"), xml_schema::parsing);
@@ -125,7 +135,8 @@ TEST(XmlBookTest, StreamedPagesFailAsTheWholeTreeWould) {
     EXPECT_TRUE(std::isnan(static_cast<float>(malformed->page().front().content()->pageObject().front().x())));
 }
 
-TEST(XmlBookTest, TextSplitByReferencesCommentsAndCdataIsOneString) {
+TEST(XmlBookTest, TextSplitByReferencesCommentsAndCdataIsOneString)
+{
     const auto book = Read("<book><page pageType=\"cover\"><background/><content><textObject x=\"0\" y=\"0\" width=\"1\" "
                            "height=\"1\"><htmlText>a&lt;b<!--c-->d<![CDATA[<e>]]>&#65;&amp;<?pi x?>z</htmlText>"
                            "</textObject></content></page></book>");

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OsReleaseTest,
                                            OsReleaseCase{"nameonly.os-release", "Fedora Linux", "39"},
                                            OsReleaseCase{"crlf.os-release", "CRLF Linux", "7.1"},
                                            OsReleaseCase{"quoting.os-release", "Say \"hi\" \\ $HOME `x`", "3.18.4"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.file); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.file); });
 
 TEST(OsRelease, ParsesQuotingAndSkipsJunk)
 {
@@ -103,7 +103,8 @@ TEST(OsRelease, HugeFileReadOnlyAtItsStart)
     const auto file = scratch.Path() / "os-release";
     {
         std::ofstream out(file);
-        out << "NAME=Big\nVERSION_ID=1\n" << std::string(1 << 20, 'x') << "\nVERSION_ID=2\n";
+        out << "NAME=Big\nVERSION_ID=1\n"
+            << std::string(1 << 20, 'x') << "\nVERSION_ID=2\n";
     }
     const auto info = OsVersionFromOsRelease({file});
     ASSERT_TRUE(info);
@@ -142,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Releases, UnameTest,
                                            UnameCase{"Linux", "", nullptr},
                                            UnameCase{"Linux", "v6.1", nullptr},
                                            UnameCase{"", "6.1.0", nullptr}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.sysname, c.release).substr(0, 32); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.sysname, c.release).substr(0, 32); });
 
 TEST(OsVersion, MethodsTriedInOrder)
 {
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Machines, SystemTypeTest,
                                            MachineCase{"i386", "32-bit"}, MachineCase{"armv7l", "32-bit"},
                                            MachineCase{"s390", "32-bit"}, MachineCase{"", ""},
                                            MachineCase{"quantum9", ""}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.machine); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.machine); });
 
 TEST(SystemType, EmptyWithoutUname)
 {
@@ -230,8 +231,7 @@ TEST(ProgramVersion, FourPartsFromBuild)
 {
     const std::string version = GetProgramVersion();
     EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+\.\d+)"))) << version;
-    EXPECT_TRUE(version.starts_with(std::to_string(TRALVEX_VERSION_MAJOR) + "." + std::to_string(TRALVEX_VERSION_MINOR) +
-                                    "."))
+    EXPECT_TRUE(version.starts_with(std::to_string(TRALVEX_VERSION_MAJOR) + "." + std::to_string(TRALVEX_VERSION_MINOR) + "."))
         << version;
 }
 

@@ -26,7 +26,8 @@ namespace {
 fs::path WriteBook(const testsupport::ScratchFolder& folder, const std::string& pages)
 {
     folder.Write("book-files/book", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><book pageAspectRatio=\"0.7071\" "
-                                    "title=\"Lesson &amp; more\">" + pages + "</book>");
+                                    "title=\"Lesson &amp; more\">"
+                                        + pages + "</book>");
     return folder / "book-files";
 }
 
@@ -81,7 +82,10 @@ TEST(Convert, SlidesAddedInPageOrder)
         EXPECT_EQ(c.recorder.Count("slides1.Add(" + std::to_string(i) + ", 12) = slide" + std::to_string(i)), 1);
 }
 
-enum class Outcome { Saved, Corrupted, CorruptedUndescribed, Cancelled };
+enum class Outcome { Saved,
+                     Corrupted,
+                     CorruptedUndescribed,
+                     Cancelled };
 
 struct FailureCase {
     const char* name;
@@ -147,7 +151,9 @@ TEST(Convert, EngineThatCannotStartIsNotInstalled)
 // A failed build says why: what the engine reported, or what ran out. A
 // full disk fails the book wherever a background is written, also in the
 // tints made side by side, instead of leaving a slide untextured or grey.
-enum class Disk { Free, Full, FullOnceGreyWritten };
+enum class Disk { Free,
+                  Full,
+                  FullOnceGreyWritten };
 
 struct ReasonCase {
     const char* name;

@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadEntry(const fs::path& zip, const char* name) {
+std::string ReadEntry(const fs::path& zip, const char* name)
+{
     const auto entries = testsupport::ReadZip(zip);
     const auto found = entries.find(name);
     return found != entries.end() ? found->second : std::string();
@@ -19,7 +20,7 @@ std::string ReadEntry(const fs::path& zip, const char* name) {
 
 struct TitleCase {
     const char* name;
-    const char* attribute; // the book element's attributes
+    const char* attribute;  // the book element's attributes
     const char* expected;  // in docProps/core.xml, or nothing when empty
 };
 
@@ -27,11 +28,11 @@ void PrintTo(const TitleCase& c, std::ostream* os) { *os << c.name; }
 
 class BookTitle : public ::testing::TestWithParam<TitleCase> {};
 
-TEST_P(BookTitle, BecomesTheDocumentTitle) {
+TEST_P(BookTitle, BecomesTheDocumentTitle)
+{
     const testsupport::ScratchFolder folder("title");
     const fs::path& root = folder.Path();
-    folder.Write("book/book", std::string("<book pageAspectRatio=\"1.4143\"") + GetParam().attribute +
-                                  "><page pageType=\"whiteSheet\"><background/></page></book>");
+    folder.Write("book/book", std::string("<book pageAspectRatio=\"1.4143\"") + GetParam().attribute + "><page pageType=\"whiteSheet\"><background/></page></book>");
     const bookparser::Book book(root / "book");
     const fs::path written = PresentationConverter(root / "work", root).Convert(book, root / "b.mordx");
     const std::string core = ReadEntry(written, "docProps/core.xml");
@@ -42,10 +43,7 @@ TEST_P(BookTitle, BecomesTheDocumentTitle) {
         EXPECT_EQ(core.find("dc:title"), std::string::npos) << core;
 }
 
-INSTANTIATE_TEST_SUITE_P(Books, BookTitle, ::testing::Values(
-    TitleCase{"Plain", " title=\"Holiday 2024\"", "<dc:title>Holiday 2024</dc:title>"},
-    TitleCase{"Escaped", " title=\"Tom &amp; J\xC3\xBCrgen &lt;3\"", "<dc:title>Tom &amp; J\xC3\xBCrgen &lt;3</dc:title>"},
-    TitleCase{"None", "", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Books, BookTitle, ::testing::Values(TitleCase{"Plain", " title=\"Holiday 2024\"", "<dc:title>Holiday 2024</dc:title>"}, TitleCase{"Escaped", " title=\"Tom &amp; J\xC3\xBCrgen &lt;3\"", "<dc:title>Tom &amp; J\xC3\xBCrgen &lt;3</dc:title>"}, TitleCase{"None", "", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -24,14 +24,14 @@ using Log = std::vector<std::string>;
 namespace {
 
 constexpr int kTexture = 7000;  // a texture the library has
-constexpr int kNoTexture = 1;   // a number it has not
+constexpr int kNoTexture = 1;  // a number it has not
 
 struct BackgroundCase {
     const char* name;
     std::optional<std::uint32_t> fill;
     std::optional<int> texture;
     const char* failing;  // call made to fail with E_FAIL, or nullptr
-    Log calls;            // "{texture}" stands for the texture file to use
+    Log calls;  // "{texture}" stands for the texture file to use
 };
 
 void PrintTo(const BackgroundCase& c, std::ostream* os) { *os << c.name; }
@@ -75,20 +75,15 @@ Log operator+(Log a, const Log& b)
 INSTANTIATE_TEST_SUITE_P(
     Rules, Background,
     ::testing::Values(
-        BackgroundCase{"NothingGivesWhite", {}, {}, nullptr,
-                       Start + Solid + Log{"color1.SetRGB(0xFFFFFF)", "slide.Shapes() = shapes1"}},
-        BackgroundCase{"FillColourBytesReversed", 0x0000FFu, {}, nullptr,
-                       Start + Solid + Log{"color1.SetRGB(0xFF0000)", "slide.Shapes() = shapes1"}},
-        BackgroundCase{"TopByteDropped", 0xAA123456u, {}, nullptr,
-                       Start + Solid + Log{"color1.SetRGB(0x563412)", "slide.Shapes() = shapes1"}},
-        BackgroundCase{"TextureAsPicture", {}, kTexture, nullptr,
-                       Start + Log{"background1.UserPicture(\"{texture}\")", "slide.Shapes() = shapes1"}},
+        BackgroundCase{"NothingGivesWhite", {}, {}, nullptr, Start + Solid + Log{"color1.SetRGB(0xFFFFFF)", "slide.Shapes() = shapes1"}},
+        BackgroundCase{"FillColourBytesReversed", 0x0000FFu, {}, nullptr, Start + Solid + Log{"color1.SetRGB(0xFF0000)", "slide.Shapes() = shapes1"}},
+        BackgroundCase{"TopByteDropped", 0xAA123456u, {}, nullptr, Start + Solid + Log{"color1.SetRGB(0x563412)", "slide.Shapes() = shapes1"}},
+        BackgroundCase{"TextureAsPicture", {}, kTexture, nullptr, Start + Log{"background1.UserPicture(\"{texture}\")", "slide.Shapes() = shapes1"}},
         BackgroundCase{"TextureTintedByFillColour", 0x3366CCu, kTexture, nullptr,
                        Start + Log{"background1.UserPicture(\"{texture}\")", "slide.Shapes() = shapes1"}},
         BackgroundCase{"TextureWithoutImageNoFillCall", 0x3366CCu, kNoTexture, nullptr,
                        Start + Log{"slide.Shapes() = shapes1"}},
-        BackgroundCase{"FailingTextureFillIgnored", {}, kTexture, "UserPicture",
-                       Start + Log{"background1.UserPicture(\"{texture}\") FAILED", "slide.Shapes() = shapes1"}}),
+        BackgroundCase{"FailingTextureFillIgnored", {}, kTexture, "UserPicture", Start + Log{"background1.UserPicture(\"{texture}\") FAILED", "slide.Shapes() = shapes1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BuildSlide, FailingSolidBackgroundPassesOn)
@@ -149,8 +144,7 @@ const Rect kRect{10, 20.25, 200.5, 150};
 INSTANTIATE_TEST_SUITE_P(
     Crops, PlacePicture,
     ::testing::Values(
-        PictureCase{"NoCropPlacedAtItsRectangle", kRect, {}, 400, 300,
-                    {"shapes.AddPicture(\"pic.png\", 0, -1, 10, 20.25, 200.5, 150) = pictureShape1"}},
+        PictureCase{"NoCropPlacedAtItsRectangle", kRect, {}, 400, 300, {"shapes.AddPicture(\"pic.png\", 0, -1, 10, 20.25, 200.5, 150) = pictureShape1"}},
         PictureCase{"WholeImageCropsNothing", kRect, CropRect{0, 0, 1, 1}, 400, 300, Cropped("0", "0", "0", "0")},
         PictureCase{"QuarterEachSideOf400Points", kRect, CropRect{0.25, 0, 0.5, 1}, 400, 300,
                     Cropped("100", "100", "0", "0")},
@@ -185,8 +179,7 @@ TEST(BuildSlide, AutomationErrorSkipsOnlyThatObject)
 
     Log placed;
     for (const std::string& call : recorder.log)
-        if (call.find(".Add") != std::string::npos || call.find("FAILED") != std::string::npos ||
-            call.find(".InsertAfter(\"") != std::string::npos)
+        if (call.find(".Add") != std::string::npos || call.find("FAILED") != std::string::npos || call.find(".InsertAfter(\"") != std::string::npos)
             placed.push_back(call);
     EXPECT_EQ(placed, (Log{"shapes1.AddPicture(\"\", 0, -1, 1, 2, 3, 4) FAILED",
                            "shapes1.AddTextbox(1, 1, 2, 3, 4) = textbox1", "range1.InsertAfter(\"a\") = range2",
@@ -204,8 +197,7 @@ TEST(BuildSlide, OtherErrorsOfAnObjectPassOn)
     const testsupport::ScratchFolder textures("slide");
     Recorder recorder;
     recorder.Fail("AddPicture", 0, 1);
-    EXPECT_THROW(SlideBuilder(textures.Path()).BuildSlide(Page({}, {}, std::move(objects)),
-                                                          *recording::MakeSlide(recorder)),
+    EXPECT_THROW(SlideBuilder(textures.Path()).BuildSlide(Page({}, {}, std::move(objects)), *recording::MakeSlide(recorder)),
                  std::runtime_error);
     EXPECT_EQ(recorder.Count("shapes1.AddPicture(\"b.png\", 0, -1, 1, 2, 3, 4) = pictureShape1"), 0);
 }

@@ -7,9 +7,7 @@ namespace {
 TEST(ParseFontSize, DecimalPrefix)
 {
     const std::pair<const char*, float> cases[] = {
-        {"12.5", 12.5f}, {"12px", 12.0f}, {"abc", 0.0f}, {"", 0.0f}, {"  8", 8.0f}, {"-3", -3.0f},
-        {"+4.25pt", 4.25f}, {".5", 0.5f}, {"1e1", 10.0f}, {"2e", 2.0f}, {"3.", 3.0f}, {"inf", 0.0f},
-        {"nan", 0.0f}, {"0x10", 0.0f}, {".", 0.0f}, {"1,5", 1.0f}};
+        {"12.5", 12.5f}, {"12px", 12.0f}, {"abc", 0.0f}, {"", 0.0f}, {"  8", 8.0f}, {"-3", -3.0f}, {"+4.25pt", 4.25f}, {".5", 0.5f}, {"1e1", 10.0f}, {"2e", 2.0f}, {"3.", 3.0f}, {"inf", 0.0f}, {"nan", 0.0f}, {"0x10", 0.0f}, {".", 0.0f}, {"1,5", 1.0f}};
     for (const auto& [text, expected] : cases)
         EXPECT_FLOAT_EQ(ParseFontSize(text), expected) << text;
 }
@@ -17,9 +15,7 @@ TEST(ParseFontSize, DecimalPrefix)
 TEST(ParseFontColor, SevenCharacterHexOnly)
 {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"#ff8000", 0x0080FFu}, {"#FF8000", 0x0080FFu}, {"#0000ff", 0xFF0000u}, {"#000000", 0u},
-        {"red", 0u}, {"#F80", 0u}, {"#GG0000", 0u}, {"#ff80001", 0u}, {"ff8000#", 0u},
-        {"#+fff00", 0x00FF0Fu}};
+        {"#ff8000", 0x0080FFu}, {"#FF8000", 0x0080FFu}, {"#0000ff", 0xFF0000u}, {"#000000", 0u}, {"red", 0u}, {"#F80", 0u}, {"#GG0000", 0u}, {"#ff80001", 0u}, {"ff8000#", 0u}, {"#+fff00", 0x00FF0Fu}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ParseFontColor(text), expected) << text;
 }
@@ -27,17 +23,14 @@ TEST(ParseFontColor, SevenCharacterHexOnly)
 TEST(DecodeXmlEntities, SinglePass)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"a &amp;lt; b", "a &lt; b"}, {"&lt;&gt;&quot;&apos;&amp;", "<>\"'&"}, {"&#65;", "&#65;"},
-        {"&nbsp;", "&nbsp;"}, {"&amp", "&amp"}, {"&&amp;", "&&"}, {"tail &", "tail &"},
-        {"\xD0\xBC&amp;\xE4\xB9\xA6", "\xD0\xBC&\xE4\xB9\xA6"}};
+        {"a &amp;lt; b", "a &lt; b"}, {"&lt;&gt;&quot;&apos;&amp;", "<>\"'&"}, {"&#65;", "&#65;"}, {"&nbsp;", "&nbsp;"}, {"&amp", "&amp"}, {"&&amp;", "&&"}, {"tail &", "tail &"}, {"\xD0\xBC&amp;\xE4\xB9\xA6", "\xD0\xBC&\xE4\xB9\xA6"}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(DecodeXmlEntities(text), expected) << text;
 }
 
 TEST(AlignmentCode, FoldedValues)
 {
-    const std::pair<const char*, int> cases[] = {{"left", 1},   {"CENTER", 2}, {"Right", 3}, {"justify", 4},
-                                                 {"middle", 1}, {"", 1},       {" center", 1}};
+    const std::pair<const char*, int> cases[] = {{"left", 1}, {"CENTER", 2}, {"Right", 3}, {"justify", 4}, {"middle", 1}, {"", 1}, {" center", 1}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(AlignmentCode(text), expected) << text;
 }

@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, ResolvePathTest,
                                            ResolveCase{"../../..", "/cwd/sub", "/"},
                                            ResolveCase{"", "/cwd", "/cwd"},
                                            ResolveCase{"..", "/", "/"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.path, "in", c.current); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.path, "in", c.current); });
 
 TEST(CreateFolderPath, CreatesParentsAndFailsOnFile)
 {

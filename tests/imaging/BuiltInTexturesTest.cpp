@@ -18,11 +18,11 @@ namespace {
 
 struct Expected {
     bool png = false;
-    int width = 0;       // nominal
+    int width = 0;  // nominal
     int widthSlack = 3;  // accepted distance from the nominal width
     int height = 800;
-    bool grey = false;   // a grayscale image (also when it is the main one too)
-    bool colour = false; // a main image that must not be grey
+    bool grey = false;  // a grayscale image (also when it is the main one too)
+    bool colour = false;  // a main image that must not be grey
 };
 
 std::map<int, Expected> ExpectedImages()

@@ -13,7 +13,9 @@ using imagingtest::ScratchFolder;
 
 namespace {
 
-enum PngColourType { kRgb = 2, kPalette = 3, kRgba = 6 };
+enum PngColourType { kRgb = 2,
+                     kPalette = 3,
+                     kRgba = 6 };
 
 int ColourTypeOf(const std::filesystem::path& png)
 {

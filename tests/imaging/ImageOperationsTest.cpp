@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(All, ResampleMirror,
                          ::testing::Values(MirrorCase{0, 0, false, false}, MirrorCase{5, 3, false, false},
                                            MirrorCase{-5, 3, true, false}, MirrorCase{5, -3, false, true},
                                            MirrorCase{-5, -3, true, true}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.width, "by", c.height); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.width, "by", c.height); });
 
 TEST(Resample, ScalesToTheRequestedSizeBicubic)
 {
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(All, EncoderLookup,
                                            EncoderCase{"rle", 0}, EncoderCase{"gif", 2}, EncoderCase{"tif", 3},
                                            EncoderCase{"t", 3}, EncoderCase{"", -1}, EncoderCase{"webp", -1},
                                            EncoderCase{"png;", -1}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.extension); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.extension); });
 
 TEST(EncoderLookup, ReportsTheEncoderId)
 {
@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(All, Duotone,
                                            DuotoneCase{0xFF000000u, 0xFFFFFFu, 0xFF000000u},
                                            DuotoneCase{0xFF00FF00u, 0x00FF00u, 0xFF00AA00u},
                                            DuotoneCase{0xFF7F7F7Fu, 0xFFFFFFu, 0xFF7F7F7Fu}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(testnames::Hex(c.in), "light", testnames::Hex(c.light)); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(testnames::Hex(c.in), "light", testnames::Hex(c.light)); });
 
 TEST(Duotone, DarkColourIsTheFloor)
 {

@@ -129,9 +129,7 @@ bool HugeGifRefusedCheaply(const std::filesystem::path& folder)
     imaging::PictureFault fault{};
     const bool refused = !imaging::ProbePicture(file, &fault) && fault == imaging::PictureFault::TooLarge;
     const ArgbBitmap bitmap = ArgbBitmap::FromFile(file);
-    return refused && bitmap.GetLastStatus() == ImageStatus::ValueOverflow && !imaging::IsAnimatedImage(file) &&
-           imaging::PrepareStillPicture(file, folder / "stills") == file &&
-           !imaging::CImageResampler().Resample(folder / "out.png", file, 0, 0, 0, std::nullopt, {});
+    return refused && bitmap.GetLastStatus() == ImageStatus::ValueOverflow && !imaging::IsAnimatedImage(file) && imaging::PrepareStillPicture(file, folder / "stills") == file && !imaging::CImageResampler().Resample(folder / "out.png", file, 0, 0, 0, std::nullopt, {});
 }
 
 TEST(SlidePictureDecodingDeathTest, HugeGifIsRefusedWithinALittleMemory)

@@ -68,9 +68,7 @@ TEST(TiffWithoutSamplesPerPixel, IsOpaqueEveryTime)
         pixels[i] = static_cast<unsigned char>(i * 7);
     const std::uint32_t pixelsAt = 512, mapAt = pixelsAt + kSide * kSide;
     const auto common = [&](unsigned photometric) {
-        return std::vector<TiffTag>{{256, 3, 1, kSide}, {257, 3, 1, kSide}, {258, 3, 1, 8},
-                                    {259, 3, 1, 1},     {262, 3, 1, photometric}, {273, 4, 1, pixelsAt},
-                                    {278, 3, 1, kSide}, {279, 4, 1, kSide * kSide}};
+        return std::vector<TiffTag>{{256, 3, 1, kSide}, {257, 3, 1, kSide}, {258, 3, 1, 8}, {259, 3, 1, 1}, {262, 3, 1, photometric}, {273, 4, 1, pixelsAt}, {278, 3, 1, kSide}, {279, 4, 1, kSide * kSide}};
     };
     imagingtest::WriteBytes(folder / "grey.tif", Tiff(common(1), pixelsAt, pixels));
     auto paletteTags = common(3);
@@ -105,8 +103,7 @@ TEST(TiffStripTables, MoreStripsThanRowsAreRefused)
 {
     ScratchFolder folder("tiff-strips");
     constexpr std::uint32_t kStrips = 1u << 20, kOffsets = 4096, kCounts = kOffsets + 4 * kStrips + 65536;
-    Bytes tiff = Tiff({{256, 3, 1, 16}, {257, 3, 1, 16}, {258, 3, 1, 8}, {262, 3, 1, 1},
-                       {273, 4, kStrips, kOffsets}, {279, 4, kStrips, kCounts}},
+    Bytes tiff = Tiff({{256, 3, 1, 16}, {257, 3, 1, 16}, {258, 3, 1, 8}, {262, 3, 1, 1}, {273, 4, kStrips, kOffsets}, {279, 4, kStrips, kCounts}},
                       kCounts + 4 * kStrips, {});
     imagingtest::WriteBytes(folder / "strips.tif", tiff);
     imaging::PictureFault fault = imaging::PictureFault::Empty;
@@ -154,20 +151,18 @@ TEST_P(GifStill, IsTheFirstFrameOnItsScreen)
     ASSERT_NE(reference, nullptr);
     // Decoded, and written as the still a slide gets.
     for (const auto& file : {folder / "a.gif", imaging::PrepareStillPicture(folder / "a.gif", folder / "stills")}) {
-    ArgbBitmap still = ArgbBitmap::FromFile(file);
-    ASSERT_TRUE(still.LockBits());  // handed on unlocked
-    ASSERT_EQ(still.Width(), static_cast<int>(FreeImage_GetWidth(reference)));
-    ASSERT_EQ(still.Height(), static_cast<int>(FreeImage_GetHeight(reference)));
-    for (int y = 0; y < still.Height(); ++y) {
-        const BYTE* line = FreeImage_GetScanLine(reference, still.Height() - 1 - y);
-        for (int x = 0; x < still.Width(); ++x, line += 4) {
-            const std::uint32_t expected = std::uint32_t(line[FI_RGBA_ALPHA]) << 24 |
-                                           std::uint32_t(line[FI_RGBA_RED]) << 16 |
-                                           std::uint32_t(line[FI_RGBA_GREEN]) << 8 | line[FI_RGBA_BLUE];
-            ASSERT_EQ(still.Pixels()[static_cast<std::size_t>(y * still.Width() + x)], expected)
-                << file.filename() << " " << x << "," << y;
+        ArgbBitmap still = ArgbBitmap::FromFile(file);
+        ASSERT_TRUE(still.LockBits());  // handed on unlocked
+        ASSERT_EQ(still.Width(), static_cast<int>(FreeImage_GetWidth(reference)));
+        ASSERT_EQ(still.Height(), static_cast<int>(FreeImage_GetHeight(reference)));
+        for (int y = 0; y < still.Height(); ++y) {
+            const BYTE* line = FreeImage_GetScanLine(reference, still.Height() - 1 - y);
+            for (int x = 0; x < still.Width(); ++x, line += 4) {
+                const std::uint32_t expected = std::uint32_t(line[FI_RGBA_ALPHA]) << 24 | std::uint32_t(line[FI_RGBA_RED]) << 16 | std::uint32_t(line[FI_RGBA_GREEN]) << 8 | line[FI_RGBA_BLUE];
+                ASSERT_EQ(still.Pixels()[static_cast<std::size_t>(y * still.Width() + x)], expected)
+                    << file.filename() << " " << x << "," << y;
+            }
         }
-    }
     }
     FreeImage_Unload(reference);
 }

@@ -123,16 +123,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"Empty", {}, PictureFault::Empty},
         RefusalCase{"Ico", Encode(FIF_ICO, 16, 16, 0), PictureFault::UnknownFormat},
-        RefusalCase{"Psd", {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 16, 0, 0, 0, 16, 0, 8, 0, 3},
-                    PictureFault::UnknownFormat},
+        RefusalCase{"Psd", {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 16, 0, 0, 0, 16, 0, 8, 0, 3}, PictureFault::UnknownFormat},
         RefusalCase{"Pcx", {0x0A, 5, 1, 8, 0, 0, 0, 0, 15, 0, 15, 0}, PictureFault::UnknownFormat},
         RefusalCase{"GifOf60000Squared", TinyGif(60000, 60000, 0, 0), PictureFault::TooLarge},
         RefusalCase{"GifWithoutScreen", TinyGif(0, 0, 0, 0), PictureFault::Malformed},
         RefusalCase{"GifFrameOutsideScreen", TinyGif(4, 4, 4, 0), PictureFault::Malformed},
         RefusalCase{"GifCutInItsFrame", Cut(TinyGif(4, 4, 0, 0), 4), PictureFault::Truncated},
-        RefusalCase{"PngOf60000Squared", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0,
-                                          0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0, 0x3B, 0x8E, 0x2E, 0x6A},
-                    PictureFault::TooLarge}),
+        RefusalCase{"PngOf60000Squared", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0, 0x3B, 0x8E, 0x2E, 0x6A}, PictureFault::TooLarge}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Probe, JpegWithStrayBytesBetweenSegmentsIsRead)

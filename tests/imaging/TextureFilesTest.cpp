@@ -108,8 +108,7 @@ std::string ImageData(const std::filesystem::path& png)
     const auto bytes = imagingtest::ReadBytes(png);
     std::string data;
     for (std::size_t at = 8; at + 12 <= bytes.size();) {
-        const std::size_t length = std::size_t(bytes[at]) << 24 | std::size_t(bytes[at + 1]) << 16 |
-                                   std::size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        const std::size_t length = std::size_t(bytes[at]) << 24 | std::size_t(bytes[at + 1]) << 16 | std::size_t(bytes[at + 2]) << 8 | bytes[at + 3];
         if (std::memcmp(bytes.data() + at + 4, "IDAT", 4) == 0)
             data.append(reinterpret_cast<const char*>(bytes.data()) + at + 8, length);
         at += 12 + length;

@@ -8,8 +8,12 @@
 
 using imaging::TextureLibrary;
 
-TEST(TextureLibraryTest, ColumnChoice) {
-    struct Case { double ratio; int column; };
+TEST(TextureLibraryTest, ColumnChoice)
+{
+    struct Case {
+        double ratio;
+        int column;
+    };
     for (const Case c : {Case{0.70, 0}, Case{0.716, 0}, Case{0.7071, 0}, Case{0.8889, 1}, Case{1.0, 2},
                          Case{1.4143, 3}, Case{1.405, 3}}) {
         EXPECT_EQ(TextureLibrary(c.ratio).GetAspectClass(), static_cast<std::size_t>(c.column)) << c.ratio;
@@ -19,7 +23,8 @@ TEST(TextureLibraryTest, ColumnChoice) {
     }
 }
 
-TEST(TextureLibraryTest, LookupWithAndWithoutFillColour) {
+TEST(TextureLibraryTest, LookupWithAndWithoutFillColour)
+{
     const TextureLibrary square(1.0);
     EXPECT_EQ(square.Lookup("bcover1", false), 7124);
     EXPECT_EQ(square.Lookup("bcover1", true), 7125);
@@ -33,7 +38,8 @@ TEST(TextureLibraryTest, LookupWithAndWithoutFillColour) {
     EXPECT_EQ(TextureLibrary(1.4143).Lookup("7406C5A6-5BB9-4478-9A3C-54F05D4CE353", true), 7378);
 }
 
-TEST(TextureLibraryTest, PageTexturesAreTheSameInEveryColumn) {
+TEST(TextureLibraryTest, PageTexturesAreTheSameInEveryColumn)
+{
     for (double ratio : TextureLibrary::kAspectRatios) {
         const TextureLibrary library(ratio);
         EXPECT_EQ(library.Lookup("bpage3", false), 7308);
@@ -41,7 +47,8 @@ TEST(TextureLibraryTest, PageTexturesAreTheSameInEveryColumn) {
     }
 }
 
-TEST(TextureLibraryTest, TableUsesEveryResourceNumberOnce) {
+TEST(TextureLibraryTest, TableUsesEveryResourceNumberOnce)
+{
     std::set<int> numbers;
     std::set<std::string_view> ids;
     for (const auto& texture : TextureLibrary::Textures()) {
@@ -59,7 +66,8 @@ TEST(TextureLibraryTest, TableUsesEveryResourceNumberOnce) {
 
 // Cells of the published table in every column, against the table the
 // library is generated from.
-TEST(TextureLibraryTest, GeneratedTableMatchesPublishedCells) {
+TEST(TextureLibraryTest, GeneratedTableMatchesPublishedCells)
+{
     struct Cell {
         const char* id;
         double ratio;

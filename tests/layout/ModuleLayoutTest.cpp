@@ -179,19 +179,17 @@ INSTANTIATE_TEST_SUITE_P(
     Trees, ModuleLayoutRules,
     ::testing::Values(
         TreeCase{"Downwards", {{"high/A.cpp", "#include \"low/B.h\"\n"}, {"low/B.h", ""}}, ""},
-        TreeCase{"Upwards", {{"low/B.cpp", "#include \"high/A.h\"\n"}, {"high/A.h", ""}},
-                 "low/B.cpp includes high/A.h: low does not use high"},
-        TreeCase{"DeeperFolderIsAModule", {{"high/deep/C.cpp", "#include \"high/A.h\"\n"}, {"high/A.h", ""}},
-                 "high/deep/C.cpp includes high/A.h: high/deep does not use high"},
+        TreeCase{"Upwards", {{"low/B.cpp", "#include \"high/A.h\"\n"}, {"high/A.h", ""}}, "low/B.cpp includes high/A.h: low does not use high"},
+        TreeCase{"DeeperFolderIsAModule", {{"high/deep/C.cpp", "#include \"high/A.h\"\n"}, {"high/A.h", ""}}, "high/deep/C.cpp includes high/A.h: high/deep does not use high"},
         TreeCase{"ModulesInACircle",
-                 {{"high/A.cpp", "#include \"high/deep/C.h\"\n"}, {"high/deep/C.cpp", "#include \"high/A.h\"\n"},
-                  {"high/deep/C.h", ""}, {"high/A.h", ""}},
+                 {{"high/A.cpp", "#include \"high/deep/C.h\"\n"}, {"high/deep/C.cpp", "#include \"high/A.h\"\n"}, {"high/deep/C.h", ""}, {"high/A.h", ""}},
                  "modules include each other: high -> high/deep -> high"},
         TreeCase{"HeadersInACircle",
                  {{"low/A.h", "#pragma once\n#include \"low/B.h\"\n"}, {"low/B.h", "#include \"low/A.h\"\n"}},
                  "headers include each other: low/A.h -> low/B.h -> low/A.h"},
         TreeCase{"UnknownFoldersAndSystemHeadersAreNoModules",
-                 {{"low/B.cpp", "#include <vector>\n#include \"Version.h\"\n#include \"tools/X.h\"\n"}}, ""}),
+                 {{"low/B.cpp", "#include <vector>\n#include \"Version.h\"\n#include \"tools/X.h\"\n"}},
+                 ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

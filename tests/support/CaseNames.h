@@ -15,11 +15,7 @@ namespace testnames {
 inline std::string Readable(std::string_view text)
 {
     static const std::pair<char, const char*> spelled[] = {
-        {'.', "dot"},    {'/', "slash"}, {'\\', "backslash"}, {':', "colon"}, {'<', "lt"},    {'>', "gt"},
-        {'&', "amp"},    {'"', "quote"}, {'\'', "apos"},      {'#', "hash"},  {'=', "eq"},    {'!', "bang"},
-        {'?', "q"},      {'-', "dash"},  {'@', "at"},         {';', "semi"},  {'[', "open"},  {']', "close"},
-        {'(', "paren"},  {')', "close"}, {'+', "plus"},       {'%', "pct"},   {',', "comma"}, {'*', "star"},
-        {'$', "dollar"}, {'{', "brace"}, {'}', "brace"},      {'|', "bar"},   {'~', "tilde"}, {'^', "caret"}};
+        {'.', "dot"}, {'/', "slash"}, {'\\', "backslash"}, {':', "colon"}, {'<', "lt"}, {'>', "gt"}, {'&', "amp"}, {'"', "quote"}, {'\'', "apos"}, {'#', "hash"}, {'=', "eq"}, {'!', "bang"}, {'?', "q"}, {'-', "dash"}, {'@', "at"}, {';', "semi"}, {'[', "open"}, {']', "close"}, {'(', "paren"}, {')', "close"}, {'+', "plus"}, {'%', "pct"}, {',', "comma"}, {'*', "star"}, {'$', "dollar"}, {'{', "brace"}, {'}', "brace"}, {'|', "bar"}, {'~', "tilde"}, {'^', "caret"}};
     std::string name;
     auto word = [&name](const std::string& w) {
         if (!name.empty() && name.back() != '_')

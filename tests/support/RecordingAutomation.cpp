@@ -141,7 +141,7 @@ public:
 
 private:
     std::shared_ptr<int> m_frameLength;
-    int m_length; // -1: the frame's whole text
+    int m_length;  // -1: the frame's whole text
 };
 
 class TextFrame : public ITextFrame, Recorded {

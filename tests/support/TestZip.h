@@ -16,12 +16,36 @@ struct TestZipEntry {
         : name(std::move(entryName)), data(std::move(entryData))
     {
     }
-    TestZipEntry& Flags(std::uint32_t value) { flags = value; return *this; }
-    TestZipEntry& Date(std::uint32_t value) { dosDateTime = value; return *this; }
-    TestZipEntry& Attributes(std::uint32_t value) { externalAttributes = value; return *this; }
-    TestZipEntry& Method(int value) { method = value; return *this; }
-    TestZipEntry& Level(int value) { level = value; return *this; }
-    TestZipEntry& Password(const char* value) { password = value; return *this; }
+    TestZipEntry& Flags(std::uint32_t value)
+    {
+        flags = value;
+        return *this;
+    }
+    TestZipEntry& Date(std::uint32_t value)
+    {
+        dosDateTime = value;
+        return *this;
+    }
+    TestZipEntry& Attributes(std::uint32_t value)
+    {
+        externalAttributes = value;
+        return *this;
+    }
+    TestZipEntry& Method(int value)
+    {
+        method = value;
+        return *this;
+    }
+    TestZipEntry& Level(int value)
+    {
+        level = value;
+        return *this;
+    }
+    TestZipEntry& Password(const char* value)
+    {
+        password = value;
+        return *this;
+    }
     TestZipEntry& Raw(std::uint64_t size, std::uint32_t crc)
     {
         declaredSize = size;
@@ -93,10 +117,10 @@ public:
         if (zipOpenNewFileInZip4_64(zip_, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, entry.method,
                                     entry.method == 0 ? 0 : entry.level, raw ? 1 : 0, -MAX_WBITS,
                                     DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, entry.password, crcForCrypting, 0,
-                                    entry.flags, 0) != ZIP_OK)
+                                    entry.flags, 0)
+            != ZIP_OK)
             throw std::runtime_error("cannot add entry " + entry.name);
-        if (!entry.data.empty() &&
-            zipWriteInFileInZip(zip_, entry.data.data(), static_cast<unsigned>(entry.data.size())) != ZIP_OK)
+        if (!entry.data.empty() && zipWriteInFileInZip(zip_, entry.data.data(), static_cast<unsigned>(entry.data.size())) != ZIP_OK)
             throw std::runtime_error("cannot write entry " + entry.name);
         const int closed = raw ? zipCloseFileInZipRaw64(zip_, *entry.declaredSize, entry.declaredCrc.value_or(0))
                                : zipCloseFileInZip(zip_);

@@ -13,7 +13,8 @@ using namespace htmlparser;
 
 namespace {
 
-TEST(Attributes, AddFoldsNameAndReplacesInPlace) {
+TEST(Attributes, AddFoldsNameAndReplacesInPlace)
+{
     CAttributes attributes;
     attributes.Add("Color", "#FF0000");
     attributes.Add("size", "1");
@@ -26,14 +27,16 @@ TEST(Attributes, AddFoldsNameAndReplacesInPlace) {
     EXPECT_EQ(attributes.Get("SIZE")->GetValue(), "1");
 }
 
-TEST(Attributes, NonAsciiNamesFold) {
+TEST(Attributes, NonAsciiNamesFold)
+{
     CAttributes attributes;
-    attributes.Add("\xD0\x96\xC3\x89", "v"); // Cyrillic Zhe, Latin E acute
+    attributes.Add("\xD0\x96\xC3\x89", "v");  // Cyrillic Zhe, Latin E acute
     EXPECT_EQ(attributes.GetItem(0)->GetName(), "\xD0\xB6\xC3\xA9");
     EXPECT_TRUE(attributes.Contains("\xD0\xB6\xC3\x89"));
 }
 
-TEST(Attributes, Failures) {
+TEST(Attributes, Failures)
+{
     CAttributes attributes;
     attributes.Add("face", "x");
     try {
@@ -67,7 +70,8 @@ void PrintTo(const LinkCase& c, std::ostream* os) { *os << testnames::Name(c.lin
 
 class SetLink : public ::testing::TestWithParam<LinkCase> {};
 
-TEST_P(SetLink, SortsByPrefix) {
+TEST_P(SetLink, SortsByPrefix)
+{
     CFontStyle style;
     style.SetLink("http://old");
     style.SetLink(GetParam().link);
@@ -76,17 +80,12 @@ TEST_P(SetLink, SortsByPrefix) {
     EXPECT_EQ(style.GetEventLink(), GetParam().event);
 }
 
-INSTANTIATE_TEST_SUITE_P(Prefixes, SetLink, ::testing::Values(
-    LinkCase{"mailto:a@b", "", "mailto:a@b", ""},
-    LinkCase{"event:go", "", "", "event:go"},
-    LinkCase{"EVENT:go", "EVENT:go", "", ""},
-    LinkCase{"mailto", "mailto", "", ""},
-    LinkCase{"", "", "", ""},
-    LinkCase{"http://x", "http://x", "", ""}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.link); });
+INSTANTIATE_TEST_SUITE_P(Prefixes, SetLink, ::testing::Values(LinkCase{"mailto:a@b", "", "mailto:a@b", ""}, LinkCase{"event:go", "", "", "event:go"}, LinkCase{"EVENT:go", "EVENT:go", "", ""}, LinkCase{"mailto", "mailto", "", ""}, LinkCase{"", "", "", ""}, LinkCase{"http://x", "http://x", "", ""}),
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.link); });
 
 // Copies of a style share its link until one of them changes it.
-TEST(FontStyle, CopiesKeepTheirOwnLinks) {
+TEST(FontStyle, CopiesKeepTheirOwnLinks)
+{
     CFontStyle original;
     original.SetLink("http://x");
     CFontStyle copy = original;
@@ -99,7 +98,8 @@ TEST(FontStyle, CopiesKeepTheirOwnLinks) {
     EXPECT_EQ(copy.GetTarget(), "_blank");
 }
 
-TEST(FontTags, AddCopyCopiesAttributesOnly) {
+TEST(FontTags, AddCopyCopiesAttributesOnly)
+{
     CFontTags tags;
     IFontTag* source = tags.Add();
     source->GetAttributes().Add("face", "Arial");
@@ -121,35 +121,26 @@ void PrintTo(const HtmlCase& c, std::ostream* os) { *os << testnames::MarkupWord
 
 class WriteAndPlain : public ::testing::TestWithParam<HtmlCase> {};
 
-TEST_P(WriteAndPlain, ToHtmlAndPlainText) {
+TEST_P(WriteAndPlain, ToHtmlAndPlainText)
+{
     auto model = CreateFormattedText();
     CHtmlParser().Parse(GetParam().html, *model);
     EXPECT_EQ(CHtmlWriter().ToHtml(*model), GetParam().written);
     EXPECT_EQ(model->GetPlainText(), GetParam().plain);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WriteAndPlain, ::testing::Values(
-    HtmlCase{"", "", ""},
-    HtmlCase{"<p>a</p>", "<textformat><p><font>a</font></p></textformat>", "a"},
-    HtmlCase{"<p>x<br>y</p>", "<textformat><p><font>x<br>y</font></p></textformat>", "x\ny"},
-    HtmlCase{"<li><p>a</p><p>b</p></li>", "<textformat><li><p><font>a</font></p><p><font>b</font></p></li></textformat>", "a\nb"},
-    HtmlCase{"<li><p></p><p>b</p></li>", "<textformat><li><p></p><p><font>b</font></p></li></textformat>", "b"},
-    HtmlCase{"<p>a</p><p>b</p>", "<textformat><p><font>a</font></p></textformat><textformat><p><font>b</font></p></textformat>", "a\nb"},
-    HtmlCase{"<textformat><p>a</p><p>b</p></textformat>", "<textformat><p><font>a</font></p><p><font>b</font></p></textformat>", "ab"},
-    HtmlCase{"<li Type=\"1\"><font Face=\"F\">a</font></li>", "<textformat><li type=\"1\"><font face=\"F\">a</font></li></textformat>", "a"},
-    HtmlCase{"<p><a href=\"U\" target=\"T\"><b><i><u>t</u></i></b></a></p>",
-             "<textformat><p><font><a href=\"U\" target=\"T\"><i><b><u>t</u></b></i></a></font></p></textformat>", "t"},
-    HtmlCase{"<p><a href=\"mailto:m\">t</a></p>",
-             "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}),
-    [](const auto& info) { return testnames::Name(testnames::MarkupWords(info.param.html), info.index); });
+INSTANTIATE_TEST_SUITE_P(Cases, WriteAndPlain, ::testing::Values(HtmlCase{"", "", ""}, HtmlCase{"<p>a</p>", "<textformat><p><font>a</font></p></textformat>", "a"}, HtmlCase{"<p>x<br>y</p>", "<textformat><p><font>x<br>y</font></p></textformat>", "x\ny"}, HtmlCase{"<li><p>a</p><p>b</p></li>", "<textformat><li><p><font>a</font></p><p><font>b</font></p></li></textformat>", "a\nb"}, HtmlCase{"<li><p></p><p>b</p></li>", "<textformat><li><p></p><p><font>b</font></p></li></textformat>", "b"}, HtmlCase{"<p>a</p><p>b</p>", "<textformat><p><font>a</font></p></textformat><textformat><p><font>b</font></p></textformat>", "a\nb"}, HtmlCase{"<textformat><p>a</p><p>b</p></textformat>", "<textformat><p><font>a</font></p><p><font>b</font></p></textformat>", "ab"}, HtmlCase{"<li Type=\"1\"><font Face=\"F\">a</font></li>", "<textformat><li type=\"1\"><font face=\"F\">a</font></li></textformat>", "a"}, HtmlCase{"<p><a href=\"U\" target=\"T\"><b><i><u>t</u></i></b></a></p>", "<textformat><p><font><a href=\"U\" target=\"T\"><i><b><u>t</u></b></i></a></font></p></textformat>", "t"}, HtmlCase{"<p><a href=\"mailto:m\">t</a></p>", "<textformat><p><font><a href=\"mailto:m\" target=\"\">t</a></font></p></textformat>", "t"}),
+                         [](const auto& info) { return testnames::Name(testnames::MarkupWords(info.param.html), info.index); });
 
-TEST(WriterLinks, EventLinkIsWrittenAsHref) {
+TEST(WriterLinks, EventLinkIsWrittenAsHref)
+{
     auto model = CreateFormattedText();
     CHtmlParser().Parse("<p><a href=\"event:e\">x</a></p>", *model);
     EXPECT_EQ(CHtmlWriter().ToHtml(*model), "<textformat><p><font><a href=\"event:e\" target=\"\">x</a></font></p></textformat>");
 }
 
-TEST(Clone, IsIndependentAndEqual) {
+TEST(Clone, IsIndependentAndEqual)
+{
     auto model = CreateFormattedText();
     CHtmlParser().Parse("<textformat leading=\"2\"><li><p><font color=\"#1\">&amp;<b>x</b><font size=\"3\">y</font></font></p><font>w</font></li><p>z</p></textformat>", *model);
     auto clone = model->Clone();
@@ -159,7 +150,8 @@ TEST(Clone, IsIndependentAndEqual) {
     EXPECT_EQ(clone->GetTextFormats().GetCount(), 1u);
 }
 
-TEST(Clone, UnwritableModelGivesCloneError) {
+TEST(Clone, UnwritableModelGivesCloneError)
+{
     // A text holding markup characters cannot be read back.
     CFormattedText model;
     model.GetTextFormats().Add()->GetLists().Add()->GetParagraphs().Add(true)->GetFontTags().Add()->GetTextRanges().Add("<x");
@@ -171,7 +163,8 @@ TEST(Clone, UnwritableModelGivesCloneError) {
     }
 }
 
-TEST(Parse, ReusedTargetIsReplaced) {
+TEST(Parse, ReusedTargetIsReplaced)
+{
     auto model = CreateFormattedText();
     CHtmlParser parser;
     parser.Parse("<p>a</p><p>b</p>", *model);
@@ -179,13 +172,14 @@ TEST(Parse, ReusedTargetIsReplaced) {
     EXPECT_EQ(model->GetPlainText(), "c");
 }
 
-} // namespace
+}  // namespace
 
 // Short lists are searched in order, long ones through a map filled as the
 // list grows: both must find exactly the names attributes were added with.
 class AttributeLookup : public ::testing::TestWithParam<int> {};
 
-TEST_P(AttributeLookup, FindsTheNamesAddedWith) {
+TEST_P(AttributeLookup, FindsTheNamesAddedWith)
+{
     const int count = GetParam();
     CAttributes attributes;
     for (int i = 0; i < count; ++i)

@@ -8,7 +8,8 @@
 
 namespace texttest {
 
-inline std::string Attrs(const htmlparser::IAttributes& a) {
+inline std::string Attrs(const htmlparser::IAttributes& a)
+{
     std::string out = "{";
     for (std::size_t i = 0; i < a.GetCount(); ++i)
         out += a.GetItem(i)->GetName() + "=" + a.GetItem(i)->GetValue() + ";";
@@ -17,7 +18,8 @@ inline std::string Attrs(const htmlparser::IAttributes& a) {
 
 // With mergeRuns, neighbouring ranges of one font tag that share a style are
 // shown as one: the written form cannot tell them apart.
-inline std::string Dump(const htmlparser::IFormattedText& text, bool mergeRuns = false) {
+inline std::string Dump(const htmlparser::IFormattedText& text, bool mergeRuns = false)
+{
     std::string out;
     const auto& formats = text.GetTextFormats();
     for (std::size_t f = 0; f < formats.GetCount(); ++f) {
@@ -37,13 +39,20 @@ inline std::string Dump(const htmlparser::IFormattedText& text, bool mergeRuns =
                         const auto* range = tag->GetTextRanges().GetItem(r);
                         const auto& s = range->GetFontStyle();
                         std::string style;
-                        if (s.IsBold()) style += "b";
-                        if (s.IsItalic()) style += "i";
-                        if (s.IsUnderline()) style += "u";
-                        if (!s.GetUrl().empty()) style += "url:" + s.GetUrl();
-                        if (!s.GetMailLink().empty()) style += "mail:" + s.GetMailLink();
-                        if (!s.GetEventLink().empty()) style += "event:" + s.GetEventLink();
-                        if (!s.GetTarget().empty()) style += "target:" + s.GetTarget();
+                        if (s.IsBold())
+                            style += "b";
+                        if (s.IsItalic())
+                            style += "i";
+                        if (s.IsUnderline())
+                            style += "u";
+                        if (!s.GetUrl().empty())
+                            style += "url:" + s.GetUrl();
+                        if (!s.GetMailLink().empty())
+                            style += "mail:" + s.GetMailLink();
+                        if (!s.GetEventLink().empty())
+                            style += "event:" + s.GetEventLink();
+                        if (!s.GetTarget().empty())
+                            style += "target:" + s.GetTarget();
                         const std::string tail = "'" + previousStyle + ",";
                         if (mergeRuns && r > 0 && style == previousStyle) {
                             out.erase(out.size() - tail.size());
@@ -66,4 +75,4 @@ inline std::string Dump(const htmlparser::IFormattedText& text, bool mergeRuns =
     return out;
 }
 
-} // namespace texttest
+}  // namespace texttest

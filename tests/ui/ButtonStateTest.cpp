@@ -9,7 +9,19 @@ using namespace customcontrols;
 
 namespace {
 
-enum class E { In, Out, Leave, Down, Dbl, UpIn, UpOut, Lost, SpaceDown, SpaceUp, Enter, Focus, Blur };
+enum class E { In,
+               Out,
+               Leave,
+               Down,
+               Dbl,
+               UpIn,
+               UpOut,
+               Lost,
+               SpaceDown,
+               SpaceUp,
+               Enter,
+               Focus,
+               Blur };
 
 struct StateCase {
     const char* name;
@@ -28,19 +40,45 @@ TEST_P(ButtonStateTest, FollowsTheEvents)
     for (const E e : GetParam().events) {
         ButtonEvent r;
         switch (e) {
-        case E::In: r = s.MouseMove(true); break;
-        case E::Out: r = s.MouseMove(false); break;
-        case E::Leave: r = s.MouseLeave(); break;
-        case E::Down: r = s.ButtonDown(); break;
-        case E::Dbl: r = s.DoubleClick(); break;
-        case E::UpIn: r = s.ButtonUp(true); break;
-        case E::UpOut: r = s.ButtonUp(false); break;
-        case E::Lost: r = s.CaptureLost(); break;
-        case E::SpaceDown: r = s.SpaceDown(); break;
-        case E::SpaceUp: r = s.SpaceUp(); break;
-        case E::Enter: r = s.Enter(); break;
-        case E::Focus: r = s.FocusIn(); break;
-        case E::Blur: r = s.FocusOut(); break;
+        case E::In:
+            r = s.MouseMove(true);
+            break;
+        case E::Out:
+            r = s.MouseMove(false);
+            break;
+        case E::Leave:
+            r = s.MouseLeave();
+            break;
+        case E::Down:
+            r = s.ButtonDown();
+            break;
+        case E::Dbl:
+            r = s.DoubleClick();
+            break;
+        case E::UpIn:
+            r = s.ButtonUp(true);
+            break;
+        case E::UpOut:
+            r = s.ButtonUp(false);
+            break;
+        case E::Lost:
+            r = s.CaptureLost();
+            break;
+        case E::SpaceDown:
+            r = s.SpaceDown();
+            break;
+        case E::SpaceUp:
+            r = s.SpaceUp();
+            break;
+        case E::Enter:
+            r = s.Enter();
+            break;
+        case E::Focus:
+            r = s.FocusIn();
+            break;
+        case E::Blur:
+            r = s.FocusOut();
+            break;
         }
         clicks += r.clicked ? 1 : 0;
     }
@@ -84,7 +122,8 @@ TEST_P(ButtonImageTest, ChoosesByState)
 {
     ButtonStateTraits s;
     for (const E e : GetParam().events)
-        e == E::In ? s.MouseMove(true) : e == E::Down ? s.ButtonDown() : s.FocusIn();
+        e == E::In ? s.MouseMove(true) : e == E::Down ? s.ButtonDown()
+                                                      : s.FocusIn();
     EXPECT_EQ(ChooseButtonImage(s, GetParam().enabled, GetParam().set), GetParam().expected);
 }
 
@@ -98,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageCase{"Pressed", {E::Down}, true, kAll, ButtonImage::Pressed},
                       ImageCase{"PressedMovesNormal", {E::Down}, true, kNone, ButtonImage::NormalPressedOffset},
                       ImageCase{"Hot", {E::In, E::Focus}, true, kAll, ButtonImage::Hot},
-                      ImageCase{"FocusedWhenNoHotImage", {E::In, E::Focus}, true, {false, true, true, true},
-                                ButtonImage::Focused},
+                      ImageCase{"FocusedWhenNoHotImage", {E::In, E::Focus}, true, {false, true, true, true}, ButtonImage::Focused},
                       ImageCase{"Normal", {}, true, kAll, ButtonImage::Normal}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -67,4 +67,4 @@ TEST(IconImage, MalformedFilesGiveNoImage)
         EXPECT_TRUE(IconImage(b, 32).empty());
 }
 
-}
+}  // namespace

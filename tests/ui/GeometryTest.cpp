@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MulDivTest,
                                            MulDivCase{6, 120, 96, 8},  // 7.5
                                            MulDivCase{-3, 1, 2, -2}, MulDivCase{3, -1, 2, -2},
                                            MulDivCase{5, 1, 0, -1}, MulDivCase{0x40000000, 4, 1, -1}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.a, "times", c.b, "by", c.c); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.a, "times", c.b, "by", c.c); });
 
 struct UnitsCase {
     const char* name;
@@ -109,8 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{470, 0, 670, 30}, {280, 0, 460, 30}, {60, 0, 270, 30}},
                    420},
         ButtonCase{"NoButtons", {}, 20, {false, false, false}, {}, 0},
-        ButtonCase{"OnlyTheLastThreeShow", {"a", "b", "c", "d"}, 0, {true, true, true},
-                   {{220, 0, 250, 30}, {180, 0, 210, 30}, {140, 0, 170, 30}}, 0}),
+        ButtonCase{"OnlyTheLastThreeShow", {"a", "b", "c", "d"}, 0, {true, true, true}, {{220, 0, 250, 30}, {180, 0, 210, 30}, {140, 0, 170, 30}}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CaptionParts, SplitsAtEverySlash)

@@ -16,8 +16,7 @@ namespace {
 
 std::string Document(const std::string& messages)
 {
-    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<language>\n <messages>\n" + messages +
-           "\n </messages>\n</language>\n";
+    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<language>\n <messages>\n" + messages + "\n </messages>\n</language>\n";
 }
 
 std::string EmbeddedDocument()
@@ -67,9 +66,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnescapeTextTest,
                                            UnescapeCase{"\\n\\n", "\n\n"},
                                            // An escaped multi-byte character vanishes whole.
                                            UnescapeCase{"a\\\xC3\xA9z", "az"},
-                                           UnescapeCase{"a\\\xE2\x82\xAC" "z", "az"},
+                                           UnescapeCase{"a\\\xE2\x82\xAC"
+                                                        "z",
+                                                        "az"},
                                            UnescapeCase{"\xC3\xA9\\n", "\xC3\xA9\n"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.input); });
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.input); });
 
 struct ParseCase {
     const char* name;
@@ -178,14 +179,14 @@ TEST_P(InvalidUtf8Test, RaisesUtf8LibraryError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, InvalidUtf8Test,
-                         ::testing::Values(std::string("\x80"),              // lone continuation byte
-                                           std::string("\xC3"),              // truncated two-byte sequence
-                                           std::string("\xE2\x82"),          // truncated three-byte sequence
-                                           std::string("\xC0\xAF"),          // overlong slash
-                                           std::string("\xED\xA0\x80"),      // encoded surrogate
+                         ::testing::Values(std::string("\x80"),  // lone continuation byte
+                                           std::string("\xC3"),  // truncated two-byte sequence
+                                           std::string("\xE2\x82"),  // truncated three-byte sequence
+                                           std::string("\xC0\xAF"),  // overlong slash
+                                           std::string("\xED\xA0\x80"),  // encoded surrogate
                                            std::string("\xF4\x90\x80\x80"),  // above U+10FFFF
                                            std::string("\xFF")),
-    [](const auto& info) { return testnames::Readable(info.param); });
+                         [](const auto& info) { return testnames::Readable(info.param); });
 
 TEST(InvalidUtf8, TruncatedAtEndOfDocument)
 {

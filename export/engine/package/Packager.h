@@ -9,4 +9,4 @@ namespace engine::detail {
 
 bool WritePackage(const Presentation& p, ZipWriter& zip, const std::vector<PartRow>& parts = StandardParts());
 
-} // namespace engine::detail
+}  // namespace engine::detail

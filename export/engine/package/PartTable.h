@@ -60,4 +60,4 @@ inline constexpr const char* kXmlType = "application/xml";
 // valid time, else now.
 std::string DocumentDate();
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -32,11 +32,11 @@ private:
 
     files::Fd m_fd;
     std::size_t m_bufferSize;
-    std::vector<char> m_buffer;      // bytes from m_bufferStart not yet in the file
+    std::vector<char> m_buffer;  // bytes from m_bufferStart not yet in the file
     std::uint64_t m_bufferStart = 0;
     std::uint64_t m_position = 0;
     std::uint64_t m_size = 0;
     bool m_failed = false;
 };
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -18,7 +18,7 @@ inline constexpr const char* kPresProps = "http://schemas.openxmlformats.org/off
 inline constexpr const char* kViewProps = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/viewProps";
 inline constexpr const char* kTableStyles = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/tableStyles";
 inline constexpr const char* kImage = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
-} // namespace rel
+}  // namespace rel
 
 // The relationships of one part; ids are unique within it and handed to
 // whoever adds a relationship.
@@ -31,9 +31,12 @@ public:
     std::string IdOf(const std::string& type) const;
     bool Empty() const { return m_entries.empty(); }
     std::string Write() const;
+
 private:
-    struct Entry { std::string id, type, target; };
+    struct Entry {
+        std::string id, type, target;
+    };
     std::vector<Entry> m_entries;
 };
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -33,4 +33,4 @@ NoReplaceCalls SystemNoReplaceCalls() noexcept;
 int MoveIntoPlace(const std::string& temp, const std::string& file,
                   const NoReplaceCalls& calls = SystemNoReplaceCalls()) noexcept;
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -21,7 +21,7 @@ struct DeflatedEntry {
     std::string bytes;
     std::uint64_t size = 0;
     std::uint32_t crc = 0;
-    bool text = false; // zlib's guess, recorded in the directory
+    bool text = false;  // zlib's guess, recorded in the directory
     bool ok = false;
 };
 // Deflates as minizip would, at the default level.
@@ -47,7 +47,7 @@ public:
     bool Close();
 
 private:
-    static constexpr std::size_t kMostPending = 16; // entries held at once
+    static constexpr std::size_t kMostPending = 16;  // entries held at once
     static constexpr unsigned kMostCompressors = 4;
 
     struct Pending {
@@ -75,4 +75,4 @@ private:
     std::vector<std::thread> m_compressors;
 };
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -12,7 +12,7 @@ namespace ns {
 inline constexpr const char* kA = "http://schemas.openxmlformats.org/drawingml/2006/main";
 inline constexpr const char* kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 inline constexpr const char* kP = "http://schemas.openxmlformats.org/presentationml/2006/main";
-} // namespace ns
+}  // namespace ns
 
 inline long long Emu(double points) { return std::llround(points * 12700.0); }
 
@@ -24,4 +24,4 @@ void ShapeTreeStart(XmlWriter& x);
 // The nine levels of a text style list.
 void TextStyleLevels(XmlWriter& x);
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -5,7 +5,8 @@
 
 namespace engine::detail {
 
-std::string WriteMaster(const std::string& layoutRelId) {
+std::string WriteMaster(const std::string& layoutRelId)
+{
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:sldMaster");
@@ -15,11 +16,8 @@ std::string WriteMaster(const std::string& layoutRelId) {
     x.Start("p:spTree");
     ShapeTreeStart(x);
     x.End("p:spTree").End("p:cSld");
-    x.Start("p:clrMap").Attr("bg1", "lt1").Attr("tx1", "dk1").Attr("bg2", "lt2").Attr("tx2", "dk2").Attr("accent1", "accent1")
-        .Attr("accent2", "accent2").Attr("accent3", "accent3").Attr("accent4", "accent4").Attr("accent5", "accent5")
-        .Attr("accent6", "accent6").Attr("hlink", "hlink").Attr("folHlink", "folHlink").End("p:clrMap");
-    x.Start("p:sldLayoutIdLst").Start("p:sldLayoutId").Attr("id", 2147483649LL).Attr("r:id", layoutRelId)
-        .End("p:sldLayoutId").End("p:sldLayoutIdLst");
+    x.Start("p:clrMap").Attr("bg1", "lt1").Attr("tx1", "dk1").Attr("bg2", "lt2").Attr("tx2", "dk2").Attr("accent1", "accent1").Attr("accent2", "accent2").Attr("accent3", "accent3").Attr("accent4", "accent4").Attr("accent5", "accent5").Attr("accent6", "accent6").Attr("hlink", "hlink").Attr("folHlink", "folHlink").End("p:clrMap");
+    x.Start("p:sldLayoutIdLst").Start("p:sldLayoutId").Attr("id", 2147483649LL).Attr("r:id", layoutRelId).End("p:sldLayoutId").End("p:sldLayoutIdLst");
     x.Start("p:txStyles");
     for (const char* tag : {"p:titleStyle", "p:bodyStyle", "p:otherStyle"}) {
         x.Start(tag);
@@ -31,7 +29,8 @@ std::string WriteMaster(const std::string& layoutRelId) {
     return out;
 }
 
-std::string WriteLayout() {
+std::string WriteLayout()
+{
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:sldLayout");
@@ -44,4 +43,4 @@ std::string WriteLayout() {
     return out;
 }
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -22,7 +22,8 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
 
-files::Fd OpenForReading(const std::filesystem::path& file) {
+files::Fd OpenForReading(const std::filesystem::path& file)
+{
     return files::Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
@@ -33,84 +34,105 @@ struct StateFree {
 // Reads file in chunks, handing each to sink (when given); digest and size of
 // everything read.
 bool ReadChunks(const std::filesystem::path& file, Digest& digest, std::uint64_t& size,
-                const std::function<bool(const char*, std::size_t)>* sink) {
+                const std::function<bool(const char*, std::size_t)>* sink)
+{
     const files::Fd fd = OpenForReading(file);
-    struct stat st{};
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     std::unique_ptr<XXH3_state_t, StateFree> state(XXH3_createState());
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return false;
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return false;
     std::unique_ptr<char[]> buf(new char[kChunk]);
     size = 0;
     for (;;) {
         const ssize_t got = files::ReadSome(fd.Get(), buf.get(), kChunk);
-        if (got < 0) return false;
-        if (got == 0) break;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
         XXH3_128bits_update(state.get(), buf.get(), std::size_t(got));
         size += std::uint64_t(got);
-        if (sink && !(*sink)(buf.get(), std::size_t(got))) return false;
+        if (sink && !(*sink)(buf.get(), std::size_t(got)))
+            return false;
     }
     const XXH128_hash_t h = XXH3_128bits_digest(state.get());
     digest = {h.low64, h.high64};
     return true;
 }
 
-bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b)
+{
     const files::Fd fa = OpenForReading(a), fb = OpenForReading(b);
-    if (!fa.Valid() || !fb.Valid()) return false;
+    if (!fa.Valid() || !fb.Valid())
+        return false;
     std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
     for (;;) {
         const ssize_t na = files::ReadSome(fa.Get(), ba.get(), kChunk), nb = files::ReadSome(fb.Get(), bb.get(), kChunk);
-        if (na < 0 || na != nb) return false;
-        if (na == 0) return true;
-        if (std::memcmp(ba.get(), bb.get(), std::size_t(na)) != 0) return false;
+        if (na < 0 || na != nb)
+            return false;
+        if (na == 0)
+            return true;
+        if (std::memcmp(ba.get(), bb.get(), std::size_t(na)) != 0)
+            return false;
     }
 }
 
 // BMP, TIFF and WebP go into the package as lossless PNG at their
 // resolution, made once beside the source under a name nothing else uses.
 // The picture is decoded once, into one buffer freed before the next.
-std::filesystem::path ConvertToPng(const std::filesystem::path& source, const imaging::PictureInfo& info) {
+std::filesystem::path ConvertToPng(const std::filesystem::path& source, const imaging::PictureInfo& info)
+{
     const imaging::ArgbBitmap bitmap = imaging::DecodePicture(source, info);
-    if (bitmap.IsEmpty()) return {};
+    if (bitmap.IsEmpty())
+        return {};
     static thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path target =
             source.parent_path() / (".~" + source.stem().string() + "-" + std::to_string(random()) + ".png");
         // Created exclusively; a photo is not worth a slow zlib level.
-        if (imaging::SavePng(bitmap, target, 1, info.dpiX, info.dpiY, {})) return target;
+        if (imaging::SavePng(bitmap, target, 1, info.dpiX, info.dpiY, {}))
+            return target;
         std::error_code ec;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return {};
+        if (!std::filesystem::exists(std::filesystem::symlink_status(target, ec)))
+            return {};
     }
     return {};
 }
 
-} // namespace
+}  // namespace
 
-bool DigestFile(const std::filesystem::path& file, Digest& digest, std::uint64_t& size) {
+bool DigestFile(const std::filesystem::path& file, Digest& digest, std::uint64_t& size)
+{
     return ReadChunks(file, digest, size, nullptr);
 }
 
 MediaStore::~MediaStore() { Clear(); }
 
-void MediaStore::Clear() noexcept {
-    for (const auto& file : m_converted) ::unlink(file.c_str());
+void MediaStore::Clear() noexcept
+{
+    for (const auto& file : m_converted)
+        ::unlink(file.c_str());
     m_converted.clear();
     m_items.clear();
     m_byFile.clear();
     m_bySourceDigest.clear();
 }
 
-AddedMedia MediaStore::Add(const std::filesystem::path& file) {
-    struct stat st{};
+AddedMedia MediaStore::Add(const std::filesystem::path& file)
+{
+    struct stat st {};
     if (file.empty() || ::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         throw ComError(E_FILE_NOT_FOUND, "The picture file was not found.", "Shapes");
     const FileKey key{st.st_dev, st.st_ino, std::uint64_t(st.st_size),
                       std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-    if (auto it = m_byFile.find(key); it != m_byFile.end()) return it->second;
+    if (auto it = m_byFile.find(key); it != m_byFile.end())
+        return it->second;
 
     // Only pictures that must be decoded are held to the pixel cap.
     const auto info = imaging::ProbePicture(file, nullptr, imaging::PixelCap::NotApplied);
-    if (!info) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
+    if (!info)
+        throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
     AddedMedia added;
     // Whole dots per inch, as pixels per metre are usually meant; a picture
     // that states no resolution is taken at 96 dpi.
@@ -120,7 +142,8 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
 
     Digest digest;
     std::uint64_t size = 0;
-    if (!DigestFile(file, digest, size)) throw ComError(E_FAIL, "The picture file cannot be read.", "Shapes");
+    if (!DigestFile(file, digest, size))
+        throw ComError(E_FAIL, "The picture file cannot be read.", "Shapes");
     auto [first, last] = m_bySourceDigest.equal_range(digest);
     for (auto it = first; it != last; ++it) {
         if (SameBytes(m_items[std::size_t(it->second)].source, file)) {
@@ -132,16 +155,27 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
 
     MediaItem item{file, file, size, digest, {}, {}};
     switch (info->format) {
-    case imaging::PictureFormat::Png: item.extension = "png"; item.contentType = "image/png"; break;
-    case imaging::PictureFormat::Jpeg: item.extension = "jpeg"; item.contentType = "image/jpeg"; break;
-    case imaging::PictureFormat::Gif: item.extension = "gif"; item.contentType = "image/gif"; break;
+    case imaging::PictureFormat::Png:
+        item.extension = "png";
+        item.contentType = "image/png";
+        break;
+    case imaging::PictureFormat::Jpeg:
+        item.extension = "jpeg";
+        item.contentType = "image/jpeg";
+        break;
+    case imaging::PictureFormat::Gif:
+        item.extension = "gif";
+        item.contentType = "image/gif";
+        break;
     case imaging::PictureFormat::Bmp:
     case imaging::PictureFormat::Tiff:
     case imaging::PictureFormat::WebP: {
         item.stored = ConvertToPng(file, *info);
-        if (item.stored.empty()) throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
+        if (item.stored.empty())
+            throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
         m_converted.push_back(item.stored);
-        if (!DigestFile(item.stored, item.digest, item.size)) throw ComError(E_FAIL, "The picture cannot be converted.", "Shapes");
+        if (!DigestFile(item.stored, item.digest, item.size))
+            throw ComError(E_FAIL, "The picture cannot be converted.", "Shapes");
         item.extension = "png";
         item.contentType = "image/png";
         break;
@@ -154,11 +188,12 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file) {
     return added;
 }
 
-bool MediaStore::Stream(MediaId id, const std::function<bool(const char*, std::size_t)>& sink) const {
+bool MediaStore::Stream(MediaId id, const std::function<bool(const char*, std::size_t)>& sink) const
+{
     const MediaItem& item = Item(id);
     Digest digest;
     std::uint64_t size = 0;
     return ReadChunks(item.stored, digest, size, &sink) && size == item.size && digest == item.digest;
 }
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -22,16 +22,16 @@ struct Digest {
 };
 
 struct MediaItem {
-    std::filesystem::path source; // the file the picture was added from
-    std::filesystem::path stored; // the bytes that go into the package
-    std::uint64_t size = 0;       // of stored
-    Digest digest;                // of stored
+    std::filesystem::path source;  // the file the picture was added from
+    std::filesystem::path stored;  // the bytes that go into the package
+    std::uint64_t size = 0;  // of stored
+    Digest digest;  // of stored
     std::string extension, contentType;
 };
 
 struct AddedMedia {
     MediaId id = kNoMedia;
-    float nativeWidth = 0, nativeHeight = 0; // points
+    float nativeWidth = 0, nativeHeight = 0;  // points
 };
 
 class MediaStore {
@@ -55,7 +55,7 @@ public:
     void Clear() noexcept;
 
 private:
-    using FileKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::int64_t>; // dev, inode, size, mtime
+    using FileKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::int64_t>;  // dev, inode, size, mtime
     struct DigestHash {
         std::size_t operator()(const Digest& d) const noexcept { return std::size_t(d.low); }
     };
@@ -63,10 +63,10 @@ private:
     std::map<FileKey, AddedMedia> m_byFile;
     std::unordered_multimap<Digest, MediaId, DigestHash> m_bySourceDigest;
     std::vector<MediaItem> m_items;
-    std::vector<std::filesystem::path> m_converted; // removed with the store
+    std::vector<std::filesystem::path> m_converted;  // removed with the store
 };
 
 // The digest and size of a file, read in chunks; false when unreadable.
 bool DigestFile(const std::filesystem::path& file, Digest& digest, std::uint64_t& size);
 
-} // namespace engine::detail
+}  // namespace engine::detail

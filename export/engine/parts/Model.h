@@ -13,10 +13,12 @@
 namespace engine::detail {
 
 struct Fill {
-    enum class Kind { Unset, Solid, Picture } kind = Kind::Unset;
+    enum class Kind { Unset,
+                      Solid,
+                      Picture } kind = Kind::Unset;
     ColorRef color = 0;
     MediaId media = kNoMedia;
-    std::optional<bool> visible; // set only by a call
+    std::optional<bool> visible;  // set only by a call
 };
 
 struct Rect {
@@ -33,7 +35,8 @@ struct Crop {
     bool Any() const { return left != 0 || right != 0 || top != 0 || bottom != 0; }
 };
 
-enum class AutoSize { None = ppAutoSizeNone, ShapeToFitText = ppAutoSizeShapeToFitText };
+enum class AutoSize { None = ppAutoSizeNone,
+                      ShapeToFitText = ppAutoSizeShapeToFitText };
 
 struct TextBox {
     TextBody text;
@@ -64,7 +67,7 @@ struct Slide {
     bool followMaster = true;
     Fill background;
     std::vector<std::shared_ptr<Shape>> shapes;
-    int nextId = 2; // 1 is the shape tree
+    int nextId = 2;  // 1 is the shape tree
 };
 
 struct Presentation {
@@ -75,4 +78,4 @@ struct Presentation {
     MediaStore media;
 };
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -12,7 +12,7 @@ namespace engine::detail {
 struct PresentationPartData {
     float width = 720, height = 540;
     std::string masterRelId;
-    std::vector<std::string> slideRelIds; // in slide order
+    std::vector<std::string> slideRelIds;  // in slide order
 };
 std::string WritePresentation(const PresentationPartData& data);
 std::string WritePresProps();
@@ -38,9 +38,9 @@ std::string WriteLayout();
 std::string WriteTheme();
 
 struct CoreProperties {
-    std::string title;   // none written when empty
-    std::string created; // W3CDTF, also the modification date
-    std::string creator; // none written when empty
+    std::string title;  // none written when empty
+    std::string created;  // W3CDTF, also the modification date
+    std::string creator;  // none written when empty
 };
 // Who converted: the full name of the user from the password database, else
 // the login name; empty when the system knows neither.
@@ -48,4 +48,4 @@ std::string DocumentAuthor();
 std::string WriteCoreProperties(const CoreProperties& core);
 std::string WriteAppProperties(std::size_t slideCount);
 
-} // namespace engine::detail
+}  // namespace engine::detail

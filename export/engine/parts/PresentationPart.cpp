@@ -6,17 +6,18 @@
 
 namespace engine::detail {
 
-std::string WritePresentation(const PresentationPartData& data) {
+std::string WritePresentation(const PresentationPartData& data)
+{
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:presentation");
     x.Attr("saveSubsetFonts", "1");
-    x.Start("p:sldMasterIdLst").Start("p:sldMasterId").Attr("id", 2147483648LL).Attr("r:id", data.masterRelId)
-        .End("p:sldMasterId").End("p:sldMasterIdLst");
+    x.Start("p:sldMasterIdLst").Start("p:sldMasterId").Attr("id", 2147483648LL).Attr("r:id", data.masterRelId).End("p:sldMasterId").End("p:sldMasterIdLst");
     if (!data.slideRelIds.empty()) {
         x.Start("p:sldIdLst");
         long long id = 256;
-        for (const std::string& rel : data.slideRelIds) x.Start("p:sldId").Attr("id", id++).Attr("r:id", rel).End("p:sldId");
+        for (const std::string& rel : data.slideRelIds)
+            x.Start("p:sldId").Attr("id", id++).Attr("r:id", rel).End("p:sldId");
         x.End("p:sldIdLst");
     }
     x.Start("p:sldSz").Attr("cx", Emu(data.width)).Attr("cy", Emu(data.height)).End("p:sldSz");
@@ -28,7 +29,8 @@ std::string WritePresentation(const PresentationPartData& data) {
     return out;
 }
 
-std::string WritePresProps() {
+std::string WritePresProps()
+{
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:presentationPr");
@@ -36,7 +38,8 @@ std::string WritePresProps() {
     return out;
 }
 
-std::string WriteViewProps() {
+std::string WriteViewProps()
+{
     std::string out;
     XmlWriter x(out);
     StartRoot(x, "p:viewPr");
@@ -44,7 +47,8 @@ std::string WriteViewProps() {
     return out;
 }
 
-std::string WriteTableStyles() {
+std::string WriteTableStyles()
+{
     std::string out;
     XmlWriter x(out);
     x.Start("a:tblStyleLst").Attr("xmlns:a", ns::kA).Attr("def", "{5C22544A-7EE6-4342-B048-85BDC9FD1C3A}");
@@ -52,4 +56,4 @@ std::string WriteTableStyles() {
     return out;
 }
 
-} // namespace engine::detail
+}  // namespace engine::detail

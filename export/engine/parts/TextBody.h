@@ -12,10 +12,29 @@ namespace engine::detail {
 
 // The automation's underline styles (msoUnderline...), 0..17.
 enum class Underline {
-    None, Words, Single, Double, Heavy, Dotted, DottedHeavy, Dash, DashHeavy, DashLong, DashLongHeavy,
-    DotDash, DotDashHeavy, DotDotDash, DotDotDashHeavy, Wavy, WavyHeavy, WavyDouble
+    None,
+    Words,
+    Single,
+    Double,
+    Heavy,
+    Dotted,
+    DottedHeavy,
+    Dash,
+    DashHeavy,
+    DashLong,
+    DashLongHeavy,
+    DotDash,
+    DotDashHeavy,
+    DotDotDash,
+    DotDotDashHeavy,
+    Wavy,
+    WavyHeavy,
+    WavyDouble
 };
-enum class Alignment { Left = ppAlignLeft, Center = ppAlignCenter, Right = ppAlignRight, Justify = ppAlignJustify };
+enum class Alignment { Left = ppAlignLeft,
+                       Center = ppAlignCenter,
+                       Right = ppAlignRight,
+                       Justify = ppAlignJustify };
 
 // A property that a call set is written, also when set to its default.
 struct RunProps {
@@ -54,10 +73,13 @@ public:
 
     // f(RunProps&) on [at, at + count): splits at most two runs.
     template <class F>
-    void ApplyRuns(std::size_t at, std::size_t count, F f) {
-        if (count == 0) return;
+    void ApplyRuns(std::size_t at, std::size_t count, F f)
+    {
+        if (count == 0)
+            return;
         const std::size_t first = Split(at), last = Split(at + count);
-        for (std::size_t i = first; i < last; ++i) f(m_runs[i].props);
+        for (std::size_t i = first; i < last; ++i)
+            f(m_runs[i].props);
         MergeAround(first, last);
     }
     // The run index holding position pos (pos < Size()).
@@ -76,8 +98,8 @@ private:
 
     std::u16string m_chars;
     std::vector<Run> m_runs;
-    std::vector<std::size_t> m_marks; // positions of '\r', ascending
+    std::vector<std::size_t> m_marks;  // positions of '\r', ascending
     std::vector<ParaProps> m_paras{1};
 };
 
-} // namespace engine::detail
+}  // namespace engine::detail

@@ -42,4 +42,4 @@ private:
 // malformed UTF-8, lone surrogates, U+FFFE and U+FFFF into U+FFFD.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute);
 
-} // namespace engine::detail
+}  // namespace engine::detail

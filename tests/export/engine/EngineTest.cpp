@@ -38,24 +38,30 @@ struct Doc {
 };
 
 // Every element with the given name below n, in document order.
-void FindAll(rapidxml::xml_node<>* n, const char* name, std::vector<rapidxml::xml_node<>*>& out) {
+void FindAll(rapidxml::xml_node<>* n, const char* name, std::vector<rapidxml::xml_node<>*>& out)
+{
     for (auto* c = n->first_node(); c; c = c->next_sibling()) {
-        if (c->type() != rapidxml::node_element) continue;
-        if (std::strcmp(c->name(), name) == 0) out.push_back(c);
+        if (c->type() != rapidxml::node_element)
+            continue;
+        if (std::strcmp(c->name(), name) == 0)
+            out.push_back(c);
         FindAll(c, name, out);
     }
 }
-std::vector<rapidxml::xml_node<>*> All(Doc& d, const char* name) {
+std::vector<rapidxml::xml_node<>*> All(Doc& d, const char* name)
+{
     std::vector<rapidxml::xml_node<>*> out;
     FindAll(&d.doc, name, out);
     return out;
 }
-std::string Attr(rapidxml::xml_node<>* n, const char* name) {
+std::string Attr(rapidxml::xml_node<>* n, const char* name)
+{
     auto* a = n ? n->first_attribute(name) : nullptr;
     return a ? a->value() : "";
 }
 
-fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, FREE_IMAGE_FORMAT fif, int seed = 0) {
+fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, FREE_IMAGE_FORMAT fif, int seed = 0)
+{
     FIBITMAP* b = FreeImage_Allocate(int(w), int(h), 24);
     RGBQUAD c{BYTE(seed), BYTE(seed * 7), 200, 0};
     FreeImage_FillBackground(b, &c);
@@ -67,12 +73,14 @@ fs::path WriteImage(const fs::path& file, unsigned w, unsigned h, unsigned dpm, 
 }
 
 // A picture that compresses to nothing less than its 3 MB of pixels.
-fs::path WriteNoisePng(const fs::path& file) {
+fs::path WriteNoisePng(const fs::path& file)
+{
     FIBITMAP* b = FreeImage_Allocate(1000, 1000, 24);
     std::uint32_t state = 12345;
     for (unsigned y = 0; y < 1000; ++y) {
         BYTE* line = FreeImage_GetScanLine(b, int(y));
-        for (unsigned x = 0; x < 3000; ++x) line[x] = BYTE((state = state * 1103515245u + 12345u) >> 24);
+        for (unsigned x = 0; x < 3000; ++x)
+            line[x] = BYTE((state = state * 1103515245u + 12345u) >> 24);
     }
     FreeImage_Save(FIF_PNG, b, file.c_str(), PNG_Z_NO_COMPRESSION);
     FreeImage_Unload(b);
@@ -80,13 +88,15 @@ fs::path WriteNoisePng(const fs::path& file) {
 }
 
 // The project's package checker: schemas and package rules.
-fs::path Validator() {
+fs::path Validator()
+{
     return fs::path(TRALVEX_SOURCE_DIR) / "tests" / "support" / "check_pptx.py";
 }
 
 class Engine : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         app = StartApplication();
         pres = app->Presentations()->Add(msoFalse);
     }
@@ -95,7 +105,8 @@ protected:
     // checker (schemas, package rules). The part writers' text is tested
     // exactly, so only the tests that write text, pictures, backgrounds and
     // an empty package run it.
-    std::map<std::string, std::string> Save(bool checked = false) {
+    std::map<std::string, std::string> Save(bool checked = false)
+    {
         const fs::path file = dir / "out.pptx";
         EXPECT_TRUE(pres->SaveAs(file));
         if (checked) {
@@ -111,7 +122,8 @@ protected:
     std::unique_ptr<IPresentation> pres;
 };
 
-TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
+TEST_F(Engine, TextBoxBuiltParagraphByParagraph)
+{
     pres->PageSetup()->SetSlideWidth(424);
     pres->PageSetup()->SetSlideHeight(600);
     auto slide = pres->Slides()->Add(1, ppLayoutBlank);
@@ -151,7 +163,8 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     ASSERT_EQ(ps.size(), 2u);
     EXPECT_EQ(Attr(ps[0]->first_node("a:pPr"), "algn"), "ctr");
     EXPECT_EQ(Attr(ps[1]->first_node("a:pPr"), "algn"), "r");
-    for (auto* p : ps) EXPECT_EQ(Attr(p->first_node("a:pPr")->first_node("a:lnSpc")->first_node("a:spcPct"), "val"), "102000");
+    for (auto* p : ps)
+        EXPECT_EQ(Attr(p->first_node("a:pPr")->first_node("a:lnSpc")->first_node("a:spcPct"), "val"), "102000");
     auto runs = All(d, "a:r");
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_STREQ(runs[0]->first_node("a:t")->value(), "one & <two>");
@@ -163,7 +176,7 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     EXPECT_EQ(Attr(rpr, "sz"), "1250");
     EXPECT_EQ(Attr(rpr->first_node("a:latin"), "typeface"), "Arial");
     EXPECT_EQ(Attr(rpr->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF8000");
-    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), "1"); // taken from the text before it
+    EXPECT_EQ(Attr(runs[1]->first_node("a:rPr"), "b"), "1");  // taken from the text before it
     EXPECT_EQ(All(d, "a:br").size(), 1u);
     auto* body = All(d, "a:bodyPr").at(0);
     EXPECT_EQ(Attr(body, "wrap"), "square");
@@ -178,15 +191,16 @@ TEST_F(Engine, TextBoxBuiltParagraphByParagraph) {
     EXPECT_EQ(Attr(All(pd, "p:sldSz").at(0), "cy"), "7620000");
 }
 
-TEST_F(Engine, InsertedTextAndMarksTakeThePropertiesBeforeThem) {
+TEST_F(Engine, InsertedTextAndMarksTakeThePropertiesBeforeThem)
+{
     auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
     auto first = r->InsertAfter("big");
     first->Font()->SetSize(30);
     first->Font()->SetName("Arial");
     first->ParagraphFormat()->SetAlignment(ppAlignRight);
-    r->InsertAfter(" ");               // a run whose tag sets nothing
-    r->InsertAfter("\r\n");             // splits the paragraph
-    r->InsertAfter("\r\n");             // an empty paragraph
+    r->InsertAfter(" ");  // a run whose tag sets nothing
+    r->InsertAfter("\r\n");  // splits the paragraph
+    r->InsertAfter("\r\n");  // an empty paragraph
     r->InsertAfter("small")->Font()->SetSize(10);
     EXPECT_EQ(r->Characters(4, 1)->Font()->Size(), 30.0f);
     EXPECT_EQ(r->Characters(5, 1)->Font()->Name(), "Arial");
@@ -202,7 +216,7 @@ TEST_F(Engine, InsertedTextAndMarksTakeThePropertiesBeforeThem) {
     EXPECT_EQ(ends, (std::vector<std::string>{"3000", "3000", "1000"}));
     EXPECT_EQ(aligns, (std::vector<std::string>{"r", "r", "r"}));
     auto runs = All(d, "a:r");
-    ASSERT_EQ(runs.size(), 2u); // "big " is one run
+    ASSERT_EQ(runs.size(), 2u);  // "big " is one run
     EXPECT_STREQ(runs[0]->first_node("a:t")->value(), "big ");
 }
 
@@ -216,7 +230,8 @@ void PrintTo(const RangeCase& c, std::ostream* os) { *os << testnames::Name(c.te
 
 class RangeArithmetic : public ::testing::TestWithParam<RangeCase> {};
 
-TEST_P(RangeArithmetic, CharactersCountUtf16Units) {
+TEST_P(RangeArithmetic, CharactersCountUtf16Units)
+{
     auto app = StartApplication();
     auto pres = app->Presentations()->Add();
     auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
@@ -224,51 +239,50 @@ TEST_P(RangeArithmetic, CharactersCountUtf16Units) {
     EXPECT_EQ(r->Characters(GetParam().start, GetParam().count)->Text(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RangeArithmetic, ::testing::Values(
-    RangeCase{"abc", 1, 1, "a"},
-    RangeCase{"abc", 2, -1, "bc"},
-    RangeCase{"abc", 3, 10, "c"},
-    RangeCase{"abc", 5, -1, ""},
-    RangeCase{"a\r\nb", 2, 1, "\r"},
-    RangeCase{"a\nb\rc", 3, 1, "b"},
-    RangeCase{"\xF0\x9F\x98\x80x", 3, 1, "x"},      // an astral character is two units
-    RangeCase{"\xC3\xA9t\xC3\xA9", 2, 2, "t\xC3\xA9"}),
-    [](const auto& info) { const auto& c = info.param; return testnames::Name(c.text, "from", c.start, "count", c.count); });
+INSTANTIATE_TEST_SUITE_P(Cases, RangeArithmetic, ::testing::Values(RangeCase{"abc", 1, 1, "a"}, RangeCase{"abc", 2, -1, "bc"}, RangeCase{"abc", 3, 10, "c"}, RangeCase{"abc", 5, -1, ""}, RangeCase{"a\r\nb", 2, 1, "\r"}, RangeCase{"a\nb\rc", 3, 1, "b"}, RangeCase{"\xF0\x9F\x98\x80x", 3, 1, "x"},  // an astral character is two units
+                                                                   RangeCase{"\xC3\xA9t\xC3\xA9", 2, 2, "t\xC3\xA9"}),
+                         [](const auto& info) { const auto& c = info.param; return testnames::Name(c.text, "from", c.start, "count", c.count); });
 
-TEST_F(Engine, RangeLengthsAndFormattingBounds) {
+TEST_F(Engine, RangeLengthsAndFormattingBounds)
+{
     auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
     auto a = r->InsertAfter("ab");
     auto b = r->InsertAfter("\r\n");
     EXPECT_EQ(b->Length(), 1);
     auto c = r->InsertAfter("cd");
     c->Font()->SetBold(msoTrue);
-    EXPECT_EQ(a->Font()->Bold(), msoTriStateMixed); // never set
+    EXPECT_EQ(a->Font()->Bold(), msoTriStateMixed);  // never set
     EXPECT_EQ(c->Font()->Bold(), msoTrue);
     EXPECT_EQ(r->Font()->Bold(), msoTriStateMixed);
-    r->Characters(2, 2)->ParagraphFormat()->SetAlignment(ppAlignRight); // "b" and its mark: one paragraph
+    r->Characters(2, 2)->ParagraphFormat()->SetAlignment(ppAlignRight);  // "b" and its mark: one paragraph
     EXPECT_EQ(r->Characters(4, 1)->ParagraphFormat()->Alignment(), 0);
-    r->Characters(2, 3)->ParagraphFormat()->SetAlignment(ppAlignJustify); // touches both paragraphs
+    r->Characters(2, 3)->ParagraphFormat()->SetAlignment(ppAlignJustify);  // touches both paragraphs
     EXPECT_EQ(r->Characters(5, 1)->ParagraphFormat()->Alignment(), ppAlignJustify);
     r->Characters(1, 1)->ParagraphFormat()->SetAlignment(ppAlignLeft);
     EXPECT_EQ(r->ParagraphFormat()->Alignment(), msoTriStateMixed);
     EXPECT_EQ(r->Characters(4, 1)->ParagraphFormat()->Alignment(), ppAlignJustify);
 }
 
-TEST_F(Engine, DeletingEveryMarkLeavesAValidBody) {
+TEST_F(Engine, DeletingEveryMarkLeavesAValidBody)
+{
     auto slide = pres->Slides()->Add(1, ppLayoutBlank);
     auto r = slide->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
     r->InsertAfter("\r\n\r\n");
     r->Characters(1, -1)->Delete();
     EXPECT_EQ(r->Length(), 0);
-    slide->Shapes()->AddTextbox(1, 0, 0, 100, 100); // never given text
+    slide->Shapes()->AddTextbox(1, 0, 0, 100, 100);  // never given text
     auto parts = Save();
     Doc d(parts.at("ppt/slides/slide1.xml"));
     EXPECT_EQ(All(d, "a:p").size(), 2u);
 }
 
-TEST_F(Engine, ControlCharactersNeverReachTheXml) {
+TEST_F(Engine, ControlCharactersNeverReachTheXml)
+{
     auto r = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 100, 100)->TextFrame()->TextRange();
-    r->InsertAfter(std::string("a\x01" "b\x1F" "c\"'", 7));
+    r->InsertAfter(std::string("a\x01"
+                               "b\x1F"
+                               "c\"'",
+                               7));
     auto parts = Save();
     Doc d(parts.at("ppt/slides/slide1.xml"));
     EXPECT_STREQ(All(d, "a:t").at(0)->value(), "abc\"'");
@@ -280,7 +294,8 @@ struct BadCall {
     HRESULT hr;
 };
 
-TEST_F(Engine, RejectedCallsThrowTheirHresult) {
+TEST_F(Engine, RejectedCallsThrowTheirHresult)
+{
     const fs::path missing = dir / "missing.png";
     const fs::path text = dir / "not-an-image.png";
     std::ofstream(text) << "hello";
@@ -309,7 +324,8 @@ TEST_F(Engine, RejectedCallsThrowTheirHresult) {
     }
 }
 
-TEST_F(Engine, CroppedPictureKeepsItsScale) {
+TEST_F(Engine, CroppedPictureKeepsItsScale)
+{
     // 800 x 400 pixels at 192 dpi: 300 x 150 points.
     const fs::path img = WriteImage(dir / "p.png", 800, 400, 7559, FIF_PNG);
     auto slide = pres->Slides()->Add(1, ppLayoutBlank);
@@ -332,7 +348,7 @@ TEST_F(Engine, CroppedPictureKeepsItsScale) {
     EXPECT_FLOAT_EQ(s->Width(), 300);
     EXPECT_FLOAT_EQ(s->Height(), 75);
     EXPECT_FLOAT_EQ(s->Top(), 20);
-    EXPECT_THROW(pf->SetCropRight(300), ComError); // nothing would stay visible
+    EXPECT_THROW(pf->SetCropRight(300), ComError);  // nothing would stay visible
     EXPECT_THROW(s->TextFrame(), ComError);
 
     auto parts = Save(true);
@@ -347,12 +363,16 @@ TEST_F(Engine, CroppedPictureKeepsItsScale) {
 
 // A GIF has no resolution; a PNG without pHYs or a JPEG with density unit 0
 // has none either.
-fs::path WriteWithoutResolution(const fs::path& dir, const char* kind) {
+fs::path WriteWithoutResolution(const fs::path& dir, const char* kind)
+{
     const std::string k = kind;
     const fs::path file = dir / ("nodpi." + k);
-    if (k == "bmp") return WriteImage(file, 96, 48, 0, FIF_BMP);
-    if (k == "png") return WriteImage(file, 96, 48, 0, FIF_PNG);
-    if (k == "jpg") return WriteImage(file, 96, 48, 0, FIF_JPEG);
+    if (k == "bmp")
+        return WriteImage(file, 96, 48, 0, FIF_BMP);
+    if (k == "png")
+        return WriteImage(file, 96, 48, 0, FIF_PNG);
+    if (k == "jpg")
+        return WriteImage(file, 96, 48, 0, FIF_JPEG);
     FIBITMAP* b = FreeImage_Allocate(96, 48, 8);
     FreeImage_Save(FIF_GIF, b, file.c_str());
     FreeImage_Unload(b);
@@ -361,7 +381,8 @@ fs::path WriteWithoutResolution(const fs::path& dir, const char* kind) {
 
 class NoResolution : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(NoResolution, IsTakenAt96Dpi) {
+TEST_P(NoResolution, IsTakenAt96Dpi)
+{
     const testsupport::ScratchFolder dir("engine-dpi");
     auto pres = StartApplication()->Presentations()->Add();
     auto a = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(WriteWithoutResolution(dir.Path(), GetParam()), 0, -1, 0, 0);
@@ -372,7 +393,8 @@ TEST_P(NoResolution, IsTakenAt96Dpi) {
 INSTANTIATE_TEST_SUITE_P(Formats, NoResolution, ::testing::Values("bmp", "png", "jpg", "gif"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_F(Engine, NativeSizeFollowsResolution) {
+TEST_F(Engine, NativeSizeFollowsResolution)
+{
     const fs::path dpi72 = WriteImage(dir / "b.jpg", 72, 36, 2835, FIF_JPEG);
     auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
     auto b = shapes->AddPicture(dpi72, 0, -1, 0, 0, 144, -1);
@@ -380,7 +402,8 @@ TEST_F(Engine, NativeSizeFollowsResolution) {
     Save();
 }
 
-TEST_F(Engine, BackgroundsAndSharedMedia) {
+TEST_F(Engine, BackgroundsAndSharedMedia)
+{
     const fs::path t1 = WriteImage(dir / "t1.png", 16, 16, 0, FIF_PNG, 1);
     const fs::path t1copy = dir / "t1copy.png";
     fs::copy_file(t1, t1copy);
@@ -396,7 +419,8 @@ TEST_F(Engine, BackgroundsAndSharedMedia) {
     s2->Shapes()->AddPicture(t1copy, 0, -1, 0, 0);
     auto parts = Save(true);
     int media = 0;
-    for (auto& [name, data] : parts) media += name.rfind("ppt/media/", 0) == 0;
+    for (auto& [name, data] : parts)
+        media += name.rfind("ppt/media/", 0) == 0;
     EXPECT_EQ(media, 1);
     Doc d1(parts.at("ppt/slides/slide1.xml"));
     EXPECT_EQ(All(d1, "a:blipFill").size(), 1u);
@@ -404,16 +428,20 @@ TEST_F(Engine, BackgroundsAndSharedMedia) {
     Doc d2(parts.at("ppt/slides/slide2.xml"));
     EXPECT_EQ(Attr(All(d2, "p:bgPr").at(0)->first_node("a:solidFill")->first_node("a:srgbClr"), "val"), "FF0000");
     Doc ct(parts.at("[Content_Types].xml"));
-    for (auto* def : All(ct, "Default")) EXPECT_NE(Attr(def, "Extension"), "jpeg");
+    for (auto* def : All(ct, "Default"))
+        EXPECT_NE(Attr(def, "Extension"), "jpeg");
 }
 
-int MediaParts(const std::map<std::string, std::string>& parts) {
+int MediaParts(const std::map<std::string, std::string>& parts)
+{
     int media = 0;
-    for (auto& [name, data] : parts) media += name.rfind("ppt/media/", 0) == 0;
+    for (auto& [name, data] : parts)
+        media += name.rfind("ppt/media/", 0) == 0;
     return media;
 }
 
-TEST_F(Engine, AFileRewrittenBetweenPlacementsIsReadAgain) {
+TEST_F(Engine, AFileRewrittenBetweenPlacementsIsReadAgain)
+{
     const fs::path file = dir / "p.png";
     auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
     WriteImage(file, 16, 16, 0, FIF_PNG, 1);
@@ -422,21 +450,28 @@ TEST_F(Engine, AFileRewrittenBetweenPlacementsIsReadAgain) {
     EXPECT_FLOAT_EQ(shapes->AddPicture(file, 0, -1, 0, 0)->Width(), 24);
 }
 
-TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt) {
+TEST_F(Engine, APictureChangedBeforeTheSaveFailsIt)
+{
     const fs::path file = WriteImage(dir / "p.png", 16, 16, 0, FIF_PNG, 1);
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(file, 0, -1, 0, 0);
-    WriteImage(file, 16, 16, 0, FIF_PNG, 2); // the bytes it was added with are gone
+    WriteImage(file, 16, 16, 0, FIF_PNG, 2);  // the bytes it was added with are gone
     EXPECT_FALSE(pres->SaveAs(dir / "out.pptx"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 // Pictures a slide cannot hold as they are go in as lossless PNG with the
 // same pixels and resolution (a WebP states none: 96 dpi).
-struct PngCase { const char* name; FREE_IMAGE_FORMAT format; unsigned dotsPerMetre; float width; };
+struct PngCase {
+    const char* name;
+    FREE_IMAGE_FORMAT format;
+    unsigned dotsPerMetre;
+    float width;
+};
 void PrintTo(const PngCase& c, std::ostream* os) { *os << c.name; }
 class StoredAsPng : public ::testing::TestWithParam<PngCase> {};
 
-std::vector<std::uint32_t> Pixels32(FIBITMAP* dib) {
+std::vector<std::uint32_t> Pixels32(FIBITMAP* dib)
+{
     FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
     std::vector<std::uint32_t> pixels;
     for (unsigned y = 0; y < FreeImage_GetHeight(rgba); ++y) {
@@ -447,7 +482,8 @@ std::vector<std::uint32_t> Pixels32(FIBITMAP* dib) {
     return pixels;
 }
 
-TEST_P(StoredAsPng, WithItsPixelsAndResolution) {
+TEST_P(StoredAsPng, WithItsPixelsAndResolution)
+{
     const testsupport::ScratchFolder scratch("engine-png");
     const fs::path& dir = scratch.Path();
     const fs::path file = WriteImage(dir / "picture", 40, 20, GetParam().dotsPerMetre, GetParam().format, 3);
@@ -468,30 +504,32 @@ TEST_P(StoredAsPng, WithItsPixelsAndResolution) {
     FIBITMAP* source = FreeImage_Load(GetParam().format, file.c_str());
     ASSERT_TRUE(stored && source);
     EXPECT_EQ(Pixels32(stored), Pixels32(source));
-    if (GetParam().dotsPerMetre != 0) EXPECT_EQ(FreeImage_GetDotsPerMeterX(stored), GetParam().dotsPerMetre);
-    else EXPECT_EQ(png.find("pHYs"), std::string::npos);
+    if (GetParam().dotsPerMetre != 0)
+        EXPECT_EQ(FreeImage_GetDotsPerMeterX(stored), GetParam().dotsPerMetre);
+    else
+        EXPECT_EQ(png.find("pHYs"), std::string::npos);
     FreeImage_Unload(stored);
     FreeImage_Unload(source);
     FreeImage_CloseMemory(memory);
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir))
+        left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"out.pptx", "picture"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{"Tiff", FIF_TIFF, 2835, 40},
-                                                                 PngCase{"Tiff300Dpi", FIF_TIFF, 11811, 9.6f},
-                                                                 PngCase{"Bmp", FIF_BMP, 11811, 9.6f},
-                                                                 PngCase{"WebP", FIF_WEBP, 0, 30}),
+INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{"Tiff", FIF_TIFF, 2835, 40}, PngCase{"Tiff300Dpi", FIF_TIFF, 11811, 9.6f}, PngCase{"Bmp", FIF_BMP, 11811, 9.6f}, PngCase{"WebP", FIF_WEBP, 0, 30}),
                          testnames::ByName());
 
 // A picture stored as it is is never decoded: the pixel cap does not apply.
-TEST_F(Engine, AJpegOverThePixelCapIsPlaced) {
+TEST_F(Engine, AJpegOverThePixelCapIsPlaced)
+{
     const fs::path small = WriteImage(dir / "small.jpg", 16, 16, 11811, FIF_JPEG);
     std::string bytes = testsupport::ReadFileBytes(small);
     const auto sof = bytes.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
-    for (const std::size_t at : {sof + 5, sof + 7}) bytes.replace(at, 2, "\x2E\xE0"); // 12000
+    for (const std::size_t at : {sof + 5, sof + 7})
+        bytes.replace(at, 2, "\x2E\xE0");  // 12000
     const fs::path big = dir / "big.jpg";
     std::ofstream(big, std::ios::binary) << bytes;
     auto picture = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
@@ -499,14 +537,17 @@ TEST_F(Engine, AJpegOverThePixelCapIsPlaced) {
     EXPECT_EQ(MediaParts(Save()), 1);
 }
 
-TEST_F(Engine, NoSlidesStillSaves) {
+TEST_F(Engine, NoSlidesStillSaves)
+{
     auto parts = Save(true);
     EXPECT_EQ(parts.count("ppt/slides/slide1.xml"), 0u);
     Doc ct(parts.at("[Content_Types].xml"));
-    for (auto* o : All(ct, "Override")) EXPECT_EQ(parts.count(Attr(o, "PartName").substr(1)), 1u) << Attr(o, "PartName");
+    for (auto* o : All(ct, "Override"))
+        EXPECT_EQ(parts.count(Attr(o, "PartName").substr(1)), 1u) << Attr(o, "PartName");
 }
 
-TEST_F(Engine, SaveNeverReplacesAndFailsCleanly) {
+TEST_F(Engine, SaveNeverReplacesAndFailsCleanly)
+{
     const fs::path existing = dir / "existing.pptx";
     std::ofstream(existing) << "keep";
     EXPECT_FALSE(pres->SaveAs(existing));
@@ -516,7 +557,8 @@ TEST_F(Engine, SaveNeverReplacesAndFailsCleanly) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
+TEST_F(Engine, SaveAsReplacingReplacesAtomically)
+{
     const fs::path existing = dir / "existing.pptx";
     std::ofstream(existing) << "keep";
     ASSERT_TRUE(pres->SaveAsReplacing(existing));
@@ -526,7 +568,8 @@ TEST_F(Engine, SaveAsReplacingReplacesAtomically) {
 }
 
 // The caller learns why a save failed from errno, even after the cleanup.
-TEST_F(Engine, AFailedSaveLeavesItsReasonInErrno) {
+TEST_F(Engine, AFailedSaveLeavesItsReasonInErrno)
+{
     std::ofstream(dir / "existing.pptx") << "keep";
     std::ofstream(dir / "plain") << "not a folder";
     const std::pair<fs::path, int> cases[] = {
@@ -539,7 +582,8 @@ TEST_F(Engine, AFailedSaveLeavesItsReasonInErrno) {
 }
 
 // A save clears its folder of what killed saves left, and of nothing else.
-TEST_F(Engine, ASaveRemovesTheLeftoversOfDeadSaves) {
+TEST_F(Engine, ASaveRemovesTheLeftoversOfDeadSaves)
+{
     const fs::path dead = scratch.Write(".~tralvex-0123456789abcdef", "half a package");
     const fs::path living = scratch.Write(".~tralvex-1111111111111111", "being written");
     const fs::path other = scratch.Write(".~tralvex-notours", "x");
@@ -558,7 +602,8 @@ TEST_F(Engine, ASaveRemovesTheLeftoversOfDeadSaves) {
     EXPECT_TRUE(fs::exists(away));
 }
 
-TEST_F(Engine, ASaveKilledWhileWritingLeavesOnlyWhatTheCleanupRemoves) {
+TEST_F(Engine, ASaveKilledWhileWritingLeavesOnlyWhatTheCleanupRemoves)
+{
     const fs::path big = WriteNoisePng(dir / "big.png");
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
     auto killedWhileSaving = [this] {
@@ -584,7 +629,8 @@ TEST_F(Engine, ASaveKilledWhileWritingLeavesOnlyWhatTheCleanupRemoves) {
 }
 
 template <int E>
-int Fail(const char*, const char*) {
+int Fail(const char*, const char*)
+{
     errno = E;
     return -1;
 }
@@ -602,33 +648,28 @@ struct PlaceCase {
 void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
 class MoveIntoPlace : public ::testing::TestWithParam<PlaceCase> {};
 
-TEST_P(MoveIntoPlace, NeverReplaces) {
+TEST_P(MoveIntoPlace, NeverReplaces)
+{
     const PlaceCase& c = GetParam();
     const testsupport::ScratchFolder scratch("place");
     const fs::path temp = scratch / ".~tralvex-0123456789abcdef", file = scratch / "out.pptx";
-    if (!c.tempMissing) scratch.Write(temp.filename(), "new");
-    if (c.existing) scratch.Write(file.filename(), "old");
+    if (!c.tempMissing)
+        scratch.Write(temp.filename(), "new");
+    if (c.existing)
+        scratch.Write(file.filename(), "old");
     EXPECT_EQ(detail::MoveIntoPlace(temp.string(), file.string(), c.calls), c.expected);
     const bool moved = c.expected == 0;
-    EXPECT_EQ(testsupport::ReadFileBytes(file), moved ? "new" : c.existing ? "old" : "");
+    EXPECT_EQ(testsupport::ReadFileBytes(file), moved ? "new" : c.existing ? "old"
+                                                                           : "");
     EXPECT_EQ(fs::exists(file), moved || c.existing);
     EXPECT_EQ(fs::exists(temp), !moved && !c.tempMissing);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, MoveIntoPlace, ::testing::Values(
-    PlaceCase{"system", detail::SystemNoReplaceCalls(), false, false, 0},
-    PlaceCase{"system_existing", detail::SystemNoReplaceCalls(), true, false, EEXIST},
-    PlaceCase{"link_only", {Fail<EINVAL>, Link}, false, false, 0},
-    PlaceCase{"link_only_existing", {Fail<EINVAL>, Link}, true, false, EEXIST},
-    PlaceCase{"neither", {Fail<EINVAL>, Fail<EPERM>}, false, false, 0},
-    PlaceCase{"neither_nosys", {Fail<ENOSYS>, Fail<EOPNOTSUPP>}, false, false, 0},
-    PlaceCase{"neither_existing", {Fail<EINVAL>, Fail<EPERM>}, true, false, EEXIST},
-    PlaceCase{"neither_rename_fails", {Fail<EINVAL>, Fail<EPERM>}, false, true, ENOENT},
-    PlaceCase{"other_error_is_final", {Fail<EACCES>, Link}, false, false, EACCES},
-    PlaceCase{"link_error_is_final", {Fail<EINVAL>, Fail<ENOSPC>}, false, false, ENOSPC}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, MoveIntoPlace, ::testing::Values(PlaceCase{"system", detail::SystemNoReplaceCalls(), false, false, 0}, PlaceCase{"system_existing", detail::SystemNoReplaceCalls(), true, false, EEXIST}, PlaceCase{"link_only", {Fail<EINVAL>, Link}, false, false, 0}, PlaceCase{"link_only_existing", {Fail<EINVAL>, Link}, true, false, EEXIST}, PlaceCase{"neither", {Fail<EINVAL>, Fail<EPERM>}, false, false, 0}, PlaceCase{"neither_nosys", {Fail<ENOSYS>, Fail<EOPNOTSUPP>}, false, false, 0}, PlaceCase{"neither_existing", {Fail<EINVAL>, Fail<EPERM>}, true, false, EEXIST}, PlaceCase{"neither_rename_fails", {Fail<EINVAL>, Fail<EPERM>}, false, true, ENOENT}, PlaceCase{"other_error_is_final", {Fail<EACCES>, Link}, false, false, EACCES}, PlaceCase{"link_error_is_final", {Fail<EINVAL>, Fail<ENOSPC>}, false, false, ENOSPC}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Engine, SavedFileModeFollowsTheUmask) {
+TEST_F(Engine, SavedFileModeFollowsTheUmask)
+{
     const std::pair<mode_t, fs::perms> cases[] = {{022, fs::perms(0644)}, {077, fs::perms(0600)}, {002, fs::perms(0664)}};
     for (const auto& [mask, expected] : cases) {
         const mode_t old = ::umask(mask);
@@ -641,7 +682,8 @@ TEST_F(Engine, SavedFileModeFollowsTheUmask) {
 }
 
 // The save fails for the full disk, says so in errno, and leaves nothing.
-TEST_F(Engine, FullDiskLeavesNothing) {
+TEST_F(Engine, FullDiskLeavesNothing)
+{
     const fs::path big = WriteNoisePng(dir / "big.png");
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
     auto saveOnFullDisk = [this] {
@@ -655,7 +697,8 @@ TEST_F(Engine, FullDiskLeavesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-TEST_F(Engine, SameInputGivesIdenticalBytes) {
+TEST_F(Engine, SameInputGivesIdenticalBytes)
+{
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddTextbox(1, 0, 0, 10, 10)->TextFrame()->TextRange()->InsertAfter("x");
     ASSERT_TRUE(pres->SaveAs(dir / "a.pptx"));
@@ -666,7 +709,8 @@ TEST_F(Engine, SameInputGivesIdenticalBytes) {
     EXPECT_STREQ(All(core, "dcterms:created").at(0)->value(), "2023-11-14T22:13:20Z");
 }
 
-TEST(ComErrorTest, SystemMessages) {
+TEST(ComErrorTest, SystemMessages)
+{
     EXPECT_EQ(SystemMessage(E_FAIL).value(), "Unspecified error");
     EXPECT_EQ(SystemMessage(E_INVALIDARG).value(), "The parameter is incorrect.");
     EXPECT_EQ(SystemMessage(E_POINTER).value(), "Invalid pointer");
@@ -676,7 +720,8 @@ TEST(ComErrorTest, SystemMessages) {
 
 // The engine reports the version the build gives the project, and its fourth
 // number as the build.
-TEST(ApplicationTest, VersionIsTheProgramVersion) {
+TEST(ApplicationTest, VersionIsTheProgramVersion)
+{
     auto app = StartApplication();
     const std::string version = TRALVEX_PROJECT_VERSION;
     ASSERT_EQ(std::count(version.begin(), version.end(), '.'), 3) << version;
@@ -684,14 +729,16 @@ TEST(ApplicationTest, VersionIsTheProgramVersion) {
     EXPECT_EQ(app->Build(), version.substr(version.rfind('.') + 1));
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // Run by its own CTest entry (label "slow"): LibreOffice must render one page
 // per slide of a representative presentation.
-TEST(LibreOfficeRender, OnePagePerSlide) {
-    if (!std::getenv("TRALVEX_RENDER_TEST")) GTEST_SKIP() << "run through the slow CTest entry";
+TEST(LibreOfficeRender, OnePagePerSlide)
+{
+    if (!std::getenv("TRALVEX_RENDER_TEST"))
+        GTEST_SKIP() << "run through the slow CTest entry";
     const testsupport::ScratchFolder scratch("engine-render");
     const fs::path& dir = scratch.Path();
     auto app = StartApplication();
@@ -702,8 +749,12 @@ TEST(LibreOfficeRender, OnePagePerSlide) {
     for (int i = 1; i <= 3; ++i) {
         auto slide = pres->Slides()->Add(i, ppLayoutBlank);
         slide->SetFollowMasterBackground(msoFalse);
-        if (i == 2) slide->BackgroundFill()->UserPicture(img);
-        else { slide->BackgroundFill()->Solid(); slide->BackgroundFill()->ForeColor()->SetRGB(0x00FFEE); }
+        if (i == 2)
+            slide->BackgroundFill()->UserPicture(img);
+        else {
+            slide->BackgroundFill()->Solid();
+            slide->BackgroundFill()->ForeColor()->SetRGB(0x00FFEE);
+        }
         auto pic = slide->Shapes()->AddPicture(img, 0, -1, 0, 0, -1, -1);
         pic->PictureFormat()->SetCropLeft(8);
         auto box = slide->Shapes()->AddTextbox(1, 20, 300, 380, 100);
@@ -717,8 +768,7 @@ TEST(LibreOfficeRender, OnePagePerSlide) {
     }
     ASSERT_TRUE(pres->SaveAs(dir / "render.pptx"));
     const std::string profile = "file://" + (dir / "profile").string();
-    const std::string cmd = "cd '" + dir.string() + "' && timeout 240 soffice -env:UserInstallation=" + profile +
-                            " --headless --convert-to pdf --outdir '" + dir.string() + "' render.pptx >/dev/null 2>&1";
+    const std::string cmd = "cd '" + dir.string() + "' && timeout 240 soffice -env:UserInstallation=" + profile + " --headless --convert-to pdf --outdir '" + dir.string() + "' render.pptx >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const std::string info = "pdfinfo '" + (dir / "render.pdf").string() + "' | grep '^Pages:' > '" + (dir / "pages.txt").string() + "'";
     ASSERT_EQ(std::system(info.c_str()), 0);
@@ -729,4 +779,4 @@ TEST(LibreOfficeRender, OnePagePerSlide) {
     EXPECT_EQ(pages, 3);
 }
 
-} // namespace
+}  // namespace

@@ -19,12 +19,15 @@ const std::string kExtraType = "http://example.org/relationships/extra";
 
 class Packager : public ::testing::Test {
 protected:
-    Packager() {
-        for (int i = 0; i < 2; ++i) presentation.slides.push_back(std::make_shared<Slide>());
+    Packager()
+    {
+        for (int i = 0; i < 2; ++i)
+            presentation.slides.push_back(std::make_shared<Slide>());
     }
 
     // The entries written from rows, in archive order.
-    std::vector<testsupport::ZipEntry> Write(const std::vector<PartRow>& rows) {
+    std::vector<testsupport::ZipEntry> Write(const std::vector<PartRow>& rows)
+    {
         const auto file = scratch.Path() / "out.pptx";
         const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         EXPECT_GE(fd, 0);
@@ -37,15 +40,19 @@ protected:
         return testsupport::ReadZipEntries(file);
     }
 
-    static std::vector<std::string> Names(const std::vector<testsupport::ZipEntry>& entries) {
+    static std::vector<std::string> Names(const std::vector<testsupport::ZipEntry>& entries)
+    {
         std::vector<std::string> names;
-        for (const auto& e : entries) names.push_back(e.name);
+        for (const auto& e : entries)
+            names.push_back(e.name);
         return names;
     }
 
-    static std::string Entry(const std::vector<testsupport::ZipEntry>& entries, const std::string& name) {
+    static std::string Entry(const std::vector<testsupport::ZipEntry>& entries, const std::string& name)
+    {
         for (const auto& e : entries)
-            if (e.name == name) return e.data;
+            if (e.name == name)
+                return e.data;
         ADD_FAILURE() << "no entry " << name;
         return {};
     }
@@ -54,11 +61,10 @@ protected:
     Presentation presentation;
 };
 
-TEST_F(Packager, AnAddedPartIsWrittenTypedAndRelated) {
+TEST_F(Packager, AnAddedPartIsWrittenTypedAndRelated)
+{
     std::vector<PartRow> rows = StandardParts();
-    rows.push_back({"ppt/extras/extra1.xml", "application/vnd.example.extra+xml",
-                    {{"ppt/presentation.xml", kExtraType, 7}, {"ppt/slides/slide#.xml", kExtraType, 2}},
-                    [](const PartContext& c) { return "<extra slides=\"" + std::to_string(c.presentation.slides.size()) + "\"/>"; }});
+    rows.push_back({"ppt/extras/extra1.xml", "application/vnd.example.extra+xml", {{"ppt/presentation.xml", kExtraType, 7}, {"ppt/slides/slide#.xml", kExtraType, 2}}, [](const PartContext& c) { return "<extra slides=\"" + std::to_string(c.presentation.slides.size()) + "\"/>"; }});
     const auto entries = Write(rows);
 
     std::vector<std::string> expected = Names(Write(StandardParts()));
@@ -74,13 +80,13 @@ TEST_F(Packager, AnAddedPartIsWrittenTypedAndRelated) {
                   .find("<Relationship Id=\"rId8\" Type=\"" + kExtraType + "\" Target=\"extras/extra1.xml\"/></Relationships>"),
               std::string::npos);
     for (const char* slide : {"ppt/slides/_rels/slide1.xml.rels", "ppt/slides/_rels/slide2.xml.rels"})
-        EXPECT_NE(Entry(entries, slide).find("<Relationship Id=\"rId2\" Type=\"" + kExtraType +
-                                             "\" Target=\"../extras/extra1.xml\"/></Relationships>"),
+        EXPECT_NE(Entry(entries, slide).find("<Relationship Id=\"rId2\" Type=\"" + kExtraType + "\" Target=\"../extras/extra1.xml\"/></Relationships>"),
                   std::string::npos)
             << slide;
 }
 
-TEST_F(Packager, ARemovedPartLeavesNoTrace) {
+TEST_F(Packager, ARemovedPartLeavesNoTrace)
+{
     std::vector<PartRow> rows = StandardParts();
     const auto removed = std::find_if(rows.begin(), rows.end(), [](const PartRow& r) { return r.name == "ppt/viewProps.xml"; });
     ASSERT_NE(removed, rows.end());
@@ -90,12 +96,14 @@ TEST_F(Packager, ARemovedPartLeavesNoTrace) {
 
     const auto entries = Write(rows);
     EXPECT_EQ(Names(entries), expected);
-    for (const auto& e : entries) EXPECT_EQ(e.data.find("viewProps"), std::string::npos) << e.name;
+    for (const auto& e : entries)
+        EXPECT_EQ(e.data.find("viewProps"), std::string::npos) << e.name;
 }
 
 // Parts per slide are numbered from 1; relationship targets are relative
 // to the folder of the part that relates.
-TEST_F(Packager, EntriesAndTargetsDeriveFromTheNames) {
+TEST_F(Packager, EntriesAndTargetsDeriveFromTheNames)
+{
     const auto entries = Write(StandardParts());
     EXPECT_EQ(Names(entries),
               (std::vector<std::string>{"[Content_Types].xml", "_rels/.rels", "docProps/core.xml", "docProps/app.xml",
@@ -109,11 +117,13 @@ TEST_F(Packager, EntriesAndTargetsDeriveFromTheNames) {
     EXPECT_EQ(Entry(entries, "ppt/slideMasters/_rels/slideMaster1.xml.rels"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
               "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-              "<Relationship Id=\"rId1\" Type=\"" + r + "slideLayout\" Target=\"../slideLayouts/slideLayout1.xml\"/>"
-              "<Relationship Id=\"rId2\" Type=\"" + r + "theme\" Target=\"../theme/theme1.xml\"/></Relationships>");
+              "<Relationship Id=\"rId1\" Type=\""
+                  + r + "slideLayout\" Target=\"../slideLayouts/slideLayout1.xml\"/>"
+                        "<Relationship Id=\"rId2\" Type=\""
+                  + r + "theme\" Target=\"../theme/theme1.xml\"/></Relationships>");
     EXPECT_NE(Entry(entries, "ppt/_rels/presentation.xml.rels")
                   .find("<Relationship Id=\"rId3\" Type=\"" + r + "slide\" Target=\"slides/slide2.xml\"/>"),
               std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -11,20 +11,22 @@ using engine::detail::PatchableFile;
 
 namespace {
 
-std::string Contents(int fd) {
+std::string Contents(int fd)
+{
     std::string all(std::size_t(::lseek(fd, 0, SEEK_END)), '\0');
     EXPECT_EQ(::pread(fd, all.data(), all.size(), 0), ssize_t(all.size()));
     return all;
 }
 
-} // namespace
+}  // namespace
 
 // A zip writer's pattern (append, go back a little or a long way to patch,
 // return to the end), at buffer sizes that put the patch inside the held
 // bytes, across the flushed boundary and far behind it.
 class PatchableFileTest : public ::testing::TestWithParam<std::size_t> {};
 
-TEST_P(PatchableFileTest, GivesTheBytesOfTheSameWritesInMemory) {
+TEST_P(PatchableFileTest, GivesTheBytesOfTheSameWritesInMemory)
+{
     char name[] = "/tmp/patchable-XXXXXX";
     const int fd = ::mkstemp(name);
     ASSERT_GE(fd, 0);
@@ -56,7 +58,8 @@ TEST_P(PatchableFileTest, GivesTheBytesOfTheSameWritesInMemory) {
 INSTANTIATE_TEST_SUITE_P(BufferSizes, PatchableFileTest, ::testing::Values(1u, 20u, 4096u, 1u << 20),
                          [](const auto& info) { return "buffer_" + std::to_string(info.param); });
 
-TEST(PatchableFile, AFailedWriteIsReported) {
+TEST(PatchableFile, AFailedWriteIsReported)
+{
     const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     PatchableFile file(fd, 16);

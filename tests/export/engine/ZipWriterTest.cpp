@@ -14,17 +14,20 @@ using testsupport::ScratchFolder;
 namespace {
 
 // Read back whole, each entry checked against its CRC.
-std::vector<std::pair<std::string, std::string>> Entries(const std::filesystem::path& zip) {
+std::vector<std::pair<std::string, std::string>> Entries(const std::filesystem::path& zip)
+{
     std::vector<std::pair<std::string, std::string>> entries;
-    for (auto& e : testsupport::ReadZipEntries(zip)) entries.emplace_back(e.name, std::move(e.data));
+    for (auto& e : testsupport::ReadZipEntries(zip))
+        entries.emplace_back(e.name, std::move(e.data));
     return entries;
 }
 
-} // namespace
+}  // namespace
 
 // Deflated entries are written by the writer's own thread; a stored entry
 // and the end of the package must still come after all of them, in order.
-TEST(ZipWriter, EntriesKeepTheirOrderAndContent) {
+TEST(ZipWriter, EntriesKeepTheirOrderAndContent)
+{
     ScratchFolder scratch;
     const auto file = scratch.Path() / "out.zip";
     std::vector<std::pair<std::string, std::string>> expected;
@@ -51,11 +54,12 @@ TEST(ZipWriter, EntriesKeepTheirOrderAndContent) {
     EXPECT_EQ(Entries(file), expected);
 }
 
-TEST(ZipWriter, AFailingDiskFailsThePackage) {
+TEST(ZipWriter, AFailingDiskFailsThePackage)
+{
     const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ZipWriter zip(fd);
-    const std::string big(4 << 20, 'x'); // past the file's buffer
+    const std::string big(4 << 20, 'x');  // past the file's buffer
     for (int i = 0; i < 40 && zip.Add("part" + std::to_string(i), big);)
         ++i;
     EXPECT_FALSE(zip.Close());

@@ -69,14 +69,17 @@ TEST_F(ControlsGui, RichTextCountsCharactersAndLinks)
     std::vector<std::string> clicked;
     control.SetLinkHandler([&](const std::string& address) { clicked.push_back(address); });
     control.SetContent({{0, {SPlainText{"old "}, SHyperlink{"gone", "u0"}}}});
-    control.SetContent({{0, {SPlainText{"ab"}, SHyperlink{"cd", "u1"}}}, {2, {SHyperlink{"\xC3\xA9" "f", "u2"}}}});
+    control.SetContent({{0, {SPlainText{"ab"}, SHyperlink{"cd", "u1"}}}, {2, {SHyperlink{"\xC3\xA9"
+                                                                                         "f",
+                                                                                         "u2"}}}});
     ASSERT_EQ(control.Links().size(), 2u);
     EXPECT_EQ(control.Links()[0].first, 2);
     EXPECT_EQ(control.Links()[0].last, 4);
     EXPECT_EQ(control.Links()[1].first, 5);  // after the paragraph end
     EXPECT_EQ(control.Links()[1].last, 7);
     EXPECT_EQ(control.CharacterCount(), 7);
-    EXPECT_EQ(control.Text(), "abcd\n\xC3\xA9" "f");
+    EXPECT_EQ(control.Text(), "abcd\n\xC3\xA9"
+                              "f");
 
     control.Press(2);
     control.Release(3);  // same link

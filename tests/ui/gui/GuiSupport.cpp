@@ -179,8 +179,9 @@ std::string AccessibleTree()
     done = false;
     if (g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
                       G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &child, nullptr)) {
-        g_child_watch_add(child, [](GPid p, gint, gpointer flag) { *static_cast<bool*>(flag) = true; g_spawn_close_pid(p); },
-                          &done);
+        g_child_watch_add(
+            child, [](GPid p, gint, gpointer flag) { *static_cast<bool*>(flag) = true; g_spawn_close_pid(p); },
+            &done);
         const gint64 end = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
         while (!done && g_get_monotonic_time() < end)
             Pump(50);

@@ -78,7 +78,8 @@ void CheckAccessibleTree(CustomMessageBox& box, const MessageCase& c)
     if (c.link)
         expected.push_back("link|" + box.LinkButton().GetText() + "|activate|");
     for (const std::string& line : expected)
-        EXPECT_NE(tree.find("  " + line), std::string::npos) << line << " not in\n" << tree;
+        EXPECT_NE(tree.find("  " + line), std::string::npos) << line << " not in\n"
+                                                             << tree;
 }
 
 // Everything the box must show, checked while it is up; then Escape, the
@@ -267,7 +268,7 @@ TEST_P(MessageBoxGui, ShowsAndClosesOnlyWithItsButton)
 INSTANTIATE_TEST_SUITE_P(
     Messages, MessageBoxGui,
     ::testing::Values(MessageCase{"Usage", ShowUsageMessage, false, "Utulity for updating Book Interaction",
-                                              "Warning"},
+                                  "Warning"},
                       MessageCase{"NotABook", ShowNotABookMessage, false, "This is not a book", "Warning"},
                       MessageCase{"PptNotInstalled", ShowPptNotInstalledMessage, false,
                                   "Microsoft PowerPoint is not installed", "Warning"},

@@ -138,7 +138,7 @@ protected:
     fs::path Convert()
     {
         NoPermissionOverride asUser;
-        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {}, SaveServices {DesktopSaveDialog, {}});
+        return RunConversionJob(root / "ro" / "Lesson.mordx", root / "work", {}, SaveServices{DesktopSaveDialog, {}});
     }
 
     const testsupport::ScratchFolder scratch{"savegui"};
