@@ -29,7 +29,7 @@ test_packages=(
   fonts-dejavu-core xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
   x11-xserver-utils
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
-  lintian parallel appstream
+  lintian parallel appstream clang-format
 )
 # The tests render presentations with LibreOffice; any soffice on the machine
 # serves (a desktop's libreoffice-impress conflicts with the -nogui build).
