@@ -8,10 +8,7 @@
 
 namespace imaging {
 
-namespace {
-
-// The distinct colours, sorted, or nothing when there are more than 256.
-std::optional<std::vector<std::uint32_t>> Palette(std::span<const std::uint32_t> pixels)
+std::optional<std::vector<std::uint32_t>> DistinctColours(std::span<const std::uint32_t> pixels)
 {
     std::vector<std::uint32_t> colours;
     std::uint32_t last = pixels.empty() ? 0 : ~pixels[0];
@@ -28,6 +25,8 @@ std::optional<std::vector<std::uint32_t>> Palette(std::span<const std::uint32_t>
     }
     return colours;
 }
+
+namespace {
 
 detail::FreeImagePtr PaletteImage(const ArgbBitmap& bitmap, const std::vector<std::uint32_t>& colours)
 {
@@ -83,7 +82,7 @@ bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
         return false;
     const std::string file = what.empty() ? "picture file " + path.filename().string() : std::string(what);
     try {
-        const auto colours = Palette(bitmap.Pixels());
+        const auto colours = DistinctColours(bitmap.Pixels());
         detail::FreeImagePtr dib = colours ? PaletteImage(bitmap, *colours) : DirectImage(bitmap);
         detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
         BYTE* data = nullptr;

@@ -2,8 +2,12 @@
 
 #include "imaging/ArgbBitmap.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 namespace imaging {
 
@@ -18,6 +22,10 @@ inline constexpr int kCompactPngLevel = 6;
 // entry exists at path or the bitmap is empty. Throws ResourceError when
 // memory runs out or the file cannot be written; what names the file in its
 // reason ("a background texture"; "picture file <name>" when empty).
+// The distinct colours of pixels, sorted, or nothing when there are more
+// than 256: the palette of an 8-bit PNG that holds them.
+std::optional<std::vector<std::uint32_t>> DistinctColours(std::span<const std::uint32_t> pixels);
+
 bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
                     int level = kCompactPngLevel, std::string_view what = {});
 

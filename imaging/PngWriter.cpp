@@ -1,6 +1,7 @@
 #include "imaging/PngWriter.h"
 
 #include "files/FileDescriptor.h"
+#include "imaging/CompactPng.h"
 #include "imaging/ResourceError.h"
 
 #include <zlib.h>
@@ -96,25 +97,6 @@ unsigned char Paeth(unsigned char a, unsigned char b, unsigned char c)
                                                : c;
 }
 
-// The distinct colours, sorted, or nothing when there are more than 256.
-std::optional<std::vector<std::uint32_t>> FewColours(std::span<const std::uint32_t> pixels)
-{
-    std::vector<std::uint32_t> colours;
-    std::uint32_t last = pixels.empty() ? 0 : ~pixels[0];
-    for (const std::uint32_t p : pixels) {
-        if (p == last)
-            continue;
-        last = p;
-        const auto at = std::lower_bound(colours.begin(), colours.end(), p);
-        if (at != colours.end() && *at == p)
-            continue;
-        if (colours.size() == 256)
-            return std::nullopt;
-        colours.insert(at, p);
-    }
-    return colours;
-}
-
 // Creates path exclusively and writes header, then the rows that fill gives
 // (each rowBytes long, filter byte first) compressed into IDAT chunks, then
 // the end. False when an entry exists at path; throws ResourceError for any
@@ -190,7 +172,7 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
     const auto pixels = bitmap.Pixels();
     // A picture of few colours (a still of a GIF, a drawing) as a palette
     // image: a quarter of the bytes to compress.
-    const auto colours = FewColours(pixels);
+    const auto colours = DistinctColours(pixels);
     const bool opaque = std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; });
     const int width = bitmap.Width(), height = bitmap.Height();
     const int channels = colours ? 1 : opaque ? 3

@@ -78,31 +78,18 @@ std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::pa
     indexed->width = bitmap.Width();
     indexed->height = bitmap.Height();
     const auto pixels = bitmap.Pixels();
-    auto& colours = indexed->colours;
-    indexed->indexable = true;
-    std::uint32_t last = ~pixels[0];
-    for (const std::uint32_t p : pixels) {
-        if (p == last)
-            continue;
-        last = p;
-        const auto at = std::lower_bound(colours.begin(), colours.end(), p);
-        if (at != colours.end() && *at == p)
-            continue;
-        if (colours.size() == 256) {
-            indexed->indexable = false;
-            colours.clear();
-            break;
-        }
-        colours.insert(at, p);
-    }
+    auto colours = DistinctColours(pixels);
+    indexed->indexable = colours.has_value();
     if (indexed->indexable) {
+        indexed->colours = std::move(*colours);
+        const auto& palette = indexed->colours;
         std::vector<std::uint8_t> indices(pixels.size());
-        last = ~pixels[0];
+        std::uint32_t last = ~pixels[0];
         std::uint8_t index = 0;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             if (pixels[i] != last) {
                 last = pixels[i];
-                index = static_cast<std::uint8_t>(std::lower_bound(colours.begin(), colours.end(), last) - colours.begin());
+                index = static_cast<std::uint8_t>(std::lower_bound(palette.begin(), palette.end(), last) - palette.begin());
             }
             indices[i] = index;
         }
