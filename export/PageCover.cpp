@@ -1,7 +1,7 @@
 #include "export/PageCover.h"
 
 #include "book/Book.h"
-#include "export/TextValues.h"
+#include "export/HtmlValueConversion.h"
 #include "files/FileDescriptor.h"
 #include "files/TemporaryFile.h"
 #include "imaging/ArgbBitmap.h"

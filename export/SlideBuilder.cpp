@@ -3,7 +3,7 @@
 
 #include "book/Book.h"
 #include "export/TextExport.h"
-#include "export/TextValues.h"
+#include "export/HtmlValueConversion.h"
 #include "imaging/TextureFiles.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 #include "export/TextExport.h"
 
 #include "book/Book.h"
-#include "export/TextValues.h"
+#include "export/HtmlValueConversion.h"
 #include "text/FormattedText.h"
 
 #include <optional>

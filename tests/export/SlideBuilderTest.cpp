@@ -3,7 +3,7 @@
 
 #include "book/Book.h"
 #include "book/Page.h"
-#include "export/TextValues.h"
+#include "export/HtmlValueConversion.h"
 #include "imaging/TextureFiles.h"
 #include "support/ScratchFolder.h"
 #include "text/HtmlParser.h"

@@ -1,4 +1,4 @@
-#include "export/TextValues.h"
+#include "export/HtmlValueConversion.h"
 
 #include "export/Automation.h"
 

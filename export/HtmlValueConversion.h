@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// Values of the HTML text as the text export sends them to the presentation.
+// Values of the HTML text converted to what the presentation takes.
 
 // A font size read as a decimal number from the start of the value; the rest
 // is ignored; no number gives 0.
