@@ -151,7 +151,10 @@ ArgbBitmap DecodeImage(std::span<const unsigned char> bytes) noexcept
             return Failed(ImageStatus::UnknownImageFormat);
         if (!PixelCountAllowed(FreeImage_GetWidth(decoded.get()), FreeImage_GetHeight(decoded.get())))
             return Failed(ImageStatus::ValueOverflow);
-        if (FreeImage_GetImageType(decoded.get()) != FIT_BITMAP) {
+        const FREE_IMAGE_TYPE type = FreeImage_GetImageType(decoded.get());
+        // 16-bit-a-sample colour (a 48- or 64-bit TIFF) has no standard type
+        // of its own: it goes straight to 32 bits below.
+        if (type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16) {
             decoded.reset(FreeImage_ConvertToStandardType(decoded.get(), TRUE));
             if (!decoded)
                 return Failed(DecoderMemoryAvailable(*info) ? ImageStatus::UnknownImageFormat : ImageStatus::OutOfMemory);

@@ -171,6 +171,14 @@ AddedMedia MediaStore::Add(const std::filesystem::path& file)
     case imaging::PictureFormat::Tiff:
     case imaging::PictureFormat::WebP: {
         item.stored = ConvertToPng(file, *info);
+        // A bitmap the decoder does not know (a newer header, say) is still a
+        // picture the presentation takes: stored as it is, it is not lost.
+        if (item.stored.empty() && info->format == imaging::PictureFormat::Bmp) {
+            item.stored = file;
+            item.extension = "bmp";
+            item.contentType = "image/bmp";
+            break;
+        }
         if (item.stored.empty())
             throw ComError(E_FAIL, "The picture cannot be decoded.", "Shapes");
         m_converted.push_back(item.stored);

@@ -537,6 +537,42 @@ TEST_F(Engine, AJpegOverThePixelCapIsPlaced)
     EXPECT_EQ(MediaParts(Save()), 1);
 }
 
+// Pictures the general decoder finds hard are still placed: colour of 16
+// bits a sample becomes a PNG of its pixels; a bitmap with a header the
+// decoder does not know (as ImageMagick writes them) goes in as it is.
+TEST_F(Engine, UncommonBitmapsAreNotLost)
+{
+    FIBITMAP* deep = FreeImage_AllocateT(FIT_RGB16, 4, 2);
+    auto* texel = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(deep, 0));
+    texel[1] = {0xFFFF, 0x8000, 0};
+    const fs::path tiff = dir / "deep.tif";
+    ASSERT_TRUE(FreeImage_Save(FIF_TIFF, deep, tiff.c_str()));
+    const std::vector<std::uint32_t> expected = Pixels32(deep);
+    FreeImage_Unload(deep);
+    // BITMAPV5HEADER, 2 x 1, 24 bits, one red and one blue pixel.
+    std::string v5 = std::string("BM") + std::string(8, '\0') + std::string("\x8A\0\0\0\x7C\0\0\0\x02\0\0\0\x01\0\0\0\x01\0\x18\0", 20);
+    v5 += std::string(124 - 16, '\0') + std::string("\0\0\xFF\xFF\0\0\0\0", 8);
+    v5[2] = char(v5.size());
+    const fs::path bmp = dir / "v5.bmp";
+    std::ofstream(bmp, std::ios::binary) << v5;
+
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+    shapes->AddPicture(tiff, 0, -1, 0, 0);
+    shapes->AddPicture(bmp, 0, -1, 0, 0);
+    const auto parts = Save();
+    EXPECT_EQ(MediaParts(parts), 2);
+    ASSERT_EQ(parts.count("ppt/media/image1.png"), 1u);
+    std::string png = parts.at("ppt/media/image1.png");
+    FIMEMORY* memory = FreeImage_OpenMemory(reinterpret_cast<BYTE*>(png.data()), DWORD(png.size()));
+    FIBITMAP* stored = FreeImage_LoadFromMemory(FIF_PNG, memory);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(Pixels32(stored), expected);
+    FreeImage_Unload(stored);
+    FreeImage_CloseMemory(memory);
+    ASSERT_EQ(parts.count("ppt/media/image2.bmp"), 1u);
+    EXPECT_EQ(parts.at("ppt/media/image2.bmp"), v5);
+}
+
 TEST_F(Engine, NoSlidesStillSaves)
 {
     auto parts = Save(true);
