@@ -21,6 +21,8 @@
 #include <sstream>
 #include <unistd.h>
 
+using namespace exporting;
+
 namespace app {
 
 namespace fs = std::filesystem;

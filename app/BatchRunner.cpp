@@ -12,6 +12,8 @@
 #include <regex>
 #include <stdexcept>
 
+using namespace exporting;
+
 namespace app {
 
 namespace fs = std::filesystem;

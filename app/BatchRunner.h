@@ -16,7 +16,7 @@ namespace app {
 // path of the written presentation.
 using BatchJob = std::function<std::filesystem::path(
     const std::filesystem::path& source, const std::filesystem::path& workingFolder,
-    const std::filesystem::path& outputFolder, const SaveTurns& turns)>;
+    const std::filesystem::path& outputFolder, const exporting::SaveTurns& turns)>;
 
 // Decides without a process of its own what cannot be a book: the
 // description of the failure the job would give it, or nothing when the job

@@ -10,6 +10,8 @@
 #include <optional>
 #include <stdexcept>
 
+using namespace exporting;
+
 namespace app {
 
 bool HasBookExtension(const std::filesystem::path& source)

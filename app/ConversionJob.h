@@ -9,7 +9,9 @@
 namespace bookparser {
 class Book;
 }
+namespace exporting {
 class PresentationConverter;
+}
 
 namespace app {
 
@@ -28,7 +30,7 @@ class BookConverter {
 public:
     virtual ~BookConverter() = default;
     // Builds and saves the presentation; returns the path written.
-    virtual std::filesystem::path Convert(PresentationConverter& converter,
+    virtual std::filesystem::path Convert(exporting::PresentationConverter& converter,
                                           const std::shared_ptr<const bookparser::Book>& book,
                                           const std::filesystem::path& source) const = 0;
 };
@@ -44,12 +46,12 @@ public:
 // Converts the book and saves it with the services given.
 class SavingBookConverter final : public BookConverter {
 public:
-    explicit SavingBookConverter(SaveServices save = {}) : m_save(std::move(save)) {}
-    std::filesystem::path Convert(PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>& book,
+    explicit SavingBookConverter(exporting::SaveServices save = {}) : m_save(std::move(save)) {}
+    std::filesystem::path Convert(exporting::PresentationConverter& converter, const std::shared_ptr<const bookparser::Book>& book,
                                   const std::filesystem::path& source) const override;
 
 private:
-    SaveServices m_save;
+    exporting::SaveServices m_save;
 };
 
 // Converts one book package into one presentation and returns its path. An
@@ -65,7 +67,7 @@ std::filesystem::path RunConversionJob(const std::filesystem::path& source,
 // The same with the package opener and a converter saving with save.
 std::filesystem::path RunConversionJob(const std::filesystem::path& source,
                                        const std::filesystem::path& workingFolder,
-                                       const std::filesystem::path& outputFolder, const SaveServices& save = {});
+                                       const std::filesystem::path& outputFolder, const exporting::SaveServices& save = {});
 
 // True when the source's extension (from the last dot of its last element)
 // is exactly ".mordx".

@@ -10,6 +10,7 @@ using engine::SystemMessage;
 #include <cstdio>
 #include <cxxabi.h>
 #include <memory>
+#include <string_view>
 #include <typeinfo>
 
 namespace app {
@@ -92,7 +93,13 @@ Classified Classify(const std::exception_ptr& exception, int depth)
 
 std::string RuntimeTypeName(const std::type_info& type)
 {
-    return "class " + Demangle(type.name());
+    // The conversion errors are logged by their bare class names: the
+    // namespace of the module that defines them is no part of the log.
+    constexpr std::string_view kExportModule = "exporting::";
+    std::string name = Demangle(type.name());
+    if (name.starts_with(kExportModule))
+        name.erase(0, kExportModule.size());
+    return "class " + name;
 }
 
 std::string DescribeException(std::exception_ptr exception, bool withType, const std::string& context)

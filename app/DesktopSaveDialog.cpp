@@ -3,6 +3,10 @@
 #include "ui/Desktop.h"
 #include "ui/SaveFileDialog.h"
 
+using namespace exporting;
+
+using namespace ui;
+
 namespace app {
 
 std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::path& proposed,

@@ -10,6 +10,6 @@ namespace app {
 // display can be opened (GTK is initialised only then), else the one line
 // on standard error of HeadlessSaveDialog and its SaveFailedError.
 std::optional<std::filesystem::path> DesktopSaveDialog(const std::filesystem::path& proposed,
-                                                       const SaveFailure& failure);
+                                                       const exporting::SaveFailure& failure);
 
 }  // namespace app

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+using namespace ui;
+
 namespace app {
 
 std::string UsageText()

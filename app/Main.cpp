@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+using namespace exporting;
+
+using namespace ui;
+
 int main(int argc, char** argv)
 {
     // Before any other thread exists, so that every thread inherits it.

@@ -10,7 +10,7 @@ namespace app {
 // the turns its save takes with the other books of the run. The empty value
 // asks nobody and describes nothing.
 struct ProgramServices {
-    SaveServices save;
+    exporting::SaveServices save;
     diagnostics::EngineDescriber describeInstalledEngine;
 };
 

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+using namespace ui;
+
 namespace app {
 
 std::string MakeFileUri(const std::filesystem::path& absolutePath)

@@ -17,6 +17,10 @@
 #include <iostream>
 #include <unistd.h>
 
+using namespace exporting;
+
+using namespace ui;
+
 namespace app {
 
 RunMode SelectRunMode(const std::vector<std::string>& arguments)

@@ -12,6 +12,8 @@
 #include <new>
 #include <stdexcept>
 
+using namespace exporting;
+
 namespace app {
 
 namespace {

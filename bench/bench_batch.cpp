@@ -24,6 +24,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

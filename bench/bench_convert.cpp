@@ -33,6 +33,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 

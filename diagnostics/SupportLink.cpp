@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+using namespace ui;
+
 namespace diagnostics {
 
 namespace {

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+namespace exporting {
+
 // The outcomes of a failed conversion job. Callers map their types to
 // messages (single-file mode); batch mode logs the type and the text, so the
 // text of each is the reason a user can act on ("not a zip archive", "no
@@ -64,3 +66,5 @@ class SaveFailedError : public UserCancelledError {
 public:
     explicit SaveFailedError(std::string reason) : UserCancelledError(std::move(reason)) {}
 };
+
+}  // namespace exporting

@@ -6,6 +6,8 @@
 
 #include <map>
 
+namespace exporting {
+
 std::string EngineSystemType()
 {
     return sizeof(void*) == 8 ? "64-bit" : "32-bit";
@@ -28,3 +30,5 @@ std::string DescribeInstalledPowerPoint()
         return {};
     }
 }
+
+}  // namespace exporting

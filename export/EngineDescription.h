@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace exporting {
+
 // "<version>, Build: <build> <bitness>" of the running engine. The errors
 // of the reads pass through.
 std::string DescribePowerPoint(const engine::IApplication& application);
@@ -12,3 +14,5 @@ std::string DescribeInstalledPowerPoint();
 
 // The bitness of this process, "64-bit" or "32-bit".
 std::string EngineSystemType();
+
+}  // namespace exporting

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace exporting {
+
 float ParseFontSize(const std::string& value)
 {
     // strtod also reads "inf", "nan" and hexadecimal numbers; a size is a
@@ -129,3 +131,5 @@ std::uint32_t BookColorToColorref(std::uint32_t c)
 {
     return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
+
+}  // namespace exporting

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace exporting {
+
 // Values of the HTML text converted to what the presentation takes.
 
 // A font size read as a decimal number from the start of the value; the rest
@@ -23,3 +25,5 @@ int AlignmentCode(const std::string& value);
 
 // A book colour 0xRRGGBB as a COLORREF 0x00BBGGRR; the top byte is dropped.
 std::uint32_t BookColorToColorref(std::uint32_t bookColor);
+
+}  // namespace exporting

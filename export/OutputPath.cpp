@@ -4,6 +4,8 @@
 #include <fstream>
 #include <unistd.h>
 
+namespace exporting {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,3 +75,5 @@ fs::path GetDocumentsFolder()
     std::error_code ec;
     return fs::is_directory(documents, ec) ? documents : fs::path(home);
 }
+
+}  // namespace exporting

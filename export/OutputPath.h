@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+namespace exporting {
+
 // folder/stem.pptx, or folder/stem (k).pptx for the first k = 2, 3, ... at
 // which nothing exists yet. A stem too long for the folder's longest name is
 // shortened, at a character boundary of its UTF-8, to fit with its ending.
@@ -12,3 +14,5 @@ std::filesystem::path MakeUniqueOutputPath(const std::filesystem::path& folder, 
 // ~/Documents) when it exists, else the home folder; an empty path when
 // there is no home folder.
 std::filesystem::path GetDocumentsFolder();
+
+}  // namespace exporting

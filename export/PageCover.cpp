@@ -23,6 +23,8 @@
 #include <system_error>
 #include <vector>
 
+namespace exporting {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -396,3 +398,5 @@ void PageCover::SavePng(const fs::path& output) const
         throw std::system_error(errno, std::generic_category(), "cannot write " + output.string());
     file.Keep();
 }
+
+}  // namespace exporting

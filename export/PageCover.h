@@ -9,6 +9,8 @@ class Book;
 }
 struct _cairo_surface;
 
+namespace exporting {
+
 // One page of a book drawn as a small picture, the way its slide shows it:
 // the background (colour, texture or tinted texture, stretched over the
 // page), then the pictures and text boxes in page order. File managers show
@@ -46,3 +48,5 @@ private:
     };
     std::unique_ptr<_cairo_surface, SurfaceRelease> m_surface;
 };
+
+}  // namespace exporting

@@ -11,6 +11,8 @@
 
 #include <new>
 
+namespace exporting {
+
 using namespace engine;
 
 PresentationConverter::PresentationConverter(const std::filesystem::path& workingFolder,
@@ -105,3 +107,5 @@ std::filesystem::path PresentationConverter::Convert(const bookparser::Book& boo
         throw FileCorruptedError(description, BuildFailureReason(std::current_exception()));
     }
 }
+
+}  // namespace exporting

@@ -10,6 +10,8 @@ namespace bookparser {
 class Book;
 }
 
+namespace exporting {
+
 // Turns one book model into one saved presentation. One per conversion job.
 class PresentationConverter {
 public:
@@ -36,3 +38,5 @@ private:
     std::filesystem::path m_outputFolder;
     ApplicationStarter m_startApplication;
 };
+
+}  // namespace exporting

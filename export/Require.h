@@ -1,6 +1,8 @@
 #pragma once
 #include "export/ComError.h"
 
+namespace exporting {
+
 // An automation object that is expected but absent is an invalid pointer.
 template <class Pointer>
 Pointer Require(Pointer object)
@@ -9,3 +11,5 @@ Pointer Require(Pointer object)
         throw engine::ComError(engine::E_POINTER);
     return object;
 }
+
+}  // namespace exporting

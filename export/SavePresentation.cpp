@@ -8,6 +8,8 @@
 #include <cstring>
 #include <iostream>
 
+namespace exporting {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,3 +91,5 @@ fs::path SavePresentation(engine::IPresentation& presentation, const fs::path& s
         failure.failed = proposed;
     }
 }
+
+}  // namespace exporting

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace exporting {
+
 // A save that did not succeed, as the Save dialog is told about it.
 struct SaveFailure {
     std::filesystem::path source;  // the book
@@ -50,3 +52,5 @@ struct SaveServices {
 std::filesystem::path SavePresentation(engine::IPresentation& presentation, const std::filesystem::path& source,
                                        const std::filesystem::path& outputFolder, const SaveDialog& dialog = {},
                                        const SaveTurns& turns = {});
+
+}  // namespace exporting

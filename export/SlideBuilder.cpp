@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace exporting {
+
 using namespace engine;
 using imaging::GetTextureFile;
 using imaging::GetTintedTextureFile;
@@ -157,3 +159,5 @@ void SlideBuilder::PlacePicture(const bookparser::PictureObject& picture, IShape
     format->SetCropTop(static_cast<float>(double(h0) * cy));
     format->SetCropBottom(static_cast<float>(double(h0) * (1.0 - ch - cy)));
 }
+
+}  // namespace exporting

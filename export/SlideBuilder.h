@@ -13,6 +13,8 @@ class Page;
 class PictureObject;
 }  // namespace bookparser
 
+namespace exporting {
+
 // Fills one slide from one book page: background, then the objects in page
 // order, so later objects lie above earlier ones.
 class SlideBuilder {
@@ -43,3 +45,5 @@ private:
     mutable std::map<BackgroundKey, std::filesystem::path> m_backgrounds;
     mutable std::map<std::filesystem::path, std::filesystem::path> m_stills;
 };
+
+}  // namespace exporting

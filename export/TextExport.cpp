@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace exporting {
+
 using namespace engine;
 
 namespace {
@@ -96,3 +98,5 @@ void ExportTextObject(const bookparser::TextObject& object, IShapes& shapes)
     ExportFormattedText(static_cast<float>(rect.left), static_cast<float>(rect.top), static_cast<float>(rect.width),
                         static_cast<float>(rect.height), object.GetFormattedText(), shapes);
 }
+
+}  // namespace exporting

@@ -9,6 +9,8 @@ class IFormattedText;
 class IParagraph;
 }  // namespace htmlparser
 
+namespace exporting {
+
 // Adds one text box for a text object to the slide and fills it paragraph
 // by paragraph, run by run, from its formatted text.
 void ExportTextObject(const bookparser::TextObject& object, engine::IShapes& shapes);
@@ -19,3 +21,5 @@ void ExportFormattedText(float left, float top, float width, float height, const
 
 // Appends one paragraph and its paragraph mark after range.
 void ExportParagraph(const htmlparser::IParagraph& paragraph, engine::ITextRange& range);
+
+}  // namespace exporting

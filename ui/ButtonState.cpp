@@ -1,5 +1,7 @@
 #include "ui/ButtonState.h"
 
+namespace ui {
+
 namespace customcontrols {
 
 ButtonEvent ButtonStateTraits::Set(bool& flag, bool value)
@@ -90,3 +92,5 @@ ButtonImage ChooseButtonImage(const ButtonStateTraits& state, bool enabled, cons
 }
 
 }  // namespace customcontrols
+
+}  // namespace ui

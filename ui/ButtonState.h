@@ -1,5 +1,7 @@
 #pragma once
 
+namespace ui {
+
 // Hover, press and focus of a self-drawn button, driven by the events the
 // widget receives. Every event answers whether the look changed (repaint)
 // and whether it was a click.
@@ -66,3 +68,5 @@ struct ButtonImagesSet {
 ButtonImage ChooseButtonImage(const ButtonStateTraits& state, bool enabled, const ButtonImagesSet& set);
 
 }  // namespace customcontrols
+
+}  // namespace ui

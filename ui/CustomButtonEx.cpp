@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace customcontrols {
 
 namespace {
@@ -207,3 +209,5 @@ bool CCustomButtonEx::Draw(cairo_t* cr)
 }
 
 }  // namespace customcontrols
+
+}  // namespace ui

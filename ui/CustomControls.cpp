@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace customcontrols {
 
 namespace {
@@ -297,3 +299,5 @@ gboolean CCustomButton::OnEvent(GtkWidget* widget, GdkEvent* event, CCustomButto
 }
 
 }  // namespace customcontrols
+
+}  // namespace ui

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace ui {
+
 // The program's own drawn controls: a label in its own colour on a
 // transparent background, and push buttons that track hover, press and
 // focus. Each owns its GTK widget (a drawing area); a container that holds
@@ -198,3 +200,5 @@ private:
 };
 
 }  // namespace customcontrols
+
+}  // namespace ui

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace {
 
 constexpr ui::Colour kTitleColour = 0x993300;
@@ -369,3 +371,5 @@ std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType)
     box->SetButtons({{1, Translate("Close")}});
     return box;
 }
+
+}  // namespace ui

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 struct MessageBoxButton {
     int id = 0;
     std::string caption;
@@ -113,3 +115,5 @@ std::unique_ptr<CustomMessageBox> CreateMessageBox(unsigned iconType);
 
 // Opens an address with the desktop's default handler; failures are silent.
 void OpenUrl(const std::string& address, GtkWindow* owner = nullptr);
+
+}  // namespace ui

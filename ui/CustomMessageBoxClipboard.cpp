@@ -1,5 +1,7 @@
 #include "ui/CustomMessageBox.h"
 
+namespace ui {
+
 // Ctrl+C in a message box: the message as plain text and as RTF.
 
 namespace {
@@ -74,3 +76,5 @@ void CustomMessageBox::CopyToClipboard() const
     gtk_clipboard_set_can_store(clipboard, targets, G_N_ELEMENTS(targets));
     m_copied = true;
 }
+
+}  // namespace ui

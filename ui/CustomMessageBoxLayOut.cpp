@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 // Places the parts of a built message box: the buttons from the right, the
 // title and the body fitted to their texts, the panel below them.
 
@@ -100,3 +102,5 @@ void CustomMessageBox::LayOut()
         pango_font_description_free(font);
     }
 }
+
+}  // namespace ui

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace ui {
+
 bool OpenDesktop()
 {
     static const bool open = [] {
@@ -23,8 +25,6 @@ bool OpenDesktop()
     }();
     return open;
 }
-
-namespace ui {
 
 void InstallProgramIcon()
 {

@@ -2,6 +2,8 @@
 
 #include "ui/GtkSupport.h"
 
+namespace ui {
+
 std::string GtkWindowNode::GetText() const
 {
     if (const ui::ITextWidget* control = ui::FindTextWidget(m_widget))
@@ -43,3 +45,5 @@ std::vector<IWindowNode*> GtkWindowNode::GetChildren() const
     g_list_free(list);
     return children;
 }
+
+}  // namespace ui

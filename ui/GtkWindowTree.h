@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 // A GTK widget seen as a window of the translation walk: a window's text is
 // its title, a label's its text, a button's its label, and the program's
 // drawn controls give their own text. Children are the container's
@@ -29,3 +31,5 @@ void TranslateGtkWindowTree(GtkWidget* window, const Translator& translator)
     GtkWindowNode node(window);
     TranslateWindowTree(node, translator);
 }
+
+}  // namespace ui

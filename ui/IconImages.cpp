@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace ui {
+
 namespace {
 
 unsigned Little(std::span<const unsigned char> b, std::size_t at, int bytes)
@@ -38,3 +40,5 @@ std::span<const unsigned char> IconImage(std::span<const unsigned char> ico, int
     }
     return best;
 }
+
+}  // namespace ui

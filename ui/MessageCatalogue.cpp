@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace ui {
+
 namespace {
 
 constexpr const char* kLanguageNode = "language";
@@ -137,3 +139,5 @@ bool HasTranslation(const std::string& id)
 {
     return Table().contains(id);
 }
+
+}  // namespace ui

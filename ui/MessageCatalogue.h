@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace ui {
+
 // Every text a user can see is looked up by id in the message catalogue, an
 // XML document embedded in the executable:
 //   <language><messages><message id="ID">text</message>...</messages></language>
@@ -36,6 +38,8 @@ std::string UnescapeText(std::string_view text);
 // The translator used by auto-translating windows: the process-wide table.
 class CDefaultTranslator {
 public:
-    std::string Translate(const std::string& id) const { return ::Translate(id); }
-    bool HasTranslation(const std::string& id) const { return ::HasTranslation(id); }
+    std::string Translate(const std::string& id) const { return ui::Translate(id); }
+    bool HasTranslation(const std::string& id) const { return ui::HasTranslation(id); }
 };
+
+}  // namespace ui

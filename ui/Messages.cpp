@@ -7,6 +7,8 @@
 #include <iostream>
 #include <ostream>
 
+namespace ui {
+
 namespace {
 
 MessageContent Translated(MessageIcon icon, const std::string& titleId, const std::string& textId)
@@ -87,3 +89,5 @@ void ShowUsageMessage() { Show(UsageMessage()); }
 void ShowNotABookMessage() { Show(NotABookMessage()); }
 void ShowPptNotInstalledMessage() { Show(PptNotInstalledMessage()); }
 void ShowFileCorruptedMessage(const std::string& supportUrl) { Show(FileCorruptedMessage(supportUrl)); }
+
+}  // namespace ui

@@ -2,6 +2,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace ui {
+
 // The four messages of single-file mode, each a modal message box; without
 // a display they are printed on standard error.
 void ShowUsageMessage();
@@ -31,3 +33,5 @@ MessageContent FileCorruptedMessage(const std::string& supportUrl);
 // Plain terminal layout: caption, an underline, the title, an empty line,
 // the body with its own line breaks, and the link as "caption: address".
 void WriteMessage(std::ostream& out, const MessageContent& message);
+
+}  // namespace ui

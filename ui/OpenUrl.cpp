@@ -2,6 +2,8 @@
 
 #include "ui/Desktop.h"
 
+namespace ui {
+
 void OpenUrl(const std::string& address, GtkWindow* owner)
 {
     GError* error = nullptr;
@@ -12,3 +14,5 @@ void OpenUrl(const std::string& address, GtkWindow* owner)
     if (error)
         g_error_free(error);
 }
+
+}  // namespace ui

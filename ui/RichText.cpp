@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+namespace ui {
+
 namespace customcontrols::rtf {
 
 void RtfWriter::WriteText(const std::string& text)
@@ -158,3 +160,5 @@ std::string ContentText(const std::vector<Paragraph>& paragraphs)
 }
 
 }  // namespace customcontrols::rtf
+
+}  // namespace ui

@@ -5,6 +5,8 @@
 #include <variant>
 #include <vector>
 
+namespace ui {
+
 // The text model of the rich text control and its RTF writer. Texts are
 // UTF-8; the RTF encodes them as UTF-16 code units.
 
@@ -84,3 +86,5 @@ std::string ItemText(const TextItem& item);
 std::string ContentText(const std::vector<Paragraph>& paragraphs);
 
 }  // namespace customcontrols::rtf
+
+}  // namespace ui

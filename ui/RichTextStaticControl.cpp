@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace customcontrols {
 
 CRichTextStaticControl::CRichTextStaticControl()
@@ -278,3 +280,5 @@ gboolean CRichTextStaticControl::OnEvent(GtkWidget*, GdkEvent* event, CRichTextS
 }
 
 }  // namespace customcontrols
+
+}  // namespace ui

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 namespace customcontrols {
 
 // Range of one link in the control's characters: first <= i < last.
@@ -72,3 +74,5 @@ private:
 };
 
 }  // namespace customcontrols
+
+}  // namespace ui

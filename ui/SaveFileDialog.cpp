@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ui {
+
 namespace fs = std::filesystem;
 
 FileDialog::FileDialog(bool open, std::string defaultExtension, fs::path initialFileName, std::string filter)
@@ -186,3 +188,5 @@ std::optional<fs::path> ShowOpenBookDialog()
         return std::nullopt;
     return dialog.GetPathName();
 }
+
+}  // namespace ui

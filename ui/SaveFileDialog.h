@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace ui {
+
 // The desktop's file dialog in save (or open) mode: one filter, the default
 // extension added to a name that does not end with it (before the chooser's
 // own replace question, so that it asks about the final name), and the
@@ -51,3 +53,5 @@ std::optional<std::filesystem::path> ShowSaveDialog(const std::filesystem::path&
 // starting in the documents folder; nothing when cancelled. Needs an open
 // desktop.
 std::optional<std::filesystem::path> ShowOpenBookDialog();
+
+}  // namespace ui

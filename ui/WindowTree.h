@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 // The little a translation walk needs to know of a window: its text and its
 // direct children. A GUI wraps its widgets in this; tests use plain objects.
 class IWindowNode {
@@ -35,3 +37,5 @@ void TranslateWindowTree(IWindowNode& window, const Translator& translator)
                 pending.push_back(*it);
     }
 }
+
+}  // namespace ui

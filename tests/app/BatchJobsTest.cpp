@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include "support/CaseNames.h"
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

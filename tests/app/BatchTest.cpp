@@ -17,6 +17,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include "support/CaseNames.h"
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

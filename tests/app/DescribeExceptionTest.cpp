@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace exporting;
+
 using namespace app;
 
 using namespace engine;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+using namespace ui;
+
 using namespace app;
 
 namespace fs = std::filesystem;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

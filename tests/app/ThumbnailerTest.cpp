@@ -25,6 +25,8 @@
 #include <vector>
 #include <sys/wait.h>
 
+using namespace exporting;
+
 using namespace app;
 
 namespace fs = std::filesystem;

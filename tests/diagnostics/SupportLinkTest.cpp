@@ -9,6 +9,8 @@
 #include <string>
 #include "support/CaseNames.h"
 
+using namespace ui;
+
 using namespace diagnostics;
 
 namespace {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 

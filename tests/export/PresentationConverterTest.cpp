@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 using recording::Recorder;
 using Log = std::vector<std::string>;

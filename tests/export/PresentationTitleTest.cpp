@@ -7,6 +7,8 @@
 
 #include <string>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 using testsupport::ScratchFolder;
 using namespace engine;

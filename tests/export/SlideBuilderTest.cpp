@@ -13,6 +13,8 @@
 #include <fstream>
 #include <map>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 using bookparser::CropRect;
 using bookparser::Page;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace exporting;
+
 using recording::Recorder;
 using Log = std::vector<std::string>;
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace ui;
+
 namespace {
 
 unsigned Big32(std::span<const unsigned char> b, std::size_t at)

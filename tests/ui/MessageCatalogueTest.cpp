@@ -12,6 +12,8 @@
 #include <vector>
 #include "support/CaseNames.h"
 
+using namespace ui;
+
 namespace {
 
 std::string Document(const std::string& messages)

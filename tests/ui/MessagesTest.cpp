@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+using namespace ui;
+
 namespace {
 
 // Captures what a message function prints on standard error.

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+using namespace ui;
+
 namespace {
 
 // Nothing can open the address here: no display and no desktop entries.

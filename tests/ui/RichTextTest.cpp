@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+using namespace ui;
+
 using namespace customcontrols::rtf;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace ui;
+
 namespace {
 
 class FakeWindow : public IWindowNode {

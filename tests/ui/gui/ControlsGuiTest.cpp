@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace ui;
+
 using namespace customcontrols;
 using namespace customcontrols::rtf;
 using namespace guitest;

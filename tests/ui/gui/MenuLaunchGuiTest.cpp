@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+using namespace ui;
+
 namespace fs = std::filesystem;
 using namespace app;
 using namespace guitest;

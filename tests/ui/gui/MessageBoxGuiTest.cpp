@@ -13,6 +13,8 @@
 #include <vector>
 #include <string>
 
+using namespace ui;
+
 using namespace guitest;
 
 namespace {

@@ -18,6 +18,10 @@
 #include <cstring>
 #include <filesystem>
 
+using namespace exporting;
+
+using namespace ui;
+
 using namespace app;
 
 namespace fs = std::filesystem;
