@@ -3,6 +3,7 @@
 #include "ui/AccessibleArea.h"
 
 #include "ui/Desktop.h"
+#include "ui/GtkSupport.h"
 #include "ui/GtkWindowTree.h"
 #include "ui/MessageCatalogue.h"
 #include "ui/MessageIcons.h"
@@ -256,17 +257,11 @@ int CustomMessageBox::DoModal()
         Build();
     gtk_widget_show_all(m_window);
     // Centred on the work area of the monitor it will appear on.
-    GdkDisplay* display = gtk_widget_get_display(m_window);
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (monitor) {
-        GdkRectangle area;
-        gdk_monitor_get_workarea(monitor, &area);
+    if (const auto area = ui::WorkAreaOf(m_window)) {
         int width = 0;
         int height = 0;
         gtk_window_get_size(GTK_WINDOW(m_window), &width, &height);
-        const ui::Point p = ui::CentreInWorkArea({area.x, area.y, area.x + area.width, area.y + area.height},
+        const ui::Point p = ui::CentreInWorkArea({area->x, area->y, area->x + area->width, area->y + area->height},
                                                  width, height);
         gtk_window_move(GTK_WINDOW(m_window), p.x, p.y);
     }

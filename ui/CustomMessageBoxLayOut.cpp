@@ -1,6 +1,7 @@
 #include "ui/CustomMessageBox.h"
 
 #include "ui/Desktop.h"
+#include "ui/GtkSupport.h"
 
 #include <algorithm>
 
@@ -55,15 +56,9 @@ void CustomMessageBox::LayOut()
     m_layout = ui::LayOutMessageBox(in);
     g_object_unref(measure);
     // A body taller than the work area scrolls; the buttons stay on screen.
-    GdkDisplay* display = gtk_widget_get_display(m_window);
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (monitor) {
-        GdkRectangle area;
-        gdk_monitor_get_workarea(monitor, &area);
+    if (const auto area = ui::WorkAreaOf(m_window)) {
         // Room for the window manager's title bar.
-        ui::LimitHeight(m_layout, area.height - dpi.ScaleY(48), textHeight);
+        ui::LimitHeight(m_layout, area->height - dpi.ScaleY(48), textHeight);
     }
 
     const auto place = [this](GtkWidget* widget, const ui::Rect& r) {

@@ -113,4 +113,17 @@ GdkPixbuf* ToPixbuf(const imaging::ArgbBitmap& bitmap)
     return pixbuf;
 }
 
+std::optional<GdkRectangle> WorkAreaOf(GtkWidget* widget)
+{
+    GdkDisplay* display = gtk_widget_get_display(widget);
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr)
+        return std::nullopt;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    return area;
+}
+
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Small helpers shared by the program's GTK widgets.
@@ -25,6 +26,10 @@ int DesktopFontPixelHeight();
 cairo_surface_t* ToCairoSurface(const imaging::ArgbBitmap& bitmap);
 // A new pixbuf with the bitmap's pixels; null when empty.
 GdkPixbuf* ToPixbuf(const imaging::ArgbBitmap& bitmap);
+
+// The work area of the monitor a widget's window appears on (the primary
+// one, else the first), or nothing when the display names none.
+std::optional<GdkRectangle> WorkAreaOf(GtkWidget* widget);
 
 // Owns one reference to a GObject.
 template <class T>
