@@ -29,23 +29,23 @@ std::string WritePresentation(const PresentationPartData& data)
     return out;
 }
 
-std::string WritePresProps()
+namespace {
+
+// A part of nothing but its root element, with the usual namespaces.
+std::string EmptyRootPart(const char* root)
 {
     std::string out;
     XmlWriter x(out);
-    StartRoot(x, "p:presentationPr");
-    x.End("p:presentationPr").Finish();
+    StartRoot(x, root);
+    x.End(root).Finish();
     return out;
 }
 
-std::string WriteViewProps()
-{
-    std::string out;
-    XmlWriter x(out);
-    StartRoot(x, "p:viewPr");
-    x.End("p:viewPr").Finish();
-    return out;
-}
+}  // namespace
+
+std::string WritePresProps() { return EmptyRootPart("p:presentationPr"); }
+
+std::string WriteViewProps() { return EmptyRootPart("p:viewPr"); }
 
 std::string WriteTableStyles()
 {
