@@ -1,6 +1,8 @@
 #include "imaging/CompactPng.h"
 
-#include "imaging/FreeImageSupport.h"
+#include "imaging/FreeImageCpp.h"
+#include "imaging/ImageFailure.h"
+#include "imaging/ImageLoader.h"
 #include "imaging/ResourceError.h"
 
 #include <algorithm>
@@ -28,13 +30,12 @@ std::optional<std::vector<std::uint32_t>> DistinctColours(std::span<const std::u
 
 namespace {
 
-detail::FreeImagePtr PaletteImage(const ArgbBitmap& bitmap, const std::vector<std::uint32_t>& colours)
+freeimagecpp::CFreeImageBitmap PaletteImage(const ArgbBitmap& bitmap, const std::vector<std::uint32_t>& colours)
 {
     const int w = bitmap.Width(), h = bitmap.Height();
-    detail::FreeImagePtr dib(FreeImage_Allocate(w, h, 8));
-    if (!dib)
-        return nullptr;
-    RGBQUAD* palette = FreeImage_GetPalette(dib.get());
+    freeimagecpp::CFreeImageBitmap dib;
+    dib.Allocate(w, h, 8);
+    RGBQUAD* palette = dib.Palette();
     BYTE alphas[256] = {};
     bool translucent = false;
     for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -45,10 +46,10 @@ detail::FreeImagePtr PaletteImage(const ArgbBitmap& bitmap, const std::vector<st
         translucent = translucent || alphas[i] != 255;
     }
     if (translucent)
-        FreeImage_SetTransparencyTable(dib.get(), alphas, static_cast<int>(colours.size()));
+        dib.SetTransparencyTable(alphas, static_cast<int>(colours.size()));
     const auto pixels = bitmap.Pixels();
     for (int y = 0; y < h; ++y) {
-        BYTE* line = FreeImage_GetScanLine(dib.get(), h - 1 - y);
+        BYTE* line = dib.ScanLine(h - 1 - y);
         const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
         std::uint32_t last = ~row[0];
         BYTE index = 0;
@@ -63,14 +64,12 @@ detail::FreeImagePtr PaletteImage(const ArgbBitmap& bitmap, const std::vector<st
     return dib;
 }
 
-detail::FreeImagePtr DirectImage(const ArgbBitmap& bitmap)
+freeimagecpp::CFreeImageBitmap DirectImage(const ArgbBitmap& bitmap)
 {
-    detail::FreeImagePtr rgba = detail::ToFreeImage(bitmap);
-    if (!rgba)
-        return nullptr;
+    freeimagecpp::CFreeImageBitmap rgba = ToFreeImage(bitmap);
     const auto pixels = bitmap.Pixels();
     if (std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; }))
-        return detail::FreeImagePtr(FreeImage_ConvertTo24Bits(rgba.get()));
+        return rgba.ConvertTo24Bits();
     return rgba;
 }
 
@@ -81,20 +80,20 @@ bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
     if (bitmap.IsEmpty())
         return false;
     const std::string file = what.empty() ? "picture file " + path.filename().string() : std::string(what);
-    try {
+    bool written = false;
+    // The pixels are whole and the encoder is lossless: the only way encoding
+    // fails is for want of memory.
+    const ImageStatus status = detail::StatusOf([&] {
         const auto colours = DistinctColours(bitmap.Pixels());
-        detail::FreeImagePtr dib = colours ? PaletteImage(bitmap, *colours) : DirectImage(bitmap);
-        detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
-        BYTE* data = nullptr;
-        DWORD size = 0;
-        // The pixels are whole and the encoder is lossless: the only way
-        // these fail is for want of memory.
-        if (!dib || !memory || !FreeImage_SaveToMemory(FIF_PNG, dib.get(), memory.get(), std::clamp(level, 1, 9)) || !FreeImage_AcquireMemory(memory.get(), &data, &size))
-            ThrowOutOfMemory("writing " + file);
-        return WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), false, file);
-    } catch (const std::bad_alloc&) {
+        const freeimagecpp::CFreeImageBitmap dib = colours ? PaletteImage(bitmap, *colours) : DirectImage(bitmap);
+        freeimagecpp::CFreeImageMemory png;
+        png.Save(FIF_PNG, dib, std::clamp(level, 1, 9));
+        const auto bytes = png.Bytes();
+        written = WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), false, file);
+    });
+    if (status != ImageStatus::Ok)
         ThrowOutOfMemory("writing " + file);
-    }
+    return written;
 }
 
 }  // namespace imaging

@@ -197,6 +197,21 @@ CFreeImageBitmap CFreeImageBitmap::ConvertToType(FREE_IMAGE_TYPE type, bool scal
     return CFreeImageBitmap(Require(FreeImage_ConvertToType(Checked(), type, scale), "convert to type"));
 }
 
+CFreeImageBitmap CFreeImageBitmap::ConvertToStandardType(bool scale) const
+{
+    return CFreeImageBitmap(Require(FreeImage_ConvertToStandardType(Checked(), scale), "convert to standard type"));
+}
+
+CFreeImageBitmap CFreeImageBitmap::ConvertTo24Bits() const
+{
+    return CFreeImageBitmap(Require(FreeImage_ConvertTo24Bits(Checked()), "convert to 24 bits"));
+}
+
+CFreeImageBitmap CFreeImageBitmap::ColorQuantize(FREE_IMAGE_QUANTIZE quantize) const
+{
+    return CFreeImageBitmap(Require(FreeImage_ColorQuantize(Checked(), quantize), "color quantize"));
+}
+
 BYTE* CFreeImageBitmap::Bits()
 {
     BYTE* bits = FreeImage_GetBits(Checked());
@@ -213,6 +228,19 @@ BYTE* CFreeImageBitmap::ScanLine(int y)
     return line;
 }
 
+RGBQUAD* CFreeImageBitmap::Palette()
+{
+    RGBQUAD* palette = FreeImage_GetPalette(Checked());
+    if (!palette)
+        throw std::runtime_error("get palette");
+    return palette;
+}
+
+void CFreeImageBitmap::SetTransparencyTable(BYTE* table, int count)
+{
+    FreeImage_SetTransparencyTable(Checked(), table, count);
+}
+
 CFreeImageBitmap CFreeImageBitmap::Rescale(int width, int height, FREE_IMAGE_FILTER filter) const
 {
     return CFreeImageBitmap(Require(FreeImage_Rescale(Checked(), width, height, filter), "rescale"));
@@ -222,6 +250,48 @@ int CFreeImageBitmap::Width() const { return static_cast<int>(FreeImage_GetWidth
 int CFreeImageBitmap::Height() const { return static_cast<int>(FreeImage_GetHeight(Checked())); }
 int CFreeImageBitmap::Bpp() const { return static_cast<int>(FreeImage_GetBPP(Checked())); }
 FREE_IMAGE_TYPE CFreeImageBitmap::ImageType() const { return FreeImage_GetImageType(Checked()); }
+bool CFreeImageBitmap::HasPixels() const { return FreeImage_HasPixels(Checked()) != FALSE; }
+
+namespace {
+
+FIMEMORY* RequireMemory(FIMEMORY* memory)
+{
+    if (!memory)
+        throw std::runtime_error("open memory");
+    return memory;
+}
+
+}  // namespace
+
+CFreeImageMemory::CFreeImageMemory() : m_memory(RequireMemory(FreeImage_OpenMemory())) {}
+
+// FreeImage's memory stream takes a non-const pointer but only reads from it.
+CFreeImageMemory::CFreeImageMemory(std::span<const unsigned char> bytes)
+    : m_memory(RequireMemory(bytes.size() > 0xFFFFFFFFu ? nullptr : FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))))
+{
+}
+
+CFreeImageMemory::~CFreeImageMemory() { FreeImage_CloseMemory(m_memory); }
+
+CFreeImageBitmap CFreeImageMemory::Load(FREE_IMAGE_FORMAT format, int flags)
+{
+    return CFreeImageBitmap(Require(FreeImage_LoadFromMemory(format, m_memory, flags), "load from memory"));
+}
+
+void CFreeImageMemory::Save(FREE_IMAGE_FORMAT format, const CFreeImageBitmap& bitmap, int flags)
+{
+    if (!FreeImage_SaveToMemory(format, bitmap.Checked(), m_memory, flags))
+        throw std::runtime_error("save to memory");
+}
+
+std::span<const unsigned char> CFreeImageMemory::Bytes()
+{
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    if (!FreeImage_AcquireMemory(m_memory, &data, &size))
+        throw std::runtime_error("acquire memory");
+    return {data, size};
+}
 
 CFreeImageMultiBitmap::CFreeImageMultiBitmap(FREE_IMAGE_FORMAT format, IFreeImageIO& adapter, int flags)
     : m_bridge(std::make_unique<IoBridge>(adapter))

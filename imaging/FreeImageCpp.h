@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <span>
 
 namespace freeimagecpp {
 
@@ -92,13 +93,19 @@ public:
     void CloneFromRaw(FIBITMAP* raw);  // "clone from raw"
     CFreeImageBitmap ConvertTo32Bits() const;  // "convert to 32 bits"
     CFreeImageBitmap ConvertToType(FREE_IMAGE_TYPE type, bool scale) const;  // "convert to type"
+    CFreeImageBitmap ConvertToStandardType(bool scale) const;  // "convert to standard type"
+    CFreeImageBitmap ConvertTo24Bits() const;  // "convert to 24 bits"
+    CFreeImageBitmap ColorQuantize(FREE_IMAGE_QUANTIZE quantize) const;  // "color quantize"
     BYTE* Bits();  // "get bits"
     BYTE* ScanLine(int y);  // "get scan line"
+    RGBQUAD* Palette();  // "get palette"
+    void SetTransparencyTable(BYTE* table, int count);
     CFreeImageBitmap Rescale(int width, int height, FREE_IMAGE_FILTER filter) const;  // "rescale"
     int Width() const;
     int Height() const;
     int Bpp() const;
     FREE_IMAGE_TYPE ImageType() const;
+    bool HasPixels() const;
 
     bool IsEmpty() const { return m_bitmap == nullptr; }
     FIBITMAP* Get() const { return m_bitmap; }
@@ -106,8 +113,28 @@ public:
     void Reset(FIBITMAP* bitmap = nullptr) noexcept;
 
 private:
+    friend class CFreeImageMemory;
     FIBITMAP* Checked() const;
     FIBITMAP* m_bitmap = nullptr;
+};
+
+// Owner of one FreeImage memory stream: an empty one to encode into, or one
+// over bytes it does not own (they must outlive it) to decode from.
+class CFreeImageMemory {
+public:
+    CFreeImageMemory();  // "open memory"
+    explicit CFreeImageMemory(std::span<const unsigned char> bytes);  // "open memory"
+    ~CFreeImageMemory();
+    CFreeImageMemory(const CFreeImageMemory&) = delete;
+    CFreeImageMemory& operator=(const CFreeImageMemory&) = delete;
+
+    CFreeImageBitmap Load(FREE_IMAGE_FORMAT format, int flags);  // "load from memory"
+    void Save(FREE_IMAGE_FORMAT format, const CFreeImageBitmap& bitmap, int flags);  // "save to memory"
+    // The stream's bytes, valid until it changes or ends.
+    std::span<const unsigned char> Bytes();  // "acquire memory"
+
+private:
+    FIMEMORY* m_memory;
 };
 
 struct PageSize {

@@ -1,6 +1,7 @@
 #include "imaging/GifStill.h"
 
 #include "imaging/FreeImageSupport.h"
+#include "imaging/ImageFailure.h"
 #include "imaging/PictureHeaders.h"
 #include "imaging/PngWriter.h"
 
@@ -223,21 +224,21 @@ bool ReadFirstFrame(const std::vector<unsigned char>& bytes, const PictureInfo& 
 
 ArgbBitmap DecodeGifStill(const std::filesystem::path& path, const PictureInfo& info)
 {
-    ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(path, status);
-    if (!bytes)
-        return ArgbBitmap::Empty(status);
+    std::vector<unsigned char> bytes;
+    const ImageStatus read = detail::StatusOf([&] { bytes = detail::ReadWholeFile(path); });
+    if (read != ImageStatus::Ok)
+        return ArgbBitmap::Empty(read);
     // The screen starts transparent; the frame is drawn on it.
     ArgbBitmap bitmap(info.width, info.height);
     if (bitmap.IsEmpty())
         return bitmap;
     auto lock = bitmap.LockBits();
     FirstFrame frame;
-    const bool read = ReadFirstFrame(*bytes, info, frame, [&](int row, int column, std::uint8_t index) {
+    const bool decoded = ReadFirstFrame(bytes, info, frame, [&](int row, int column, std::uint8_t index) {
         if (index != frame.transparent)
             lock->Row(frame.top + row)[frame.left + column] = frame.colours[index];
     });
-    if (!read)
+    if (!decoded)
         return ArgbBitmap::Empty(ImageStatus::UnknownImageFormat);
     lock.reset();  // a bitmap is handed on unlocked
     return bitmap;
@@ -246,14 +247,13 @@ ArgbBitmap DecodeGifStill(const std::filesystem::path& path, const PictureInfo& 
 bool SaveGifStill(const std::filesystem::path& path, const PictureInfo& info, const std::filesystem::path& still,
                   std::string_view what)
 {
-    ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(path, status);
-    if (!bytes)
+    std::vector<unsigned char> bytes;
+    if (detail::StatusOf([&] { bytes = detail::ReadWholeFile(path); }) != ImageStatus::Ok)
         return false;
     FirstFrame frame;
     std::vector<std::uint8_t> indices;
     const auto frameSize = [&] { return static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height); };
-    if (!ReadFirstFrame(*bytes, info, frame, [&](int row, int column, std::uint8_t index) {
+    if (!ReadFirstFrame(bytes, info, frame, [&](int row, int column, std::uint8_t index) {
             if (indices.empty())
                 indices.assign(frameSize(), 0);
             indices[static_cast<std::size_t>(row) * static_cast<std::size_t>(frame.width) + static_cast<std::size_t>(column)] = index;

@@ -1,6 +1,8 @@
 #include "imaging/ImageCodecs.h"
 
-#include "imaging/FreeImageSupport.h"
+#include "imaging/FreeImageCpp.h"
+#include "imaging/ImageFailure.h"
+#include "imaging/ImageLoader.h"
 #include "imaging/PictureProbe.h"
 #include "imaging/ResourceError.h"
 
@@ -36,19 +38,15 @@ bool ListsExtension(std::string_view list, std::string_view extension) noexcept
 }
 
 // The bitmap in the layout an encoder accepts.
-detail::FreeImagePtr PrepareForEncoder(FIBITMAP* dib32, EncoderId encoder)
+freeimagecpp::CFreeImageBitmap PrepareForEncoder(freeimagecpp::CFreeImageBitmap dib32, EncoderId encoder)
 {
     switch (encoder) {
     case EncoderId::Jpeg:
-        return detail::FreeImagePtr(FreeImage_ConvertTo24Bits(dib32));
-    case EncoderId::Gif: {
-        detail::FreeImagePtr rgb(FreeImage_ConvertTo24Bits(dib32));
-        if (!rgb)
-            return nullptr;
-        return detail::FreeImagePtr(FreeImage_ColorQuantize(rgb.get(), FIQ_WUQUANT));
-    }
+        return dib32.ConvertTo24Bits();
+    case EncoderId::Gif:
+        return dib32.ConvertTo24Bits().ColorQuantize(FIQ_WUQUANT);
     default:
-        return detail::FreeImagePtr(FreeImage_Clone(dib32));
+        return dib32;
     }
 }
 
@@ -80,46 +78,41 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
     if (bitmap.IsEmpty())
         return ImageStatus::InvalidParameter;
     const std::string file = what.empty() ? "picture file " + path.filename().string() : std::string(what);
-    try {
-        // The bitmap is whole and every encoder takes the layout prepared for
-        // it: a null handle or a failed encoding is memory that ran out.
-        detail::FreeImagePtr dib32 = detail::ToFreeImage(bitmap);
-        detail::FreeImagePtr prepared = dib32 ? PrepareForEncoder(dib32.get(), encoder) : nullptr;
-        if (!prepared)
-            ThrowOutOfMemory("writing " + file);
-        FREE_IMAGE_FORMAT format = FIF_PNG;
-        int flags = 0;
-        switch (encoder) {
-        case EncoderId::Bmp:
-            format = FIF_BMP;
-            break;
-        case EncoderId::Gif:
-            format = FIF_GIF;
-            break;
-        case EncoderId::Tiff:
-            format = FIF_TIFF;
-            break;
-        case EncoderId::Png:
-            format = FIF_PNG;
-            flags = PNG_Z_BEST_SPEED;
-            break;
-        case EncoderId::Jpeg:
-            format = FIF_JPEG;
-            // Quality 0 is the worst quality, as the platform encoder takes it;
-            // FreeImage reads 0 as "default", so the lowest it knows is 1.
-            flags = static_cast<int>(std::clamp(quality, 1L, 100L));
-            break;
-        }
-        detail::FreeImageMemoryPtr memory(FreeImage_OpenMemory());
-        BYTE* data = nullptr;
-        DWORD size = 0;
-        if (!memory || !FreeImage_SaveToMemory(format, prepared.get(), memory.get(), flags) || !FreeImage_AcquireMemory(memory.get(), &data, &size))
-            ThrowOutOfMemory("writing " + file);
-        WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(data), size), true, file);
-        return ImageStatus::Ok;
-    } catch (const std::bad_alloc&) {
-        ThrowOutOfMemory("writing " + file);
+    FREE_IMAGE_FORMAT format = FIF_PNG;
+    int flags = 0;
+    switch (encoder) {
+    case EncoderId::Bmp:
+        format = FIF_BMP;
+        break;
+    case EncoderId::Gif:
+        format = FIF_GIF;
+        break;
+    case EncoderId::Tiff:
+        format = FIF_TIFF;
+        break;
+    case EncoderId::Png:
+        format = FIF_PNG;
+        flags = PNG_Z_BEST_SPEED;
+        break;
+    case EncoderId::Jpeg:
+        format = FIF_JPEG;
+        // Quality 0 is the worst quality, as the platform encoder takes it;
+        // FreeImage reads 0 as "default", so the lowest it knows is 1.
+        flags = static_cast<int>(std::clamp(quality, 1L, 100L));
+        break;
     }
+    // The bitmap is whole and every encoder takes the layout prepared for it:
+    // a failed conversion or encoding is memory that ran out.
+    const ImageStatus status = detail::StatusOf([&] {
+        const freeimagecpp::CFreeImageBitmap prepared = PrepareForEncoder(ToFreeImage(bitmap), encoder);
+        freeimagecpp::CFreeImageMemory encoded;
+        encoded.Save(format, prepared, flags);
+        const auto bytes = encoded.Bytes();
+        WriteWorkingFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true, file);
+    });
+    if (status != ImageStatus::Ok)
+        ThrowOutOfMemory("writing " + file);
+    return ImageStatus::Ok;
 }
 
 int GetTimeFrameCount(const std::filesystem::path& path) noexcept

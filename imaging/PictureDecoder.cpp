@@ -3,6 +3,7 @@
 #include "imaging/DecodingBudget.h"
 #include "imaging/FreeImageSupport.h"
 #include "imaging/GifStill.h"
+#include "imaging/ImageFailure.h"
 #include "imaging/PictureHeaders.h"
 #include "imaging/ResourceError.h"
 
@@ -114,14 +115,11 @@ struct DemuxDeleter {
 
 // The first frame of a WebP, still or animated, placed on its canvas (the
 // rest of the canvas transparent, as an animation starts), decoded by
-// libwebp straight into the bitmap.
+// libwebp straight into the bitmap. Throws when the file cannot be read.
 ArgbBitmap DecodeWebP(const std::filesystem::path& path, const PictureInfo& info)
 {
-    ImageStatus status = ImageStatus::Ok;
-    const auto bytes = detail::ReadWholeFile(path, status);
-    if (!bytes)
-        return ArgbBitmap::Empty(status);
-    const WebPData data{bytes->data(), bytes->size()};
+    const std::vector<unsigned char> bytes = detail::ReadWholeFile(path);
+    const WebPData data{bytes.data(), bytes.size()};
     std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
     if (!demux)
         return ArgbBitmap::Empty(ImageStatus::UnknownImageFormat);
@@ -164,13 +162,11 @@ ArgbBitmap DecodePicture(const std::filesystem::path& path, const PictureInfo& i
             if (auto simple = DecodeSimpleTiff(path, info))
                 return std::move(*simple);
         } else if (info.format == PictureFormat::WebP) {
-            return DecodeWebP(path, info);
+            return detail::BitmapOrEmpty([&] { return DecodeWebP(path, info); });
         } else if (info.format == PictureFormat::Gif) {
             return DecodeGifStill(path, info);
         }
-        ImageStatus status = ImageStatus::Ok;
-        const auto bytes = detail::ReadWholeFile(path, status);
-        return bytes ? detail::DecodeImage(*bytes) : ArgbBitmap::Empty(status);
+        return detail::BitmapOrEmpty([&] { return detail::DecodeImage(detail::ReadWholeFile(path)); });
     }();
     if (bitmap.IsEmpty() && bitmap.GetLastStatus() == ImageStatus::OutOfMemory)
         ThrowOutOfMemory("decoding picture " + path.filename().string());
