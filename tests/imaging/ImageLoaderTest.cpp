@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace imaging;
@@ -250,6 +252,36 @@ TEST(FreeImageBitmap, EmptyIsNotInitialized)
         ADD_FAILURE();
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "not initialized");
+    }
+}
+
+// Each failure of an owner names the FreeImage operation that failed.
+TEST(FreeImageOwners, FailuresNameTheOperation)
+{
+    using freeimagecpp::CFreeImageBitmap;
+    const auto allocated = [](FREE_IMAGE_TYPE type, int bpp) {
+        CFreeImageBitmap bitmap(FreeImage_AllocateT(type, 2, 2, bpp));
+        if (bitmap.IsEmpty())
+            throw std::logic_error("test bitmap not allocated");
+        return bitmap;
+    };
+    const unsigned char garbage[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { freeimagecpp::CFreeImageMemory(garbage).Load(FIF_PNG, 0); }, "load from memory"},
+        {[&] { freeimagecpp::CFreeImageMemory().Save(FIF_UNKNOWN, allocated(FIT_BITMAP, 32), 0); }, "save to memory"},
+        {[&] { allocated(FIT_BITMAP, 32).Palette(); }, "get palette"},
+        {[&] { allocated(FIT_RGBF, 96).ConvertToStandardType(true); }, "convert to standard type"},
+        {[&] { allocated(FIT_FLOAT, 32).ConvertTo24Bits(); }, "convert to 24 bits"},
+        {[&] { allocated(FIT_BITMAP, 8).ColorQuantize(FIQ_WUQUANT); }, "color quantize"},
+        {[] { CFreeImageBitmap().HasPixels(); }, "not initialized"},
+    };
+    for (const auto& [call, text] : cases) {
+        try {
+            call();
+            ADD_FAILURE() << text;
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), text);
+        }
     }
 }
 

@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <tiffio.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 #include "support/CaseNames.h"
 
 namespace {
@@ -161,6 +163,24 @@ void WriteLargePictures(const std::filesystem::path& folder)
     const bool saved = FreeImage_Save(FIF_TIFF, grey, (folder / "large.tif").c_str(), TIFF_DEFLATE);
     FreeImage_Unload(grey);
     ASSERT_TRUE(saved);
+    // The same in 48-bit colour, which FreeImage decodes; written a row at a
+    // time, so that this process holds no large block the limit then counts.
+    TIFF* deep = TIFFOpen((folder / "large48.tif").c_str(), "w");
+    ASSERT_NE(deep, nullptr);
+    TIFFSetField(deep, TIFFTAG_IMAGEWIDTH, 4000);
+    TIFFSetField(deep, TIFFTAG_IMAGELENGTH, 4000);
+    TIFFSetField(deep, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(deep, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(deep, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(deep, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(deep, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(deep, TIFFTAG_ROWSPERSTRIP, 16);
+    std::vector<std::uint16_t> row(3 * 4000, 0);
+    bool rowsWritten = true;
+    for (std::uint32_t y = 0; y < 4000 && rowsWritten; ++y)
+        rowsWritten = TIFFWriteScanline(deep, row.data(), y, 0) == 1;
+    TIFFClose(deep);
+    ASSERT_TRUE(rowsWritten);
     // Two one-pixel frames on a 4000 x 4000 screen: the first frame is drawn
     // on the whole screen.
     imagingtest::WriteBytes(folder / "large.gif",
@@ -211,6 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutOfMemoryCase{"picture_converted_to_png",
                         [](const auto& f) { ArgbBitmap::FromFile(f / "large.tif"); },
                         "out of memory while decoding picture large.tif"},
+        OutOfMemoryCase{"picture_decoded_by_freeimage",
+                        [](const auto& f) { ArgbBitmap::FromFile(f / "large48.tif"); },
+                        "out of memory while decoding picture large48.tif"},
         OutOfMemoryCase{"tinted_texture",
                         [](const auto& f) { imaging::GetTintedTextureFile(f / "large.tif", 255, f); },
                         "out of memory while decoding picture large.tif"}),

@@ -1,8 +1,10 @@
 // Pictures that once decoded wrongly, slowly or not at all.
 #include "imaging/ArgbBitmap.h"
 #include "imaging/DecodingBudget.h"
+#include "imaging/ImageFailure.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PictureProbe.h"
+#include "imaging/ResourceError.h"
 #include "imaging/TextureFiles.h"
 
 #include "ImageTestSupport.h"
@@ -13,6 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
+#include <utility>
 #include "support/CaseNames.h"
 
 namespace {
@@ -279,6 +284,29 @@ TEST(AnimatedWebP, GivesItsFirstFrameAsAStill)
                       inFrame ? first[static_cast<std::size_t>((y - 2) * 4 + x - 2)] : 0u)
                 << x << "," << y;
         }
+}
+
+// What an image operation inside the library throws, as its public
+// functions report it; a machine's failure is no picture's and passes on.
+TEST(ImageFailure, GivesTheStatusTheFunctionsReport)
+{
+    using imaging::ImageStatus;
+    using imaging::detail::ImageFailure;
+    const std::pair<std::function<void()>, ImageStatus> cases[] = {
+        {[] {}, ImageStatus::Ok},
+        {[] { throw ImageFailure(ImageStatus::FileNotFound, "no such file"); }, ImageStatus::FileNotFound},
+        {[] { throw ImageFailure(ImageStatus::UnknownImageFormat, "decoding failed"); }, ImageStatus::UnknownImageFormat},
+        {[] { throw std::bad_alloc(); }, ImageStatus::OutOfMemory},
+        {[] { throw std::runtime_error("convert to 32 bits"); }, ImageStatus::OutOfMemory},
+    };
+    for (const auto& [operation, status] : cases) {
+        EXPECT_EQ(imaging::detail::StatusOf(operation), status);
+        const ArgbBitmap bitmap = imaging::detail::BitmapOrEmpty([&] { operation(); return ArgbBitmap(1, 1); });
+        EXPECT_EQ(bitmap.IsEmpty(), status != ImageStatus::Ok);
+        EXPECT_EQ(bitmap.GetLastStatus(), status);
+    }
+    EXPECT_THROW(imaging::detail::StatusOf([] { imaging::ThrowOutOfMemory("writing"); }), imaging::ResourceError);
+    EXPECT_THROW(imaging::detail::StatusOf([] { throw std::logic_error("broken"); }), std::logic_error);
 }
 
 }  // namespace
