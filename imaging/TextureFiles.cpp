@@ -4,20 +4,24 @@
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
+#include "imaging/IndexedTexture.h"
 #include "imaging/DecodingBudget.h"
 #include "imaging/GifStill.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PngWriter.h"
 #include "imaging/ResourceError.h"
+#include "resources/IndexedTextures.h"
 #include "resources/Textures.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,18 +50,34 @@ std::uint64_t PathTag(const std::filesystem::path& path) noexcept
     return hash;
 }
 
-// A texture as palette indices, their rows compressed once: every tint of it
-// is the same rows with a palette of its own.
-struct IndexedTexture {
-    bool indexable = false;  // false: more than 256 colours
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> colours;  // sorted 0xAARRGGBB
-    std::string rows;  // zlib stream of the index rows
-};
+// The built-in texture a file holds, by its name ("texture_<number>") and
+// its bytes, whose indexed form the build made: nothing for any other file.
+std::optional<IndexedTexture> BuiltInIndexedTexture(const std::filesystem::path& textureFile)
+{
+    const std::string name = textureFile.filename().string();
+    constexpr std::string_view kPrefix = "texture_";
+    if (!name.starts_with(kPrefix))
+        return std::nullopt;
+    const std::string number = name.substr(kPrefix.size());
+    const auto embedded = resources::FindTextures(number);
+    const auto indexed = resources::FindIndexedTextures(number);
+    if (!embedded || !indexed || indexed->empty())
+        return std::nullopt;
+    std::ifstream file(textureFile, std::ios::binary);
+    std::string bytes(embedded->size() + 1, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(file.gcount()) != embedded->size()
+        || !std::equal(embedded->begin(), embedded->end(), bytes.begin(),
+                       [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))
+        return std::nullopt;
+    return LoadIndexedTexture(*indexed);
+}
 
 // The indexed form of a texture file, made once per run for each file (by
 // path, device, inode, size and change time, so that a file written anew is
-// indexed anew); nothing when the file cannot be read or decoded.
+// indexed anew): the build's for a built-in texture, else decoded and
+// compressed here. Null when the file cannot be read or decoded, or has more
+// than 256 colours.
 std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
 {
     struct stat st {};
@@ -71,32 +91,12 @@ std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::pa
         if (const auto it = made.find(key); it != made.end())
             return it->second;
     }
-    const ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
-    if (bitmap.IsEmpty())
-        return nullptr;
-    auto indexed = std::make_shared<IndexedTexture>();
-    indexed->width = bitmap.Width();
-    indexed->height = bitmap.Height();
-    const auto pixels = bitmap.Pixels();
-    auto colours = DistinctColours(pixels);
-    indexed->indexable = colours.has_value();
-    if (indexed->indexable) {
-        indexed->colours = std::move(*colours);
-        const auto& palette = indexed->colours;
-        std::vector<std::uint8_t> indices(pixels.size());
-        std::uint32_t last = ~pixels[0];
-        std::uint8_t index = 0;
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            if (pixels[i] != last) {
-                last = pixels[i];
-                index = static_cast<std::uint8_t>(std::lower_bound(palette.begin(), palette.end(), last) - palette.begin());
-            }
-            indices[i] = index;
-        }
-        indexed->rows = CompressIndexRows(indexed->width, indexed->height, indices, kCompactPngLevel);
-    }
+    auto indexed = S_ISREG(st.st_mode) ? BuiltInIndexedTexture(textureFile) : std::nullopt;
+    if (!indexed)
+        indexed = IndexTexture(ArgbBitmap::FromFile(textureFile));
+    auto shared = indexed ? std::make_shared<const IndexedTexture>(std::move(*indexed)) : nullptr;
     const std::lock_guard lock(mutex);
-    return made.emplace(key, std::move(indexed)).first->second;
+    return made.emplace(key, std::move(shared)).first->second;
 }
 
 }  // namespace
@@ -132,7 +132,7 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
         // A texture of at most 256 colours keeps its pixel indices whatever
         // the tint: only its palette is computed for the colour.
         const auto indexed = IndexedTextureOf(textureFile);
-        if (indexed && indexed->indexable) {
+        if (indexed) {
             std::vector<std::uint32_t> palette(indexed->colours.size());
             std::transform(indexed->colours.begin(), indexed->colours.end(), palette.begin(),
                            [&](std::uint32_t c) { return colorizer.Tint(c); });

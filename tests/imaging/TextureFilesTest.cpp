@@ -3,9 +3,11 @@
 #include "imaging/CompactPng.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageColorizer.h"
+#include "imaging/IndexedTexture.h"
 #include "imaging/TextureLibrary.h"
 #include "imaging/ResourceError.h"
 #include "imaging/TextureFiles.h"
+#include "resources/IndexedTextures.h"
 #include "resources/Textures.h"
 #include "support/CaseNames.h"
 
@@ -145,11 +147,44 @@ TEST(TintedTexture, EveryBuiltInTextureKeepsItsIndicesAndGetsTheColorizersPixels
                                expected.Pixels().end()))
             << number;
         const auto dark = GetTintedTextureFile(texture, 0x000003u, folder.Path());
+        // The build's indexed form is what this run would make of the file.
+        const auto stored = resources::FindIndexedTextures(std::to_string(number));
+        ASSERT_TRUE(stored) << number;
+        const auto built = LoadIndexedTexture(*stored);
+        const auto made = IndexTexture(ArgbBitmap::FromFile(texture));
+        ASSERT_EQ(built.has_value(), indexable.count(number) == 1) << number;
+        ASSERT_EQ(made.has_value(), built.has_value()) << number;
+        if (built) {
+            EXPECT_EQ(built->colours, made->colours) << number;
+            EXPECT_EQ(built->rows, made->rows) << number;
+            EXPECT_EQ(ImageData(tinted), built->rows) << number;
+        }
         if (indexable.count(number)) {
             EXPECT_EQ(ImageData(dark), ImageData(tinted)) << number;
             EXPECT_LT(ImageData(dark).size(), 1u << 20);
         }
     }
+}
+
+// A stored form that is cut short or not one at all is refused, never read
+// past its end.
+TEST(IndexedTextureForm, RoundTripsAndRefusesWhatIsNotOne)
+{
+    ArgbBitmap bitmap(3, 2);
+    for (int i = 0; i < 6; ++i)
+        bitmap.SetPixel(i % 3, i / 3, 0xFF000000u | 0x404040u * std::uint32_t(i % 3));
+    const auto indexed = IndexTexture(bitmap);
+    ASSERT_TRUE(indexed);
+    const std::string stored = StoreIndexedTexture(*indexed);
+    const auto bytes = [](std::string_view s) { return std::span(reinterpret_cast<const unsigned char*>(s.data()), s.size()); };
+    const auto back = LoadIndexedTexture(bytes(stored));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(std::tie(back->width, back->height, back->colours, back->rows),
+              std::tie(indexed->width, indexed->height, indexed->colours, indexed->rows));
+    std::string badCount = stored;
+    badCount[12] = '\x01', badCount[13] = '\x01';  // 257 colours
+    for (const std::string& bad : {std::string(), stored.substr(0, 16), stored.substr(0, 16 + 12), "TXIY" + stored.substr(4), badCount})
+        EXPECT_FALSE(LoadIndexedTexture(bytes(bad))) << bad.size();
 }
 
 TEST(StillPicture, AnimatedGifGetsAStillCopy)
