@@ -4,6 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
 #include "app/TempFolder.h"
+#include "book/BookReader.h"
 #include "files/FolderLock.h"
 
 #include "app/PackageScreen.h"
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -306,6 +308,14 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     if (skipped != 0)
         progress.Note(std::to_string(skipped) + (skipped == 1 ? " book was" : " books were")
                       + " converted before and skipped");
+    // Every book is read in a process forked from this one: the XML parser,
+    // started here once, is started in none of them. Only a saving: when it
+    // cannot start here, each book starts it (or reports why it cannot).
+    std::optional<bookparser::XmlParserStarted> xmlParser;
+    try {
+        xmlParser.emplace();
+    } catch (...) {
+    }
     RunBatchJobs(
         files, job, batchFolder.GetPath(), outputFolder, effective,
         [&](std::size_t index, const std::string& failure) {

@@ -249,7 +249,7 @@ std::string CompressIndexRows(int width, int height, std::span<const std::uint8_
     return compressed;
 }
 
-std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows)
+std::string PalettePngHead(int width, int height, std::span<const std::uint32_t> palette)
 {
     std::string out = Header(width, height, 3, 0, 0);
     std::string plte, trns;
@@ -263,11 +263,24 @@ std::string PalettePng(int width, int height, std::span<const std::uint32_t> pal
     AppendChunk(out, "PLTE", plte);
     if (!trns.empty())
         AppendChunk(out, "tRNS", trns);
+    return out;
+}
+
+std::string PalettePngTail(std::string_view compressedRows)
+{
+    std::string out;
     // Chunks of at most 1 MB, as decoders read them comfortably.
-    for (std::size_t at = 0; at < compressedRows.size(); at += 1u << 20)
-        AppendChunk(out, "IDAT", compressedRows.substr(at, 1u << 20));
+    constexpr std::size_t kChunk = 1u << 20;
+    out.reserve(compressedRows.size() + 12 * (compressedRows.size() / kChunk + 2));
+    for (std::size_t at = 0; at < compressedRows.size(); at += kChunk)
+        AppendChunk(out, "IDAT", compressedRows.substr(at, kChunk));
     AppendChunk(out, "IEND", {});
     return out;
+}
+
+std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows)
+{
+    return PalettePngHead(width, height, palette) + PalettePngTail(compressedRows);
 }
 
 }  // namespace imaging

@@ -34,5 +34,10 @@ std::string CompressIndexRows(int width, int height, std::span<const std::uint8_
 // A whole palette PNG from rows compressed by CompressIndexRows and a
 // palette of 0xAARRGGBB colours (at most 256).
 std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows);
+// The same PNG in two pieces: what depends on the palette (signature, header,
+// PLTE and tRNS), and what does not (the image data and the end), which
+// serves every palette of the same rows.
+std::string PalettePngHead(int width, int height, std::span<const std::uint32_t> palette);
+std::string PalettePngTail(std::string_view compressedRows);
 
 }  // namespace imaging
