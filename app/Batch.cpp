@@ -21,6 +21,7 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace exporting;
@@ -314,6 +315,11 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     std::optional<bookparser::XmlParserStarted> xmlParser;
     try {
         xmlParser.emplace();
+        // Each book starts a thread. Reusing the stack of an ended one has
+        // the C library look up a function of the loader among all loaded
+        // libraries, once a process: done here, every book inherits it.
+        for (int i = 0; i < 2; ++i)
+            std::thread([] {}).join();
     } catch (...) {
     }
     RunBatchJobs(
