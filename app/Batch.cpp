@@ -4,6 +4,7 @@
 #include "app/ConversionJob.h"
 #include "app/DescribeException.h"
 #include "app/TempFolder.h"
+#include "book/BookReader.h"
 #include "files/FolderLock.h"
 
 #include "app/PackageScreen.h"
@@ -18,7 +19,9 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace exporting;
@@ -306,6 +309,19 @@ void RunBatch(const std::string& sourceFolder, const std::string& outputFolder, 
     if (skipped != 0)
         progress.Note(std::to_string(skipped) + (skipped == 1 ? " book was" : " books were")
                       + " converted before and skipped");
+    // Every book is read in a process forked from this one: the XML parser,
+    // started here once, is started in none of them. Only a saving: when it
+    // cannot start here, each book starts it (or reports why it cannot).
+    std::optional<bookparser::XmlParserStarted> xmlParser;
+    try {
+        xmlParser.emplace();
+        // Each book starts a thread. Reusing the stack of an ended one has
+        // the C library look up a function of the loader among all loaded
+        // libraries, once a process: done here, every book inherits it.
+        for (int i = 0; i < 2; ++i)
+            std::thread([] {}).join();
+    } catch (...) {
+    }
     RunBatchJobs(
         files, job, batchFolder.GetPath(), outputFolder, effective,
         [&](std::size_t index, const std::string& failure) {

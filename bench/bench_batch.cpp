@@ -2,7 +2,7 @@
 // with as many jobs as processors, and prints the wall time, the processor
 // time per book and the I/O floor of the same tree measured in the same run
 // (every package unpacked to disk and its bytes stored in a zip again, in
-// this one process). Then the cost of what is not a book: a tree of 1000 small other files and 5
+// this one process), each the best of three runs. Then the cost of what is not a book: a tree of 1000 small other files and 5
 // books against the 5 books alone, and against a run that gives every file
 // a process of its own.
 // bench_batch [FOLDER]: books and results go below FOLDER (default: the
@@ -222,12 +222,22 @@ int main(int argc, char** argv)
     }
 
     const unsigned processors = unsigned(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
-    const double floor = IoFloorSeconds(root / "books", root / "floor");
-    const Timing batch = TimeBatch(root / "books", root / "out", processors);
+    // The best of three runs of each: what the machine's other work left
+    // of them, not the work itself, differs from run to run.
+    double floor = 1e9;
+    Timing batch{1e9, 0};
     std::size_t written = 0;
+    for (int round = 0; round < 3; ++round) {
+        floor = std::min(floor, IoFloorSeconds(root / "books", root / "floor"));
+        fs::remove_all(root / "floor");
+        fs::remove_all(root / "out");
+        const Timing run = TimeBatch(root / "books", root / "out", processors);
+        if (run.wall < batch.wall)
+            batch = run;
+    }
     for (const auto& e : fs::directory_iterator(root / "out"))
         written += e.path().extension() == ".pptx";
-    std::printf("bench_batch: %d books of 12 to 24 pages (%d pages) in %s, --jobs %u: %.2f s wall (%zu presentations "
+    std::printf("bench_batch: %d books of 12 to 24 pages (%d pages) in %s, --jobs %u, best of 3: %.2f s wall (%zu presentations "
                 "written), CPU %.1f ms per book; I/O floor of the same tree %.3f s: the batch takes %.1f times its "
                 "floor (targets: under 15 times, under 100 ms per book)\n",
                 kBooks, pages, parent.c_str(), processors, batch.wall, written, batch.cpu * 1000 / kBooks, floor,

@@ -48,19 +48,6 @@ public:
     }
 };
 
-// Reference-counted by Xerces, so nesting with other users is harmless.
-class XercesPlatform {
-public:
-    XercesPlatform()
-    {
-        static ThrowingPanicHandler panicHandler;
-        XMLPlatformUtils::Initialize("en_US", nullptr, &panicHandler);
-    }
-    ~XercesPlatform() { XMLPlatformUtils::Terminate(); }
-    XercesPlatform(const XercesPlatform&) = delete;
-    XercesPlatform& operator=(const XercesPlatform&) = delete;
-};
-
 // Returning nothing with default entity resolution disabled means no DTD,
 // entity or schema outside the document is ever opened.
 class NoResourceResolver : public DOMLSResourceResolver {
@@ -196,6 +183,18 @@ void Configure(DOMLSParser& parser, DOMErrorHandler& errorHandler,
 
 }  // namespace
 
+// Reference-counted by Xerces, so nesting with other users is harmless.
+XmlParserStarted::XmlParserStarted()
+{
+    static ThrowingPanicHandler panicHandler;
+    XMLPlatformUtils::Initialize("en_US", nullptr, &panicHandler);
+}
+
+XmlParserStarted::~XmlParserStarted()
+{
+    XMLPlatformUtils::Terminate();
+}
+
 std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& file)
 {
     DiagnosticsCollector diagnostics;
@@ -206,7 +205,7 @@ std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& fil
 
     // Declaration order matters: everything Xerces owns must go before the
     // platform is terminated, and the security manager must outlive the parse.
-    XercesPlatform platform;
+    XmlParserStarted platform;
     NoResourceResolver resolver;
     SecurityManager securityManager;
     securityManager.setEntityExpansionLimit(kEntityExpansionLimit);

@@ -34,4 +34,15 @@ inline constexpr unsigned kMaxBookNesting = 256;
 // "book", and the tree's structural errors (expected_element, ...).
 std::unique_ptr<xmlbook::Book> ReadBookDocument(const std::filesystem::path& file);
 
+// Keeps the XML parser started while it lives (ReadBookDocument starts it
+// for each document otherwise). A process that forks a reader for each book
+// starts it once: a start costs more than reading a small book.
+class XmlParserStarted {
+public:
+    XmlParserStarted();
+    ~XmlParserStarted();
+    XmlParserStarted(const XmlParserStarted&) = delete;
+    XmlParserStarted& operator=(const XmlParserStarted&) = delete;
+};
+
 }  // namespace bookparser

@@ -71,8 +71,8 @@ HeaderResult ReadPngHeader(ByteSource& source) noexcept
     const std::uint32_t width = Be32(ihdr + 8), height = Be32(ihdr + 12);
     if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
         return PictureFault::Malformed;
-    if (!PixelCountAllowed(width, height))
-        return PictureFault::TooLarge;
+    // No pixel cap here: a PNG is stored as it is, and a caller that decodes
+    // it has the cap applied by ProbePicture.
     PictureInfo info;
     info.format = PictureFormat::Png;
     info.width = static_cast<int>(width);

@@ -27,12 +27,18 @@ bool SavePalettePng(const std::filesystem::path& path, int width, int height, st
                     double dpiX, double dpiY, const std::function<void(int, std::uint8_t*)>& rowOf, int level,
                     std::string_view what);
 
-// The zlib stream of an 8-bit indexed image's rows (each with filter byte
-// 0), as a palette PNG holds it: compressed once, it serves every palette.
+// The zlib stream of an 8-bit indexed image's rows (each with the PNG filter
+// that suits it), as a palette PNG holds it: compressed once, it serves every
+// palette.
 std::string CompressIndexRows(int width, int height, std::span<const std::uint8_t> indices, int level);
 
 // A whole palette PNG from rows compressed by CompressIndexRows and a
 // palette of 0xAARRGGBB colours (at most 256).
 std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows);
+// The same PNG in two pieces: what depends on the palette (signature, header,
+// PLTE and tRNS), and what does not (the image data and the end), which
+// serves every palette of the same rows.
+std::string PalettePngHead(int width, int height, std::span<const std::uint32_t> palette);
+std::string PalettePngTail(std::string_view compressedRows);
 
 }  // namespace imaging

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,6 +37,12 @@ void ThrowOutOfMemory(std::string_view activity)
 
 bool WriteWorkingFile(const std::filesystem::path& path, std::string_view bytes, bool replace, std::string_view what)
 {
+    return WriteWorkingFile(path, {bytes}, replace, what);
+}
+
+bool WriteWorkingFile(const std::filesystem::path& path, std::initializer_list<std::string_view> parts, bool replace,
+                      std::string_view what)
+{
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
     files::Fd file(::open(path.c_str(), flags, 0666));
     if (!file.Valid()) {
@@ -43,7 +50,8 @@ bool WriteWorkingFile(const std::filesystem::path& path, std::string_view bytes,
             return false;
         ThrowWriteFailure(errno, "writing " + std::string(what));
     }
-    if (files::WriteAll(file.Get(), bytes) && file.Close())
+    if (std::all_of(parts.begin(), parts.end(), [&](std::string_view part) { return files::WriteAll(file.Get(), part); })
+        && file.Close())
         return true;
     const int error = errno;
     ::unlink(path.c_str());

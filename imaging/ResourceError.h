@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <initializer_list>
 #include <string_view>
 
 namespace imaging {
@@ -33,6 +34,9 @@ std::string WriteFailureReason(int error, std::string_view activity);
 // not set; any other failure throws ResourceError for "writing <what>" and
 // leaves no file.
 bool WriteWorkingFile(const std::filesystem::path& path, std::string_view bytes, bool replace,
+                      std::string_view what);
+// The same for a file made of parts written one after the other.
+bool WriteWorkingFile(const std::filesystem::path& path, std::initializer_list<std::string_view> parts, bool replace,
                       std::string_view what);
 
 }  // namespace imaging

@@ -78,14 +78,22 @@ std::optional<IndexedTexture> BuiltInIndexedTexture(const std::filesystem::path&
 // indexed anew): the build's for a built-in texture, else decoded and
 // compressed here. Null when the file cannot be read or decoded, or has more
 // than 256 colours.
-std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
+// What every tint of an indexed texture shares: its colours, and the end of
+// its PNG (the image data), written as it is after each palette.
+struct TintableTexture {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> colours;
+    std::string pngTail;
+};
+
+std::shared_ptr<const TintableTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
 {
     struct stat st {};
     if (::stat(textureFile.c_str(), &st) != 0)
         return nullptr;
     const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
     static std::mutex mutex;
-    static std::map<std::string, std::shared_ptr<const IndexedTexture>> made;
+    static std::map<std::string, std::shared_ptr<const TintableTexture>> made;
     {
         const std::lock_guard lock(mutex);
         if (const auto it = made.find(key); it != made.end())
@@ -94,7 +102,9 @@ std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::pa
     auto indexed = S_ISREG(st.st_mode) ? BuiltInIndexedTexture(textureFile) : std::nullopt;
     if (!indexed)
         indexed = IndexTexture(ArgbBitmap::FromFile(textureFile));
-    auto shared = indexed ? std::make_shared<const IndexedTexture>(std::move(*indexed)) : nullptr;
+    std::shared_ptr<const TintableTexture> shared;
+    if (indexed)
+        shared = std::make_shared<const TintableTexture>(TintableTexture{indexed->width, indexed->height, std::move(indexed->colours), PalettePngTail(indexed->rows)});
     const std::lock_guard lock(mutex);
     return made.emplace(key, std::move(shared)).first->second;
 }
@@ -136,8 +146,8 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
             std::vector<std::uint32_t> palette(indexed->colours.size());
             std::transform(indexed->colours.begin(), indexed->colours.end(), palette.begin(),
                            [&](std::uint32_t c) { return colorizer.Tint(c); });
-            const std::string png = PalettePng(indexed->width, indexed->height, palette, indexed->rows);
-            return WriteWorkingFile(tinted, png, false, kBackgroundTexture) ? tinted : textureFile;
+            const std::string head = PalettePngHead(indexed->width, indexed->height, palette);
+            return WriteWorkingFile(tinted, {head, indexed->pngTail}, false, kBackgroundTexture) ? tinted : textureFile;
         }
         ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
         if (bitmap.IsEmpty())

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"GifWithoutScreen", TinyGif(0, 0, 0, 0), PictureFault::Malformed},
         RefusalCase{"GifFrameOutsideScreen", TinyGif(4, 4, 4, 0), PictureFault::Malformed},
         RefusalCase{"GifCutInItsFrame", Cut(TinyGif(4, 4, 0, 0), 4), PictureFault::Truncated},
-        RefusalCase{"PngOf60000Squared", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0, 0x3B, 0x8E, 0x2E, 0x6A}, PictureFault::TooLarge}),
+        RefusalCase{"PngOf60000Squared", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0, 0x3B, 0x8E, 0x2E, 0x6A, 0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82}, PictureFault::TooLarge}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Probe, JpegWithStrayBytesBetweenSegmentsIsRead)

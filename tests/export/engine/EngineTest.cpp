@@ -3,6 +3,7 @@
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 #include <rapidxml/rapidxml.hpp>
 
 #include <algorithm>
@@ -521,20 +522,33 @@ TEST_P(StoredAsPng, WithItsPixelsAndResolution)
 INSTANTIATE_TEST_SUITE_P(Formats, StoredAsPng, ::testing::Values(PngCase{"Tiff", FIF_TIFF, 2835, 40}, PngCase{"Tiff300Dpi", FIF_TIFF, 11811, 9.6f}, PngCase{"Bmp", FIF_BMP, 11811, 9.6f}, PngCase{"WebP", FIF_WEBP, 0, 30}),
                          testnames::ByName());
 
-// A picture stored as it is is never decoded: the pixel cap does not apply.
-TEST_F(Engine, AJpegOverThePixelCapIsPlaced)
+// A picture stored as it is is never decoded: the pixel cap does not apply,
+// to a JPEG or a PNG of 12000 x 12000 (its header says so).
+TEST_F(Engine, PicturesOverThePixelCapAreStoredAsTheyAre)
 {
-    const fs::path small = WriteImage(dir / "small.jpg", 16, 16, 11811, FIF_JPEG);
-    std::string bytes = testsupport::ReadFileBytes(small);
-    const auto sof = bytes.find("\xFF\xC0");
-    ASSERT_NE(sof, std::string::npos);
-    for (const std::size_t at : {sof + 5, sof + 7})
-        bytes.replace(at, 2, "\x2E\xE0");  // 12000
-    const fs::path big = dir / "big.jpg";
-    std::ofstream(big, std::ios::binary) << bytes;
-    auto picture = pres->Slides()->Add(1, ppLayoutBlank)->Shapes()->AddPicture(big, 0, -1, 0, 0);
-    EXPECT_FLOAT_EQ(picture->Width(), 12000 * 72 / 300.0f);
-    EXPECT_EQ(MediaParts(Save()), 1);
+    auto shapes = pres->Slides()->Add(1, ppLayoutBlank)->Shapes();
+    for (const auto format : {FIF_JPEG, FIF_PNG}) {
+        const bool jpeg = format == FIF_JPEG;
+        const fs::path small = WriteImage(dir / (jpeg ? "small.jpg" : "small.png"), 16, 16, 11811, format);
+        std::string bytes = testsupport::ReadFileBytes(small);
+        const std::size_t size = jpeg ? bytes.find("\xFF\xC0") : bytes.find("IHDR");
+        ASSERT_NE(size, std::string::npos);
+        if (jpeg) {
+            for (const std::size_t at : {size + 5, size + 7})
+                bytes.replace(at, 2, "\x2E\xE0");  // 12000
+        } else {
+            for (const std::size_t at : {size + 4, size + 8})
+                bytes.replace(at, 4, std::string("\0\0\x2E\xE0", 4));
+            const auto crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + size), 17);
+            for (int i = 0; i < 4; ++i)
+                bytes[size + 17 + i] = char(crc >> (24 - 8 * i));
+        }
+        const fs::path big = dir / (jpeg ? "big.jpg" : "big.png");
+        std::ofstream(big, std::ios::binary) << bytes;
+        auto picture = shapes->AddPicture(big, 0, -1, 0, 0);
+        EXPECT_FLOAT_EQ(picture->Width(), 12000 * 72 / 300.0f) << format;
+    }
+    EXPECT_EQ(MediaParts(Save()), 2);
 }
 
 // Pictures the general decoder finds hard are still placed: colour of 16
