@@ -11,7 +11,7 @@ namespace imaging {
 namespace {
 
 // "TXIX", then width, height and the number of colours, the colours, and the
-// compressed rows to the end; every number 32 bits, little-endian.
+// PNG tail to the end; every number 32 bits, little-endian.
 constexpr char kMagic[4] = {'T', 'X', 'I', 'X'};
 
 void AppendNumber(std::string& out, std::uint32_t value)
@@ -50,7 +50,7 @@ std::optional<IndexedTexture> IndexTexture(const ArgbBitmap& bitmap)
         }
         indices[i] = index;
     }
-    indexed.rows = CompressIndexRows(indexed.width, indexed.height, indices, kCompactPngLevel);
+    indexed.ownTail = PalettePngTail(CompressIndexRows(indexed.width, indexed.height, indices, kCompactPngLevel));
     return indexed;
 }
 
@@ -62,7 +62,8 @@ std::string StoreIndexedTexture(const IndexedTexture& texture)
     AppendNumber(out, static_cast<std::uint32_t>(texture.colours.size()));
     for (const std::uint32_t colour : texture.colours)
         AppendNumber(out, colour);
-    return out + texture.rows;
+    out += texture.PngTail();
+    return out;
 }
 
 std::optional<IndexedTexture> LoadIndexedTexture(std::span<const unsigned char> bytes)
@@ -79,8 +80,13 @@ std::optional<IndexedTexture> LoadIndexedTexture(std::span<const unsigned char> 
     texture.height = static_cast<int>(height);
     for (std::size_t i = 0; i < count; ++i)
         texture.colours.push_back(NumberAt(bytes, kHead + 4 * i));
-    const std::size_t rows = kHead + 4 * std::size_t{count};
-    texture.rows.assign(reinterpret_cast<const char*>(bytes.data()) + rows, bytes.size() - rows);
+    const std::size_t at = kHead + 4 * std::size_t{count};
+    const std::string_view tail(reinterpret_cast<const char*>(bytes.data()) + at, bytes.size() - at);
+    // Image data first and the end chunk last, or it is no tail of a PNG.
+    constexpr std::string_view kEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+    if (tail.size() < 12 + kEnd.size() || tail.substr(4, 4) != "IDAT" || !tail.ends_with(kEnd))
+        return std::nullopt;
+    texture.storedTail = tail;
     return texture;
 }
 

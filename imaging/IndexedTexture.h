@@ -17,7 +17,12 @@ namespace imaging {
 struct IndexedTexture {
     int width = 0, height = 0;
     std::vector<std::uint32_t> colours;  // distinct, sorted 0xAARRGGBB
-    std::string rows;  // zlib stream of the index rows, as a palette PNG holds it
+    // How every tinted PNG of it ends: the image data chunks (the index rows,
+    // each with the filter that suits it, compressed) and the end chunk.
+    std::string_view PngTail() const { return storedTail.empty() ? std::string_view(ownTail) : storedTail; }
+
+    std::string ownTail;
+    std::string_view storedTail;  // in stored bytes that outlive it, or empty
 };
 
 // The bitmap's indexed form, or nothing when it is empty or has more than
@@ -26,7 +31,8 @@ std::optional<IndexedTexture> IndexTexture(const ArgbBitmap& bitmap);
 
 // The stored form of an indexed texture, and back: nothing when the bytes are
 // not one whole (the build stores an empty file for a texture that has no
-// indexed form).
+// indexed form). The tail is not copied: the bytes must outlive the result,
+// as the program's built-in ones do.
 std::string StoreIndexedTexture(const IndexedTexture& texture);
 std::optional<IndexedTexture> LoadIndexedTexture(std::span<const unsigned char> bytes);
 

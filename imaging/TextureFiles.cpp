@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,9 +51,20 @@ std::uint64_t PathTag(const std::filesystem::path& path) noexcept
     return hash;
 }
 
-// The built-in texture a file holds, by its name ("texture_<number>") and
-// its bytes, whose indexed form the build made: nothing for any other file.
-std::optional<IndexedTexture> BuiltInIndexedTexture(const std::filesystem::path& textureFile)
+// A file's identity: path, device, inode, size and change time, so that a
+// file written anew is another.
+std::string FileKey(const std::filesystem::path& file, const struct stat& st)
+{
+    return file.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
+}
+
+// The texture files this run wrote itself from the built-in bytes.
+std::mutex g_writtenMutex;
+std::set<std::string> g_written;
+
+// The build's indexed form of the built-in texture a file holds, known by
+// its name ("texture_<number>") and its bytes: nothing for any other file.
+std::optional<IndexedTexture> BuiltInIndexedTexture(const std::filesystem::path& textureFile, const std::string& key)
 {
     const std::string name = textureFile.filename().string();
     constexpr std::string_view kPrefix = "texture_";
@@ -63,48 +75,43 @@ std::optional<IndexedTexture> BuiltInIndexedTexture(const std::filesystem::path&
     const auto indexed = resources::FindIndexedTextures(number);
     if (!embedded || !indexed || indexed->empty())
         return std::nullopt;
-    std::ifstream file(textureFile, std::ios::binary);
-    std::string bytes(embedded->size() + 1, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::size_t>(file.gcount()) != embedded->size()
-        || !std::equal(embedded->begin(), embedded->end(), bytes.begin(),
-                       [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))
-        return std::nullopt;
+    bool written = false;
+    {
+        const std::lock_guard lock(g_writtenMutex);
+        written = g_written.count(key) != 0;
+    }
+    if (!written) {
+        std::ifstream file(textureFile, std::ios::binary);
+        std::string bytes(embedded->size() + 1, '\0');
+        file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (static_cast<std::size_t>(file.gcount()) != embedded->size()
+            || !std::equal(embedded->begin(), embedded->end(), bytes.begin(),
+                           [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))
+            return std::nullopt;
+    }
     return LoadIndexedTexture(*indexed);
 }
 
-// The indexed form of a texture file, made once per run for each file (by
-// path, device, inode, size and change time, so that a file written anew is
-// indexed anew): the build's for a built-in texture, else decoded and
-// compressed here. Null when the file cannot be read or decoded, or has more
-// than 256 colours.
-// What every tint of an indexed texture shares: its colours, and the end of
-// its PNG (the image data), written as it is after each palette.
-struct TintableTexture {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> colours;
-    std::string pngTail;
-};
-
-std::shared_ptr<const TintableTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
+// The indexed form of a texture file, made once per run for each file: the
+// build's for a built-in texture, else decoded and compressed here. Null
+// when the file cannot be read or decoded, or has more than 256 colours.
+std::shared_ptr<const IndexedTexture> IndexedTextureOf(const std::filesystem::path& textureFile)
 {
     struct stat st {};
     if (::stat(textureFile.c_str(), &st) != 0)
         return nullptr;
-    const std::string key = textureFile.native() + '\0' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
+    const std::string key = FileKey(textureFile, st);
     static std::mutex mutex;
-    static std::map<std::string, std::shared_ptr<const TintableTexture>> made;
+    static std::map<std::string, std::shared_ptr<const IndexedTexture>> made;
     {
         const std::lock_guard lock(mutex);
         if (const auto it = made.find(key); it != made.end())
             return it->second;
     }
-    auto indexed = S_ISREG(st.st_mode) ? BuiltInIndexedTexture(textureFile) : std::nullopt;
+    auto indexed = S_ISREG(st.st_mode) ? BuiltInIndexedTexture(textureFile, key) : std::nullopt;
     if (!indexed)
         indexed = IndexTexture(ArgbBitmap::FromFile(textureFile));
-    std::shared_ptr<const TintableTexture> shared;
-    if (indexed)
-        shared = std::make_shared<const TintableTexture>(TintableTexture{indexed->width, indexed->height, std::move(indexed->colours), PalettePngTail(indexed->rows)});
+    auto shared = indexed ? std::make_shared<const IndexedTexture>(std::move(*indexed)) : nullptr;
     const std::lock_guard lock(mutex);
     return made.emplace(key, std::move(shared)).first->second;
 }
@@ -124,7 +131,13 @@ std::filesystem::path GetTextureFile(int resourceNumber, const std::filesystem::
         // Exclusive creation: whatever appears at the name meanwhile is never
         // followed or overwritten.
         const std::string_view data(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-        return WriteWorkingFile(file, data, false, kBackgroundTexture) ? file : std::filesystem::path();
+        if (!WriteWorkingFile(file, data, false, kBackgroundTexture))
+            return {};
+        if (struct stat st{}; ::stat(file.c_str(), &st) == 0) {
+            const std::lock_guard lock(g_writtenMutex);
+            g_written.insert(FileKey(file, st));
+        }
+        return file;
     } catch (const std::bad_alloc&) {
         ThrowOutOfMemory(std::string("writing ") + kBackgroundTexture);
     }
@@ -147,7 +160,7 @@ std::filesystem::path GetTintedTextureFile(const std::filesystem::path& textureF
             std::transform(indexed->colours.begin(), indexed->colours.end(), palette.begin(),
                            [&](std::uint32_t c) { return colorizer.Tint(c); });
             const std::string head = PalettePngHead(indexed->width, indexed->height, palette);
-            return WriteWorkingFile(tinted, {head, indexed->pngTail}, false, kBackgroundTexture) ? tinted : textureFile;
+            return WriteWorkingFile(tinted, {head, indexed->PngTail()}, false, kBackgroundTexture) ? tinted : textureFile;
         }
         ArgbBitmap bitmap = ArgbBitmap::FromFile(textureFile);
         if (bitmap.IsEmpty())
