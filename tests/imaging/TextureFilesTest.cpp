@@ -138,6 +138,7 @@ TEST(TintedTexture, EveryBuiltInTextureKeepsItsIndicesAndGetsTheColorizersPixels
         const auto texture = GetTextureFile(number, folder.Path());
         ASSERT_FALSE(texture.empty()) << number;
         ArgbBitmap expected = ArgbBitmap::FromFile(texture);
+        const auto colours = DistinctColours(expected.Pixels());
         CImageColorizer colorizer;
         colorizer.SetDuotone(0, 0x3080F0u);
         colorizer.Apply(expected);
@@ -147,16 +148,15 @@ TEST(TintedTexture, EveryBuiltInTextureKeepsItsIndicesAndGetsTheColorizersPixels
                                expected.Pixels().end()))
             << number;
         const auto dark = GetTintedTextureFile(texture, 0x000003u, folder.Path());
-        // The build's indexed form is what this run would make of the file.
+        // The tint was made from the build's indexed form: the decoded
+        // texture's colours and image data of its own.
         const auto stored = resources::FindIndexedTextures(std::to_string(number));
         ASSERT_TRUE(stored) << number;
         const auto built = LoadIndexedTexture(*stored);
-        const auto made = IndexTexture(ArgbBitmap::FromFile(texture));
         ASSERT_EQ(built.has_value(), indexable.count(number) == 1) << number;
-        ASSERT_EQ(made.has_value(), built.has_value()) << number;
+        ASSERT_EQ(colours.has_value(), built.has_value()) << number;
         if (built) {
-            EXPECT_EQ(built->colours, made->colours) << number;
-            EXPECT_EQ(built->PngTail(), made->PngTail()) << number;
+            EXPECT_EQ(built->colours, *colours) << number;
             const auto png = imagingtest::ReadBytes(tinted);
             EXPECT_TRUE(std::string(png.begin(), png.end()).ends_with(built->PngTail())) << number;
         }
