@@ -28,6 +28,19 @@ std::optional<std::vector<std::uint32_t>> DistinctColours(std::span<const std::u
     return colours;
 }
 
+void IndexPixels(std::span<const std::uint32_t> pixels, std::span<const std::uint32_t> colours, std::uint8_t* indices)
+{
+    std::uint32_t last = pixels.empty() ? 0 : ~pixels[0];
+    std::uint8_t index = 0;
+    for (const std::uint32_t p : pixels) {
+        if (p != last) {
+            last = p;
+            index = static_cast<std::uint8_t>(std::lower_bound(colours.begin(), colours.end(), p) - colours.begin());
+        }
+        *indices++ = index;
+    }
+}
+
 namespace {
 
 freeimagecpp::CFreeImageBitmap PaletteImage(const ArgbBitmap& bitmap, const std::vector<std::uint32_t>& colours)
@@ -50,16 +63,7 @@ freeimagecpp::CFreeImageBitmap PaletteImage(const ArgbBitmap& bitmap, const std:
     const auto pixels = bitmap.Pixels();
     for (int y = 0; y < h; ++y) {
         BYTE* line = dib.ScanLine(h - 1 - y);
-        const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-        std::uint32_t last = ~row[0];
-        BYTE index = 0;
-        for (int x = 0; x < w; ++x) {
-            if (row[x] != last) {
-                last = row[x];
-                index = static_cast<BYTE>(std::lower_bound(colours.begin(), colours.end(), last) - colours.begin());
-            }
-            line[x] = index;
-        }
+        IndexPixels(pixels.subspan(static_cast<std::size_t>(y) * static_cast<std::size_t>(w), static_cast<std::size_t>(w)), colours, line);
     }
     return dib;
 }

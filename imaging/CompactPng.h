@@ -26,6 +26,10 @@ inline constexpr int kCompactPngLevel = 6;
 // than 256: the palette of an 8-bit PNG that holds them.
 std::optional<std::vector<std::uint32_t>> DistinctColours(std::span<const std::uint32_t> pixels);
 
+// Each pixel's position in colours (sorted, holding every one of them),
+// written to indices.
+void IndexPixels(std::span<const std::uint32_t> pixels, std::span<const std::uint32_t> colours, std::uint8_t* indices);
+
 bool SaveCompactPng(const ArgbBitmap& bitmap, const std::filesystem::path& path,
                     int level = kCompactPngLevel, std::string_view what = {});
 

@@ -3,7 +3,6 @@
 #include "imaging/CompactPng.h"
 #include "imaging/PngWriter.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace imaging {
@@ -39,17 +38,8 @@ std::optional<IndexedTexture> IndexTexture(const ArgbBitmap& bitmap)
     indexed.width = bitmap.Width();
     indexed.height = bitmap.Height();
     indexed.colours = std::move(*colours);
-    const auto& palette = indexed.colours;
     std::vector<std::uint8_t> indices(pixels.size());
-    std::uint32_t last = ~pixels[0];
-    std::uint8_t index = 0;
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        if (pixels[i] != last) {
-            last = pixels[i];
-            index = static_cast<std::uint8_t>(std::lower_bound(palette.begin(), palette.end(), last) - palette.begin());
-        }
-        indices[i] = index;
-    }
+    IndexPixels(pixels, indexed.colours, indices.data());
     indexed.ownTail = PalettePngTail(CompressIndexRows(indexed.width, indexed.height, indices, kCompactPngLevel));
     return indexed;
 }

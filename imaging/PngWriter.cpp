@@ -158,9 +158,8 @@ std::string Activity(const std::filesystem::path& path, std::string_view what)
 // The PLTE and tRNS chunks of a palette.
 std::string PaletteChunks(std::span<const std::uint32_t> palette)
 {
-    const std::string png = PalettePng(1, 1, palette, {});
-    // After the signature and the header chunk, before the end chunk.
-    return png.substr(8 + 25, png.size() - 12 - (8 + 25));
+    // After the signature and the header chunk.
+    return PalettePngHead(1, 1, palette).substr(8 + 25);
 }
 
 }  // namespace
@@ -189,15 +188,7 @@ bool SavePng(const ArgbBitmap& bitmap, const std::filesystem::path& path, int le
         const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         if (colours) {
             filtered[0] = 0;
-            std::uint32_t last = ~row[0];
-            unsigned char index = 0;
-            for (int x = 0; x < width; ++x) {
-                if (row[x] != last) {
-                    last = row[x];
-                    index = static_cast<unsigned char>(std::lower_bound(colours->begin(), colours->end(), last) - colours->begin());
-                }
-                filtered[static_cast<std::size_t>(x) + 1] = index;
-            }
+            IndexPixels({row, static_cast<std::size_t>(width)}, *colours, filtered + 1);
             return;
         }
         unsigned char* c = current.data();
@@ -303,11 +294,6 @@ std::string PalettePngTail(std::string_view compressedRows)
         AppendChunk(out, "IDAT", compressedRows.substr(at, kChunk));
     AppendChunk(out, "IEND", {});
     return out;
-}
-
-std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows)
-{
-    return PalettePngHead(width, height, palette) + PalettePngTail(compressedRows);
 }
 
 }  // namespace imaging

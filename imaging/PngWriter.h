@@ -32,12 +32,10 @@ bool SavePalettePng(const std::filesystem::path& path, int width, int height, st
 // palette.
 std::string CompressIndexRows(int width, int height, std::span<const std::uint8_t> indices, int level);
 
-// A whole palette PNG from rows compressed by CompressIndexRows and a
-// palette of 0xAARRGGBB colours (at most 256).
-std::string PalettePng(int width, int height, std::span<const std::uint32_t> palette, std::string_view compressedRows);
-// The same PNG in two pieces: what depends on the palette (signature, header,
-// PLTE and tRNS), and what does not (the image data and the end), which
-// serves every palette of the same rows.
+// A palette PNG (0xAARRGGBB colours, at most 256) of rows compressed by
+// CompressIndexRows, in two pieces: what depends on the palette (signature,
+// header, PLTE and tRNS), and what does not (the image data and the end),
+// which serves every palette of the same rows.
 std::string PalettePngHead(int width, int height, std::span<const std::uint32_t> palette);
 std::string PalettePngTail(std::string_view compressedRows);
 
