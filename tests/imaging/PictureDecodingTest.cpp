@@ -155,7 +155,7 @@ TEST(SlidePictureDecodingDeathTest, HugeGifIsRefusedWithinALittleMemory)
 }
 
 // Pictures that decode to 64 MB of pixels from files of a few kilobytes.
-void WriteLargePictures(const std::filesystem::path& folder)
+[[maybe_unused]] void WriteLargePictures(const std::filesystem::path& folder)
 {
     // A 4000 x 4000 grey TIFF, deflated.
     FIBITMAP* grey = FreeImage_Allocate(4000, 4000, 8);
