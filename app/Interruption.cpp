@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <ctime>
 #include <mutex>
 #include <pthread.h>
 #include <semaphore.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +27,7 @@ std::vector<std::string> g_folders;
 std::vector<pid_t> g_children;
 bool g_installed = false;
 pthread_t g_mainThread{};
+pid_t g_mainThreadId = 0;
 sem_t g_parked;
 
 // Sent to the main thread so that it stops creating files while its folders
@@ -87,12 +91,88 @@ void EndChildren(const std::vector<pid_t>& children)
     }
 }
 
+// Calls visit with the id of every thread of this process but the calling
+// one. Reads the task folder directly: readdir would allocate.
+template <class Visit>
+void ForEachOtherThread(Visit visit)
+{
+    const int fd = ::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const pid_t self = ::gettid();
+    alignas(8) char records[4096];
+    long size;
+    while ((size = ::syscall(SYS_getdents64, fd, records, sizeof records)) > 0) {
+        for (long at = 0; at < size;) {
+            const char* record = records + at;
+            unsigned short length;
+            std::memcpy(&length, record + 16, sizeof length);  // after the inode and the next offset
+            at += length;
+            const pid_t thread = static_cast<pid_t>(std::atol(record + 19));
+            if (thread > 0 && thread != self)
+                visit(thread);
+        }
+    }
+    ::close(fd);
+}
+
+// Whether the thread has the park signal blocked (GLib's own threads block
+// every signal): such a thread would never report being parked.
+bool BlocksParkSignal(pid_t thread)
+{
+    char path[64] = "/proc/self/task/";
+    char digits[16];
+    int count = 0;
+    for (unsigned value = static_cast<unsigned>(thread); value != 0 || count == 0; value /= 10)
+        digits[count++] = static_cast<char>('0' + value % 10);
+    std::size_t end = std::strlen(path);
+    while (count > 0)
+        path[end++] = digits[--count];
+    std::strcpy(path + end, "/status");
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    char status[8192];
+    const ssize_t size = ::read(fd, status, sizeof status - 1);
+    ::close(fd);
+    if (size <= 0)
+        return true;
+    status[size] = '\0';
+    const char* blocked = std::strstr(status, "\nSigBlk:");
+    if (blocked == nullptr)
+        return true;
+    const unsigned long long mask = std::strtoull(blocked + 9, nullptr, 16);
+    return (mask >> (ParkSignal() - 1)) & 1;
+}
+
+// Every thread that could still create files is stopped: the main thread
+// first, as it starts the others, then any helper (tint workers,
+// compressors).
+void ParkEveryThread()
+{
+    const timespec deadline = After(2000);
+    int expected = ::pthread_kill(g_mainThread, ParkSignal()) == 0 ? 1 : 0;
+    while (expected > 0 && ::sem_timedwait(&g_parked, &deadline) != 0 && errno == EINTR) {
+    }
+    if (expected > 0)
+        --expected;  // parked, or never will be before the deadline
+    ForEachOtherThread([&](pid_t thread) {
+        if (thread != g_mainThreadId && !BlocksParkSignal(thread)
+            && ::syscall(SYS_tgkill, ::getpid(), thread, ParkSignal()) == 0)
+            ++expected;
+    });
+    for (; expected > 0; --expected)
+        while (::sem_timedwait(&g_parked, &deadline) != 0) {
+            if (errno != EINTR)
+                return;
+        }
+}
+
+// Nothing here may allocate or take a lock another thread could hold: they
+// are stopped wherever they happened to be.
 void CleanUpAndEnd(int signal)
 {
-    ::pthread_kill(g_mainThread, ParkSignal());
-    const timespec deadline = After(2000);
-    while (::sem_timedwait(&g_parked, &deadline) != 0 && errno == EINTR) {
-    }
+    ParkEveryThread();
     engine::DiscardUnfinishedSaves();
     // The main thread holds the lock only with the park signal blocked, so
     // once it is parked the lock is free.
@@ -101,7 +181,7 @@ void CleanUpAndEnd(int signal)
     if (locked) {
         EndChildren(g_children);
         for (const std::string& folder : g_folders)
-            files::DeleteFolderTree(folder, true);
+            files::DeleteFolderTreeWithoutAllocating(folder.c_str());
     }
     ::signal(signal, SIG_DFL);
     sigset_t set;
@@ -131,6 +211,7 @@ bool StartWaiter()
 {
     ::sem_init(&g_parked, 0, 0);
     g_mainThread = ::pthread_self();
+    g_mainThreadId = ::gettid();
     struct sigaction action {};
     action.sa_handler = Park;
     sigemptyset(&action.sa_mask);

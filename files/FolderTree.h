@@ -11,6 +11,13 @@ bool CreateFolderPath(const std::filesystem::path& path);
 // read-only entries are deleted too. Failures are ignored.
 void DeleteFolderTree(const std::filesystem::path& path, bool recursive);
 
+// DeleteFolderTree (recursive) without the heap or any lock, for a thread
+// that runs while the others are stopped wherever they were, the allocator
+// included. Folders more than kDepthWithoutAllocating levels down are left,
+// as is whatever cannot be removed.
+constexpr int kDepthWithoutAllocating = 64;
+void DeleteFolderTreeWithoutAllocating(const char* path) noexcept;
+
 // Makes path absolute against the folder current, resolving "." and ".."
 // lexically. An absolute path is returned unchanged.
 std::filesystem::path ResolvePath(const std::filesystem::path& path, const std::filesystem::path& current);

@@ -10,7 +10,33 @@ using testsupport::WriteFileBytes;
 
 namespace {
 
-TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
+// Builds a chain of levels folders under top with a file at its end.
+void MakeChain(const fs::path& top, int levels)
+{
+    fs::create_directory(top);
+    const fs::path previous = fs::current_path();
+    fs::current_path(top);
+    for (int i = 0; i < levels; ++i) {
+        fs::create_directory("level_of_a_deep_tree");
+        fs::current_path("level_of_a_deep_tree");
+    }
+    WriteFileBytes("leaf", "x");
+    fs::current_path(previous);
+}
+
+// The ordinary deletion, and the one the interruption cleanup uses while
+// every other thread is stopped.
+struct Deletion {
+    const char* name;
+    void (*remove)(const fs::path&);
+    int deepest;  // levels it removes
+};
+
+void PrintTo(const Deletion& d, std::ostream* os) { *os << d.name; }
+
+class DeleteFolderTreeTest : public ::testing::TestWithParam<Deletion> {};
+
+TEST_P(DeleteFolderTreeTest, RemovesNestedReadOnlyAndDeepTrees)
 {
     ScratchFolder dir;
     const fs::path root = dir / "tree";
@@ -18,23 +44,17 @@ TEST(DeleteFolderTree, RemovesNestedReadOnlyAndDeepTrees)
     WriteFileBytes(root / "a" / "b" / "ro", "x");
     fs::permissions(root / "a" / "b" / "ro", fs::perms::owner_read, fs::perm_options::replace);
     fs::permissions(root / "a" / "b", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-    // Far deeper than any path length limit.
-    fs::path deep = root / "deep";
-    fs::create_directory(deep);
-    const fs::path previous = fs::current_path();
-    fs::current_path(deep);
-    for (int i = 0; i < 600; ++i) {
-        fs::create_directory("level_of_a_deep_tree");
-        fs::current_path("level_of_a_deep_tree");
-    }
-    WriteFileBytes("leaf", "x");
-    fs::current_path(previous);
+    fs::create_directories(root / "c" / "d" / "e");
+    fs::permissions(root / "c" / "d", fs::perms::none, fs::perm_options::replace);
+    for (int i = 0; i < 300; ++i)
+        WriteFileBytes(root / "c" / ("file" + std::to_string(i)), "x");
+    MakeChain(root / "deep", GetParam().deepest - 2);
 
-    files::DeleteFolderTree(root, true);
+    GetParam().remove(root);
     EXPECT_FALSE(fs::exists(root));
 }
 
-TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
+TEST_P(DeleteFolderTreeTest, NeverFollowsSymbolicLinks)
 {
     ScratchFolder dir;
     const fs::path outside = dir / "outside";
@@ -45,15 +65,35 @@ TEST(DeleteFolderTree, NeverFollowsSymbolicLinks)
     fs::create_directory_symlink(outside, root / "link_to_folder");
     fs::create_symlink(outside / "keep", root / "link_to_file");
 
-    files::DeleteFolderTree(root, true);
+    GetParam().remove(root);
     EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
     EXPECT_TRUE(fs::exists(outside / "keep"));
 
     // A link given as the folder itself is removed, not followed.
     fs::create_directory_symlink(outside, dir / "root_link");
-    files::DeleteFolderTree(dir / "root_link", true);
+    GetParam().remove(dir / "root_link");
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "root_link")));
     EXPECT_TRUE(fs::exists(outside / "keep"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Both, DeleteFolderTreeTest,
+    ::testing::Values(
+        // Far deeper than any path length limit.
+        Deletion{"ordinary", [](const fs::path& p) { files::DeleteFolderTree(p, true); }, 600},
+        Deletion{"without_allocating", [](const fs::path& p) { files::DeleteFolderTreeWithoutAllocating(p.c_str()); },
+                 files::kDepthWithoutAllocating}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeleteFolderTree, WithoutAllocatingLeavesOnlyWhatIsTooDeep)
+{
+    ScratchFolder dir;
+    const fs::path root = dir / "tree";
+    MakeChain(root, files::kDepthWithoutAllocating + 5);
+    WriteFileBytes(root / "top", "x");
+    files::DeleteFolderTreeWithoutAllocating(root.c_str());
+    EXPECT_FALSE(fs::exists(root / "top"));
+    EXPECT_TRUE(fs::exists(root / "level_of_a_deep_tree"));  // left for the next run's cleanup
 }
 
 TEST(DeleteFolderTree, NonRecursiveKeepsSubfoldersAndFolder)
