@@ -54,17 +54,21 @@ function(tralvex_module name)
   target_link_libraries(${target} ${scope} tralvex::headers ${M_DEPENDS})
 endfunction()
 
-# tralvex_add_tests(NAME [LIBS targets...])
+# tralvex_add_tests(NAME [TINTS] [LIBS targets...])
 # One GoogleTest executable per test folder, from the .cpp files in it
-# (not its sub-folders, which have test executables of their own).
+# (not its sub-folders, which have test executables of their own). TINTS
+# links the build's indexed textures, to tint as the program does.
 function(tralvex_add_tests name)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "TINTS" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
   set(target test_${name})
   add_executable(${target} ${sources})
+  if(T_TINTS)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:tralvex_indexed_texture_objects>)
+  endif()
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE

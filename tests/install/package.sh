@@ -37,7 +37,9 @@ for library in "${libraries[@]}"; do
   grep -q "$library" <<< "$depends" || fail "no dependency on $library"
 done
 
-lintian --fail-on error --display-info "$deb" 2> /dev/null | tee "$work/lintian" || fail "lintian reports errors"
+# The spelling check reads every string of the programs' built-in textures
+# (a third of lintian's time) and reports nothing above information.
+lintian --fail-on error --display-info -X binaries/spelling "$deb" 2> /dev/null | tee "$work/lintian" || fail "lintian reports errors"
 if [ "$hardened" = ON ]; then
   mkdir "$work/root"
   dpkg-deb -x "$deb" "$work/root"
