@@ -1,6 +1,7 @@
 #include "app/Interruption.h"
 
 #include "export/engine/Engine.h"
+#include "files/FileDescriptor.h"
 #include "files/FolderTree.h"
 
 #include <algorithm>
@@ -92,28 +93,20 @@ void EndChildren(const std::vector<pid_t>& children)
 }
 
 // Calls visit with the id of every thread of this process but the calling
-// one. Reads the task folder directly: readdir would allocate.
+// one.
 template <class Visit>
 void ForEachOtherThread(Visit visit)
 {
-    const int fd = ::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    const files::Fd folder(::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.Valid())
         return;
     const pid_t self = ::gettid();
-    alignas(8) char records[4096];
-    long size;
-    while ((size = ::syscall(SYS_getdents64, fd, records, sizeof records)) > 0) {
-        for (long at = 0; at < size;) {
-            const char* record = records + at;
-            unsigned short length;
-            std::memcpy(&length, record + 16, sizeof length);  // after the inode and the next offset
-            at += length;
-            const pid_t thread = static_cast<pid_t>(std::atol(record + 19));
-            if (thread > 0 && thread != self)
-                visit(thread);
-        }
+    files::FolderEntriesWithoutAllocating entries(folder.Get());
+    while (const char* name = entries.Next()) {
+        const pid_t thread = static_cast<pid_t>(std::atol(name));
+        if (thread > 0 && thread != self)
+            visit(thread);
     }
-    ::close(fd);
 }
 
 // Whether the thread has the park signal blocked (GLib's own threads block
@@ -129,12 +122,9 @@ bool BlocksParkSignal(pid_t thread)
     while (count > 0)
         path[end++] = digits[--count];
     std::strcpy(path + end, "/status");
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return true;
+    const files::Fd file(::open(path, O_RDONLY | O_CLOEXEC));
     char status[8192];
-    const ssize_t size = ::read(fd, status, sizeof status - 1);
-    ::close(fd);
+    const ssize_t size = file.Valid() ? ::read(file.Get(), status, sizeof status - 1) : -1;
     if (size <= 0)
         return true;
     status[size] = '\0';

@@ -116,8 +116,8 @@ void EmptyDirectory(Fd top, bool recursive)
     }
 }
 
-// getdents64's record: readdir would allocate its stream.
-struct DirectoryRecord {
+// getdents64's record.
+struct FolderRecord {
     ino64_t inode;
     off64_t next;
     unsigned short length;
@@ -127,11 +127,24 @@ struct DirectoryRecord {
 
 }  // namespace
 
+const char* FolderEntriesWithoutAllocating::Next() noexcept
+{
+    if (m_at >= m_size) {
+        m_size = ::syscall(SYS_getdents64, m_fd, m_records, sizeof m_records);
+        m_at = 0;
+        if (m_size <= 0)
+            return nullptr;
+    }
+    const auto* record = reinterpret_cast<const FolderRecord*>(m_records + m_at);
+    m_at += record->length;
+    m_after = record->next;
+    return record->name;
+}
+
 void DeleteFolderTreeWithoutAllocating(const char* path) noexcept
 {
     int fds[kDepthWithoutAllocating];
     char names[kDepthWithoutAllocating][256];  // each level's name in its parent
-    alignas(DirectoryRecord) char records[4096];
     int depth = 0;
     fds[0] = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fds[0] < 0) {
@@ -141,18 +154,9 @@ void DeleteFolderTreeWithoutAllocating(const char* path) noexcept
     ::fchmod(fds[0], S_IRWXU);
     while (depth >= 0) {
         const int fd = fds[depth];
-        const long size = ::syscall(SYS_getdents64, fd, records, sizeof records);
-        if (size <= 0) {
-            // As empty as it can be made: back up and remove it.
-            ::close(fd);
-            if (--depth >= 0)
-                ::unlinkat(fds[depth], names[depth + 1], AT_REMOVEDIR);
-            continue;
-        }
-        for (long at = 0; at < size;) {
-            const auto* record = reinterpret_cast<const DirectoryRecord*>(records + at);
-            at += record->length;
-            const char* name = record->name;
+        FolderEntriesWithoutAllocating entries(fd);
+        bool entered = false;
+        while (const char* name = entries.Next()) {
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || ::unlinkat(fd, name, 0) == 0
                 || (errno != EISDIR && errno != EPERM) || ::unlinkat(fd, name, AT_REMOVEDIR) == 0
                 || depth + 1 == kDepthWithoutAllocating || std::strlen(name) >= sizeof names[0])
@@ -163,10 +167,17 @@ void DeleteFolderTreeWithoutAllocating(const char* path) noexcept
             const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (child < 0)
                 continue;
-            ::lseek(fd, record->next, SEEK_SET);
+            ::lseek(fd, entries.After(), SEEK_SET);
             std::strcpy(names[depth + 1], name);
             fds[++depth] = child;
+            entered = true;
             break;
+        }
+        if (!entered) {
+            // As empty as it can be made: back up and remove it.
+            ::close(fd);
+            if (--depth >= 0)
+                ::unlinkat(fds[depth], names[depth + 1], AT_REMOVEDIR);
         }
     }
     ::rmdir(path);

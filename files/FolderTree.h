@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <sys/types.h>
 
 namespace files {
 
@@ -17,6 +18,25 @@ void DeleteFolderTree(const std::filesystem::path& path, bool recursive);
 // as is whatever cannot be removed.
 constexpr int kDepthWithoutAllocating = 64;
 void DeleteFolderTreeWithoutAllocating(const char* path) noexcept;
+
+// The entries of an open folder, read straight from the kernel: readdir
+// allocates its stream, which a thread that runs while the others are
+// stopped must not.
+class FolderEntriesWithoutAllocating {
+public:
+    explicit FolderEntriesWithoutAllocating(int folderFd) noexcept : m_fd(folderFd) {}
+    // The next entry's name ("." and ".." included); null at the end.
+    const char* Next() noexcept;
+    // Where the folder is read on from after the entry Next gave last.
+    off64_t After() const noexcept { return m_after; }
+
+private:
+    int m_fd;
+    long m_size = 0;
+    long m_at = 0;
+    off64_t m_after = 0;
+    alignas(8) char m_records[4096];
+};
 
 // Makes path absolute against the folder current, resolving "." and ".."
 // lexically. An absolute path is returned unchanged.
