@@ -2,7 +2,7 @@
 
 #include "imaging/FreeImageCpp.h"
 #include "imaging/ImageFailure.h"
-#include "imaging/ImageLoader.h"
+#include "imaging/FreeImageSupport.h"
 #include "imaging/ResourceError.h"
 
 #include <algorithm>
@@ -70,7 +70,7 @@ freeimagecpp::CFreeImageBitmap PaletteImage(const ArgbBitmap& bitmap, const std:
 
 freeimagecpp::CFreeImageBitmap DirectImage(const ArgbBitmap& bitmap)
 {
-    freeimagecpp::CFreeImageBitmap rgba = ToFreeImage(bitmap);
+    freeimagecpp::CFreeImageBitmap rgba = detail::ToFreeImage(bitmap);
     const auto pixels = bitmap.Pixels();
     if (std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 255; }))
         return rgba.ConvertTo24Bits();

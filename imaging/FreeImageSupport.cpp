@@ -2,12 +2,12 @@
 
 #include "imaging/FreeImageCpp.h"
 #include "imaging/ImageFailure.h"
-#include "imaging/ImageLoader.h"
 #include "imaging/PictureHeaders.h"
 #include "imaging/PictureProbe.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <tiffio.h>
 #include <memory>
 #include <mutex>
@@ -126,6 +126,44 @@ ArgbBitmap DecodeImage(std::span<const unsigned char> bytes)
     if (decoded.Bpp() != 32)
         decoded = decoded.ConvertTo32Bits();
     return ToArgb(decoded);
+}
+
+freeimagecpp::CFreeImageBitmap ToFreeImage(const ArgbBitmap& bitmap)
+{
+    freeimagecpp::CFreeImageBitmap result;
+    result.Allocate(bitmap.Width(), bitmap.Height(), 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+    const auto pixels = bitmap.Pixels();
+    for (int y = 0; y < bitmap.Height(); ++y)
+        std::memcpy(result.ScanLine(bitmap.Height() - 1 - y), pixels.data() + static_cast<std::size_t>(y) * bitmap.Width(),
+                    static_cast<std::size_t>(bitmap.Width()) * 4);
+    return result;
+}
+
+ArgbBitmap ToArgb(const freeimagecpp::CFreeImageBitmap& bitmap)
+{
+    freeimagecpp::CFreeImageBitmap standard;
+    const freeimagecpp::CFreeImageBitmap* source = &bitmap;
+    if (bitmap.ImageType() != FIT_BITMAP) {
+        standard = bitmap.ConvertToType(FIT_BITMAP, true);
+        source = &standard;
+    }
+    freeimagecpp::CFreeImageBitmap converted;
+    if (source->Bpp() != 32) {
+        converted = source->ConvertTo32Bits();
+        source = &converted;
+    }
+    const int width = source->Width();
+    const int height = source->Height();
+    if (static_cast<std::int64_t>(width) * height > kMaxImagePixels)
+        throw std::runtime_error("lock bits");
+    ArgbBitmap result(width, height);
+    auto lock = result.LockBits();
+    if (!lock)
+        throw std::runtime_error("lock bits");
+    auto& writable = const_cast<freeimagecpp::CFreeImageBitmap&>(*source);
+    for (int row = 0; row < height; ++row)
+        std::memcpy(lock->Row(row), writable.ScanLine(height - 1 - row), static_cast<std::size_t>(width) * 4);
+    return result;
 }
 
 }  // namespace imaging::detail

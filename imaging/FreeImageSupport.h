@@ -6,6 +6,7 @@
 // Internal to the imaging library.
 
 #include "imaging/ArgbBitmap.h"
+#include "imaging/FreeImageCpp.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -27,5 +28,11 @@ std::vector<unsigned char> ReadWholeFile(const std::filesystem::path& path);
 // the pixel cap); anything else throws ImageFailure UnknownImageFormat or
 // ValueOverflow. A GIF gives its first frame drawn on its logical screen.
 ArgbBitmap DecodeImage(std::span<const unsigned char> bytes);
+
+// Between the program's bitmaps and FreeImage's, whose rows run bottom up.
+// ToArgb takes any FreeImage type and gives 32 bits with alpha; both throw
+// std::runtime_error.
+freeimagecpp::CFreeImageBitmap ToFreeImage(const ArgbBitmap& bitmap);
+ArgbBitmap ToArgb(const freeimagecpp::CFreeImageBitmap& bitmap);
 
 }  // namespace imaging::detail

@@ -2,7 +2,7 @@
 
 #include "imaging/FreeImageCpp.h"
 #include "imaging/ImageFailure.h"
-#include "imaging/ImageLoader.h"
+#include "imaging/FreeImageSupport.h"
 #include "imaging/PictureProbe.h"
 #include "imaging/ResourceError.h"
 
@@ -104,7 +104,7 @@ ImageStatus SaveBitmap(const ArgbBitmap& bitmap, const std::filesystem::path& pa
     // The bitmap is whole and every encoder takes the layout prepared for it:
     // a failed conversion or encoding is memory that ran out.
     const ImageStatus status = detail::StatusOf([&] {
-        const freeimagecpp::CFreeImageBitmap prepared = PrepareForEncoder(ToFreeImage(bitmap), encoder);
+        const freeimagecpp::CFreeImageBitmap prepared = PrepareForEncoder(detail::ToFreeImage(bitmap), encoder);
         freeimagecpp::CFreeImageMemory encoded;
         encoded.Save(format, prepared, flags);
         const auto bytes = encoded.Bytes();

@@ -1,5 +1,8 @@
 #include "imaging/ImageLoader.h"
 
+#include "imaging/FreeImageCpp.h"
+#include "imaging/FreeImageSupport.h"
+
 #include <boost/rational.hpp>
 
 #include <algorithm>
@@ -44,7 +47,7 @@ ArgbBitmap LoadIcon(const std::function<std::unique_ptr<freeimagecpp::IFreeImage
     }
     auto adapter = open();
     freeimagecpp::CFreeImageMultiBitmap icon(FIF_ICO, *adapter, 0);
-    return ToArgb(icon.ClonePage(static_cast<int>(chosen)));
+    return detail::ToArgb(icon.ClonePage(static_cast<int>(chosen)));
 }
 
 }  // namespace
@@ -67,14 +70,13 @@ ArgbBitmap LoadImageFromMemory(std::span<const unsigned char> bytes, const std::
         return LoadIcon([bytes] { return std::make_unique<freeimagecpp::CFreeImageIOMemory>(bytes.data(), bytes.size()); },
                         requestedSize);
     case Format::Png: {
-        freeimagecpp::CFreeImageIOMemory memory(bytes.data(), bytes.size());
-        freeimagecpp::IoBridge bridge(memory);
-        FIBITMAP* raw = FreeImage_LoadFromHandle(FIF_PNG, bridge.Io(), bridge.Handle(), 0);
-        freeimagecpp::CFreeImageBitmap png(raw);
-        bridge.Rethrow();
-        if (png.IsEmpty())
+        freeimagecpp::CFreeImageBitmap png;
+        try {
+            png = freeimagecpp::CFreeImageMemory(bytes).Load(FIF_PNG, 0);
+        } catch (const std::runtime_error&) {
             throw std::runtime_error("Cannot load image from resource " + name);
-        return ToArgb(png);
+        }
+        return detail::ToArgb(png);
     }
     default:
         throw std::runtime_error("Unknown image format for resource " + name);
@@ -103,7 +105,7 @@ ArgbBitmap LoadImageFromFile(const std::filesystem::path& path, int requestedSiz
     case Format::Png: {
         freeimagecpp::CFreeImageBitmap png;
         png.Load(path, 0);
-        return ToArgb(png);
+        return detail::ToArgb(png);
     }
     default:
         throw std::runtime_error("Unknown image format for file " + path.string());
@@ -148,45 +150,7 @@ ArgbBitmap ScaleToBox(ArgbBitmap bitmap, int boxWidth, int boxHeight, ScaleMode 
         return bitmap;
     if (static_cast<std::int64_t>(size.width) * size.height > kMaxImagePixels)
         throw std::invalid_argument("ScaleToBox: box too large");
-    return ToArgb(ToFreeImage(bitmap).Rescale(size.width, size.height, FILTER_LANCZOS3));
-}
-
-freeimagecpp::CFreeImageBitmap ToFreeImage(const ArgbBitmap& bitmap)
-{
-    freeimagecpp::CFreeImageBitmap result;
-    result.Allocate(bitmap.Width(), bitmap.Height(), 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
-    const auto pixels = bitmap.Pixels();
-    for (int y = 0; y < bitmap.Height(); ++y)
-        std::memcpy(result.ScanLine(bitmap.Height() - 1 - y), pixels.data() + static_cast<std::size_t>(y) * bitmap.Width(),
-                    static_cast<std::size_t>(bitmap.Width()) * 4);
-    return result;
-}
-
-ArgbBitmap ToArgb(const freeimagecpp::CFreeImageBitmap& bitmap)
-{
-    freeimagecpp::CFreeImageBitmap standard;
-    const freeimagecpp::CFreeImageBitmap* source = &bitmap;
-    if (bitmap.ImageType() != FIT_BITMAP) {
-        standard = bitmap.ConvertToType(FIT_BITMAP, true);
-        source = &standard;
-    }
-    freeimagecpp::CFreeImageBitmap converted;
-    if (source->Bpp() != 32) {
-        converted = source->ConvertTo32Bits();
-        source = &converted;
-    }
-    const int width = source->Width();
-    const int height = source->Height();
-    if (static_cast<std::int64_t>(width) * height > kMaxImagePixels)
-        throw std::runtime_error("lock bits");
-    ArgbBitmap result(width, height);
-    auto lock = result.LockBits();
-    if (!lock)
-        throw std::runtime_error("lock bits");
-    auto& writable = const_cast<freeimagecpp::CFreeImageBitmap&>(*source);
-    for (int row = 0; row < height; ++row)
-        std::memcpy(lock->Row(row), writable.ScanLine(height - 1 - row), static_cast<std::size_t>(width) * 4);
-    return result;
+    return detail::ToArgb(detail::ToFreeImage(bitmap).Rescale(size.width, size.height, FILTER_LANCZOS3));
 }
 
 }  // namespace imaging

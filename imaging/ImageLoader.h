@@ -3,7 +3,6 @@
 // embedded or on disk, decoded at the size the caller asks for.
 
 #include "imaging/ArgbBitmap.h"
-#include "imaging/FreeImageCpp.h"
 
 #include <filesystem>
 #include <functional>
@@ -45,9 +44,5 @@ BoxSize ScaledSize(int w, int h, int boxWidth, int boxHeight, ScaleMode mode);
 // The bitmap itself when it already has that size, else a Lanczos-rescaled
 // copy.
 ArgbBitmap ScaleToBox(ArgbBitmap bitmap, int boxWidth, int boxHeight, ScaleMode mode);
-
-freeimagecpp::CFreeImageBitmap ToFreeImage(const ArgbBitmap& bitmap);
-// Always 32 bits with alpha.
-ArgbBitmap ToArgb(const freeimagecpp::CFreeImageBitmap& bitmap);
 
 }  // namespace imaging

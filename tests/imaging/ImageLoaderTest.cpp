@@ -1,4 +1,6 @@
 #include "imaging/ImageLoader.h"
+
+#include "imaging/FreeImageSupport.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,8 @@
 #include <vector>
 
 using namespace imaging;
+using imaging::detail::ToArgb;
+using imaging::detail::ToFreeImage;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
@@ -26,15 +30,10 @@ Bytes Png(int side, std::uint32_t argb)
         for (int y = 0; y < side; ++y)
             std::fill(lock->Row(y), lock->Row(y) + side, argb);
     }
-    freeimagecpp::CFreeImageBitmap dib = ToFreeImage(bitmap);
-    FIMEMORY* memory = FreeImage_OpenMemory();
-    FreeImage_SaveToMemory(FIF_PNG, dib.Get(), memory, 0);
-    BYTE* data = nullptr;
-    DWORD size = 0;
-    FreeImage_AcquireMemory(memory, &data, &size);
-    Bytes png(data, data + size);
-    FreeImage_CloseMemory(memory);
-    return png;
+    freeimagecpp::CFreeImageMemory memory;
+    memory.Save(FIF_PNG, ToFreeImage(bitmap), 0);
+    const auto bytes = memory.Bytes();
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 void Put(Bytes& out, std::uint32_t value, int bytes)
@@ -183,15 +182,19 @@ TEST(LoadImage, PngAndUnknownFormats)
             return std::span<const unsigned char>(png);
         if (name == "7")
             return std::span<const unsigned char>(gif, sizeof gif);
+        if (name == "9")  // a PNG cut short
+            return std::span<const unsigned char>(png.data(), 40);
         return std::nullopt;
     };
     EXPECT_EQ(LoadImageFromResource(find, "5", 32).Pixels()[0], 0xFF00FF00u);
-    for (const char* name : {"7", "8"}) {
+    for (const auto& [name, message] : {std::pair{"7", "Unknown image format for resource 7"},
+                                        {"8", "Unknown image format for resource 8"},
+                                        {"9", "Cannot load image from resource 9"}}) {
         try {
             LoadImageFromResource(find, name, 32);
             ADD_FAILURE() << name;
         } catch (const std::runtime_error& e) {
-            EXPECT_EQ(std::string(e.what()), std::string("Unknown image format for resource ") + name);
+            EXPECT_EQ(std::string(e.what()), message);
         }
     }
 }
