@@ -92,37 +92,13 @@ void EndChildren(const std::vector<pid_t>& children)
     }
 }
 
-// Calls visit with the id of every thread of this process but the calling
-// one.
-template <class Visit>
-void ForEachOtherThread(Visit visit)
+// Whether the thread, an entry of the open task folder, has the park signal
+// blocked (GLib's own threads block every signal): such a thread would
+// never report being parked.
+bool BlocksParkSignal(int taskFolder, const char* thread)
 {
-    const files::Fd folder(::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.Valid())
-        return;
-    const pid_t self = ::gettid();
-    files::FolderEntriesWithoutAllocating entries(folder.Get());
-    while (const char* name = entries.Next()) {
-        const pid_t thread = static_cast<pid_t>(std::atol(name));
-        if (thread > 0 && thread != self)
-            visit(thread);
-    }
-}
-
-// Whether the thread has the park signal blocked (GLib's own threads block
-// every signal): such a thread would never report being parked.
-bool BlocksParkSignal(pid_t thread)
-{
-    char path[64] = "/proc/self/task/";
-    char digits[16];
-    int count = 0;
-    for (unsigned value = static_cast<unsigned>(thread); value != 0 || count == 0; value /= 10)
-        digits[count++] = static_cast<char>('0' + value % 10);
-    std::size_t end = std::strlen(path);
-    while (count > 0)
-        path[end++] = digits[--count];
-    std::strcpy(path + end, "/status");
-    const files::Fd file(::open(path, O_RDONLY | O_CLOEXEC));
+    const files::Fd folder(::openat(taskFolder, thread, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const files::Fd file(folder.Valid() ? ::openat(folder.Get(), "status", O_RDONLY | O_CLOEXEC) : -1);
     char status[8192];
     const ssize_t size = file.Valid() ? ::read(file.Get(), status, sizeof status - 1) : -1;
     if (size <= 0)
@@ -135,27 +111,36 @@ bool BlocksParkSignal(pid_t thread)
     return (mask >> (ParkSignal() - 1)) & 1;
 }
 
+// Waits until count more threads are parked, or the deadline.
+void WaitUntilParked(int count, const timespec& deadline)
+{
+    for (; count > 0; --count)
+        while (::sem_timedwait(&g_parked, &deadline) != 0)
+            if (errno != EINTR)
+                return;
+}
+
 // Every thread that could still create files is stopped: the main thread
 // first, as it starts the others, then any helper (tint workers,
 // compressors).
 void ParkEveryThread()
 {
     const timespec deadline = After(2000);
-    int expected = ::pthread_kill(g_mainThread, ParkSignal()) == 0 ? 1 : 0;
-    while (expected > 0 && ::sem_timedwait(&g_parked, &deadline) != 0 && errno == EINTR) {
-    }
-    if (expected > 0)
-        --expected;  // parked, or never will be before the deadline
-    ForEachOtherThread([&](pid_t thread) {
-        if (thread != g_mainThreadId && !BlocksParkSignal(thread)
+    if (::pthread_kill(g_mainThread, ParkSignal()) == 0)
+        WaitUntilParked(1, deadline);
+    const files::Fd tasks(::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!tasks.Valid())
+        return;
+    const pid_t self = ::gettid();
+    int helpers = 0;
+    files::FolderEntriesWithoutAllocating entries(tasks.Get());
+    while (const char* name = entries.Next()) {
+        const pid_t thread = static_cast<pid_t>(std::atol(name));
+        if (thread > 0 && thread != self && thread != g_mainThreadId && !BlocksParkSignal(tasks.Get(), name)
             && ::syscall(SYS_tgkill, ::getpid(), thread, ParkSignal()) == 0)
-            ++expected;
-    });
-    for (; expected > 0; --expected)
-        while (::sem_timedwait(&g_parked, &deadline) != 0) {
-            if (errno != EINTR)
-                return;
-        }
+            ++helpers;
+    }
+    WaitUntilParked(helpers, deadline);
 }
 
 // Nothing here may allocate or take a lock another thread could hold: they
@@ -184,9 +169,6 @@ void CleanUpAndEnd(int signal)
 
 void* WaitForInterruption(void*)
 {
-    // Take this thread's own allocator arena now, not while the main
-    // thread may be parked inside the allocator.
-    std::free(std::malloc(64));
     const sigset_t set = InterruptSignals();
     int signal = 0;
     while (::sigwait(&set, &signal) != 0) {
